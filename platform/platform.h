@@ -1,0 +1,64 @@
+// The file seam: everything the watcher asks of the file system and the clock.
+//
+// Paths are 8-bit strings with backslashes as separators, as the Windows program
+// builds them. The win32 side hands them to the "A" functions unchanged; the posix
+// side turns each backslash into a slash, so the watcher code is the same on both.
+#ifndef BRINDLECAP_PLATFORM_PLATFORM_H_
+#define BRINDLECAP_PLATFORM_PLATFORM_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Longest path, NUL included, that the file functions accept. The Windows "A"
+// functions refuse anything past MAX_PATH, so a longer name could never be created.
+#ifdef _WIN32
+enum { kPlatformPathLimit = 260 };
+#else
+enum { kPlatformPathLimit = 1024 };
+#endif
+
+// An open file. Opaque: it carries the system handle itself, nothing is allocated.
+struct PlatformFile;
+
+// Looks the path up (find-first on Windows, a plain stat elsewhere). Returns 1 when
+// an entry exists and stores its last-write time, whole seconds of local time since
+// 1970, in *stamp (-1 when the time cannot be converted); returns 0 otherwise.
+int PlatformProbe(const char* path, int32_t* stamp);
+
+// Creates one directory with default security. Returns 1 on success.
+int PlatformMakeDirectory(const char* path);
+
+// Opens for binary reading, letting other processes go on reading and writing.
+// Returns NULL on failure.
+PlatformFile* PlatformOpenRead(const char* path);
+
+// Creates a new file for binary writing, letting other processes read and write.
+// Fails (NULL) when anything already stands under that name, so a copy never
+// replaces an existing file.
+PlatformFile* PlatformCreateNew(const char* path);
+
+// Length of an open file in bytes, -1 when it cannot be determined. Leaves the
+// file position at the start.
+int64_t PlatformFileLength(PlatformFile* file);
+
+// Reads up to length bytes; returns how many were read (fewer at end of file or on error).
+size_t PlatformRead(PlatformFile* file, void* buffer, size_t length);
+
+// Writes length bytes; returns how many were written (fewer on error, e.g. a full disk).
+size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length);
+
+// Closes the file. Returns 1 when the close succeeded, 0 when the system reports an
+// error (a delayed write failure, for instance).
+int PlatformClose(PlatformFile* file);
+
+// Deletes a file. Returns 1 on success.
+int PlatformRemove(const char* path);
+
+// The local date: month 1 to 12 and day of the month 1 to 31.
+void PlatformLocalDate(int* month, int* day);
+
+// Number of seam calls made so far in this process (every function above counts
+// one). Lets tests and benchmarks see what a pass costs.
+extern uint64_t PlatformCallCount;
+
+#endif  // BRINDLECAP_PLATFORM_PLATFORM_H_

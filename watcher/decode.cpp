@@ -1,0 +1,108 @@
+#include "watcher/decode.h"
+
+#include <string.h>
+#include <zlib.h>
+
+unsigned char HeaderBuffer[kHeaderBufferSize];
+PlayerEntry PlayerTable[kPlayerTableSize];
+
+namespace {
+
+const char kEmpty[] = "";
+
+// Length of the string at offset, or -1 when it does not end inside HeaderBuffer
+// (the offset lies past the end, or no NUL follows it). A damaged file can push
+// offsets anywhere and, by inflating to the full buffer, leave a string unended.
+long StringLength(long offset) {
+  if (offset < 0 || offset >= kHeaderBufferSize) return -1;
+  const void* nul = memchr(HeaderBuffer + offset, 0, kHeaderBufferSize - offset);
+  if (nul == nullptr) return -1;
+  return static_cast<const unsigned char*>(nul) - (HeaderBuffer + offset);
+}
+
+// The string at offset, or "" when it does not end inside HeaderBuffer.
+const char* StringAt(long offset) {
+  if (StringLength(offset) < 0) return kEmpty;
+  return reinterpret_cast<const char*>(HeaderBuffer + offset);
+}
+
+// Low byte of the field at offset as a signed value; 0 past the end.
+int SignedByteAt(long offset) {
+  if (offset < 0 || offset >= kHeaderBufferSize) return 0;
+  return static_cast<signed char>(HeaderBuffer[offset]);
+}
+
+int RaceAt(long offset) {
+  if (offset < 0 || offset >= kHeaderBufferSize) return 0;
+  return HeaderBuffer[offset] & 0x0F;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (LowerAscii(*a) != LowerAscii(*b)) return false;
+  }
+  return *a == *b;
+}
+
+bool IsRealPlayer(const char* name) {
+  return name[0] != '\0' && !EqualsIgnoringAsciiCase(name, "Observer") &&
+         !EqualsIgnoringAsciiCase(name, "Referee");
+}
+
+void Decode(const unsigned char* bytes, size_t length, DecodeResult* result) {
+  memset(HeaderBuffer, 0, sizeof HeaderBuffer);
+  for (int i = 0; i < kPlayerTableSize; ++i) PlayerTable[i] = PlayerEntry{kEmpty, 0};
+
+  // Exactly 1024 bytes of the stream are inflated, whatever the block's real size.
+  // The result code is not looked at: input that stops mid-stream is the usual
+  // case, and whatever was inflated before it stopped is what the walk reads.
+  if (length > kStreamOffset) {
+    size_t available = length - kStreamOffset;
+    uLong input = available < kStreamInput ? static_cast<uLong>(available) : kStreamInput;
+    uLongf output = kHeaderBufferSize;
+    uncompress(HeaderBuffer, &output, bytes + kStreamOffset, input);
+  }
+
+  long host_length = StringLength(6);
+  if (host_length < 0) host_length = 0;  // treated as end of data below
+  const long L = host_length;
+  PlayerTable[0].name = StringAt(6);
+
+  result->ladder = EqualsIgnoringAsciiCase(StringAt(16 + L), "BNet");
+  result->ffa = false;
+  result->players = 0;
+  result->game_name = kEmpty;
+  if (!result->ladder) {
+    result->game_name = StringAt(9 + L);
+    return;
+  }
+
+  // The settings string starts before P; its end E is where the fixed fields resume.
+  const long P = 36 + L;
+  long settings_length = StringLength(P);
+  if (settings_length < 0) settings_length = kHeaderBufferSize;  // E lands past the end
+  const long E = P + settings_length;
+
+  int players = SignedByteAt(E + 1);
+  const int game_type = SignedByteAt(E + 5);
+  result->ffa = game_type == 1 && players > 2;
+  // A damaged count may read up to 127; the table holds 16, and with that many the
+  // game still counts as FFA and every name gets the smallest cap.
+  if (players > kPlayerTableSize) players = kPlayerTableSize;
+  result->players = players;
+
+  PlayerTable[0].race = RaceAt(12 + L);
+
+  long q = E + 15;
+  for (int i = 1; i < players; ++i) {
+    long n = StringLength(q);
+    if (n < 0) break;  // end of data: the remaining entries stay empty
+    PlayerTable[i].name = StringAt(q);
+    PlayerTable[i].race = RaceAt(q + n + 6);
+    q += n + 16;
+  }
+}

@@ -1,0 +1,183 @@
+#include "watcher/filing.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "platform/platform.h"
+
+char DateTag[16];
+char FiledPath[kPathSize];
+
+namespace {
+
+const char kSuffix[] = ".w3g";
+// The longest counter a candidate can carry; names are fitted for it so that every
+// candidate of one body is the same body.
+const char kLongestCounter[] = "[999]";
+const int kLastCounter = 999;
+
+bool IsAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+void AppendSide(int first, int count, size_t cap, char* body, size_t body_size) {
+  for (int j = 0; j < count; ++j) {
+    const PlayerEntry& player = PlayerTable[first + 2 * j];
+    if (!IsRealPlayer(player.name)) continue;
+    AppendCapped(body, body_size, player.name, cap);
+    const char tag[4] = {'(', RaceLetter(player.race), ')', '\0'};
+    AppendCapped(body, body_size, tag, sizeof tag);
+  }
+}
+
+// Device names Windows resolves whatever folder they stand in ("CON.w3g" is the
+// console). Only a custom game's body can be one: ladder bodies carry race tags
+// or " vs ".
+bool IsReservedDeviceName(const char* stem) {
+  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* name : kNames) {
+    if (EqualsIgnoringAsciiCase(stem, name)) return true;
+  }
+  if (strlen(stem) == 4 && stem[3] >= '1' && stem[3] <= '9') {
+    char prefix[4] = {stem[0], stem[1], stem[2], '\0'};
+    return EqualsIgnoringAsciiCase(prefix, "COM") || EqualsIgnoringAsciiCase(prefix, "LPT");
+  }
+  return false;
+}
+
+}  // namespace
+
+int NameCap(int players) {
+  if (players <= 3) return 128;
+  if (players <= 5) return 8;
+  if (players <= 7) return 6;
+  if (players == 8) return 5;
+  return 4;
+}
+
+char RaceLetter(int race) {
+  switch (race) {
+    case 1: return 'h';
+    case 2: return 'o';
+    case 4: return 'e';
+    case 8: return 'u';
+    default: return 'r';
+  }
+}
+
+void AppendCapped(char* destination, size_t destination_size, const char* source, size_t cap) {
+  if (destination_size == 0) return;
+  size_t end = strnlen(destination, destination_size - 1);
+  for (size_t n = 0; n < cap && source[n] != '\0' && end + 1 < destination_size; ++n) {
+    destination[end++] = source[n];
+  }
+  destination[end] = '\0';
+}
+
+void SanitisePlayerName(char* text) {
+  static const char kReplaced[] = "\"\\/.:*!@#%$;,?<>|";
+  for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != '\0'; ++p) {
+    if (*p < 32 || strchr(kReplaced, *p) != nullptr) *p = '_';
+  }
+}
+
+void SanitiseGameName(char* text) {
+  for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != '\0'; ++p) {
+    if (!IsAsciiAlnum(*p)) *p = '_';
+  }
+}
+
+void EnsureSubfolder(const char* folder, const char* subfolder) {
+  char path[kPathSize];
+  int n = snprintf(path, sizeof path, "%s%s", folder, subfolder);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof path) return;
+  if (!FileExists(path)) PlatformMakeDirectory(path);
+}
+
+const char* ChooseSubfolder(const DecodeResult* result) {
+  if (!result->ladder) return "Custom\\";
+  if (result->ffa) return "FFA\\";
+  switch (result->players) {
+    case 2: return "1v1\\";
+    case 4: return "2v2\\";
+    case 6: return "3v3\\";
+    case 8: return "4v4\\";
+    default: return "FFA\\";
+  }
+}
+
+void BuildNameBody(const DecodeResult* result, char* body, size_t body_size) {
+  if (body_size == 0) return;
+  body[0] = '\0';
+  if (!result->ladder) {
+    snprintf(body, body_size, "%s", result->game_name);
+    SanitiseGameName(body);
+    return;
+  }
+  const int n = result->players;
+  const size_t cap = static_cast<size_t>(NameCap(n));
+  // Even header positions form the first side, odd ones the second.
+  AppendSide(0, n > 0 ? (n + 1) / 2 : 0, cap, body, body_size);
+  if (!result->ffa) AppendCapped(body, body_size, " vs ", 4);
+  AppendSide(1, n > 1 ? n / 2 : 0, cap, body, body_size);
+  SanitisePlayerName(body);
+}
+
+void BuildDateTag() {
+  DateTag[0] = '\0';
+  if (!DateTagEnabled) return;
+  int month = 0;
+  int day = 0;
+  PlatformLocalDate(&month, &day);
+  snprintf(DateTag, sizeof DateTag, "[BC%02d%02d]", month, day);
+}
+
+int FitNameBody(char* body, const char* folder, const char* subfolder) {
+  size_t limit = kPlatformPathLimit < kPathSize ? kPlatformPathLimit : kPathSize;
+  size_t fixed = strlen(folder) + strlen(subfolder) + strlen(DateTag) +
+                 strlen(kLongestCounter) + strlen(kSuffix) + 1;  // + NUL
+  if (fixed > limit) return 0;
+  size_t room = limit - fixed;
+  if (strlen(body) > room) body[room] = '\0';
+  if (DateTag[0] == '\0' && IsReservedDeviceName(body)) {
+    if (strlen(body) + 1 > room) return 0;
+    AppendCapped(body, kPathSize, "_", 1);
+  }
+  return 1;
+}
+
+int ComposeCandidate(char* out, size_t out_size, const char* folder, const char* subfolder,
+                     const char* body, int i) {
+  int n = i == 0 ? snprintf(out, out_size, "%s%s%s%s%s", folder, subfolder, DateTag, body, kSuffix)
+                 : snprintf(out, out_size, "%s%s%s%s[%d]%s", folder, subfolder, DateTag, body, i,
+                            kSuffix);
+  return n >= 0 && static_cast<size_t>(n) < out_size;
+}
+
+FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length) {
+  const char* subfolder = ChooseSubfolder(result);
+  EnsureSubfolder(ReplayFolder, subfolder);
+  BuildDateTag();
+  char body[kPathSize];
+  BuildNameBody(result, body, sizeof body);
+  if (!FitNameBody(body, ReplayFolder, subfolder)) return kNoFreeName;
+
+  char path[kPathSize];
+  for (int i = 0; i <= kLastCounter; ++i) {
+    if (!ComposeCandidate(path, sizeof path, ReplayFolder, subfolder, body, i)) return kNoFreeName;
+    if (FileExists(path)) continue;
+
+    PlatformFile* file = PlatformCreateNew(path);
+    if (file == nullptr) return kCopyFailed;
+    bool whole = PlatformWrite(file, bytes, length) == length;
+    bool closed = PlatformClose(file) != 0;
+    if (!whole || !closed) {
+      // A truncated copy under a real replay name would pass for the replay itself.
+      PlatformRemove(path);
+      return kCopyFailed;
+    }
+    snprintf(FiledPath, sizeof FiledPath, "%s", path);
+    return kFiled;
+  }
+  return kNoFreeName;
+}

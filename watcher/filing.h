@@ -1,0 +1,66 @@
+// Output naming and filing: subfolder, name body, date tag, free name, the copy.
+#ifndef BRINDLECAP_WATCHER_FILING_H_
+#define BRINDLECAP_WATCHER_FILING_H_
+
+#include <stddef.h>
+
+#include "watcher/decode.h"
+#include "watcher/watcher.h"
+
+// The date tag of the latest filing: "[BCmmdd]", or "" when DateTagEnabled is off.
+extern char DateTag[16];
+
+// Path of the latest copy FileReplay wrote.
+extern char FiledPath[kPathSize];
+
+// Most characters of one player name that go into a ladder name body.
+int NameCap(int players);
+
+// 'h', 'o', 'e', 'u' for race bits 1, 2, 4, 8; 'r' for every other value.
+char RaceLetter(int race);
+
+// Appends at most cap characters of source to destination, never writing past
+// destination_size bytes, and keeps destination terminated.
+void AppendCapped(char* destination, size_t destination_size, const char* source, size_t cap);
+
+// Replaces, in place, the characters a file name cannot or should not carry:
+// " \ / . : * ! @ # % $ ; , ? and, because Windows refuses them, < > | and the
+// control bytes 1 to 31. Everything else stays.
+void SanitisePlayerName(char* text);
+
+// Replaces, in place, every byte that is not an ASCII letter or digit.
+void SanitiseGameName(char* text);
+
+// Creates folder+subfolder when the probe does not find it; failure is ignored.
+void EnsureSubfolder(const char* folder, const char* subfolder);
+
+// "Custom\", "FFA\", "1v1\", "2v2\", "3v3\" or "4v4\".
+const char* ChooseSubfolder(const DecodeResult* result);
+
+// The name body: players and race tags for a ladder game, the sanitised game name
+// otherwise.
+void BuildNameBody(const DecodeResult* result, char* body, size_t body_size);
+
+// Rebuilds DateTag from the local date (or empties it when DateTagEnabled is off).
+void BuildDateTag();
+
+// Shortens body so that every candidate folder+subfolder+DateTag+body[+"[999]"]+".w3g"
+// fits kPlatformPathLimit, and keeps it clear of names Windows reserves for devices.
+// Returns 0 when not even an empty body fits.
+int FitNameBody(char* body, const char* folder, const char* subfolder);
+
+// Candidate i of the free-name search: folder, subfolder, DateTag, body, "[i]" from
+// i = 1 on, ".w3g". Returns 0 when it does not fit out_size.
+int ComposeCandidate(char* out, size_t out_size, const char* folder, const char* subfolder,
+                     const char* body, int i);
+
+enum FileOutcome {
+  kFiled,       // copy written whole; FiledPath names it
+  kNoFreeName,  // every candidate taken, or no name fits: nothing written
+  kCopyFailed,  // the copy could not be created or written; nothing is left behind
+};
+
+// Files a byte-for-byte copy of bytes[0, length) under ReplayFolder.
+FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length);
+
+#endif  // BRINDLECAP_WATCHER_FILING_H_
