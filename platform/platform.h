@@ -61,4 +61,24 @@ void PlatformLocalDate(int* month, int* day);
 // one). Lets tests and benchmarks see what a pass costs.
 extern uint64_t PlatformCallCount;
 
+// Faults to inject, for tests of what the watcher does when the system fails it.
+// Each count makes that many following calls fail the way the system can:
+// open_read refuses the open (a file the game holds with no sharing), short_read
+// delivers half of what was asked (the file shrank), write stores half and
+// reports it (a full disk), close reports a failed close.
+struct PlatformFaults {
+  int open_read;
+  int short_read;
+  int write;
+  int close;
+};
+extern PlatformFaults PlatformInjectedFaults;
+
+// Consumes one injected fault from *count; 1 when the call should fail.
+inline int PlatformTakeFault(int* count) {
+  if (*count <= 0) return 0;
+  --*count;
+  return 1;
+}
+
 #endif  // BRINDLECAP_PLATFORM_PLATFORM_H_

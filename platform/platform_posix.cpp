@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 uint64_t PlatformCallCount = 0;
+PlatformFaults PlatformInjectedFaults = {0, 0, 0, 0};
 
 namespace {
 
@@ -62,6 +63,7 @@ int PlatformMakeDirectory(const char* path) {
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.open_read)) return nullptr;
   char native[kPathBytes];
   if (!ToPosixPath(path, native)) return nullptr;
   int fd = open(native, O_RDONLY | O_CLOEXEC);
@@ -92,6 +94,7 @@ int64_t PlatformFileLength(PlatformFile* file) {
 
 size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.short_read)) length /= 2;
   int fd = ToFd(file);
   size_t done = 0;
   // read() may return less than asked for large requests; keep going to the end.
@@ -106,6 +109,7 @@ size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
 
 size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.write)) length /= 2;
   int fd = ToFd(file);
   size_t done = 0;
   while (done < length) {
@@ -119,7 +123,8 @@ size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
 
 int PlatformClose(PlatformFile* file) {
   ++PlatformCallCount;
-  return close(ToFd(file)) == 0;
+  int closed = close(ToFd(file)) == 0;
+  return PlatformTakeFault(&PlatformInjectedFaults.close) ? 0 : closed;
 }
 
 int PlatformRemove(const char* path) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 uint64_t PlatformCallCount = 0;
+PlatformFaults PlatformInjectedFaults = {0, 0, 0, 0};
 
 namespace {
 
@@ -50,6 +51,7 @@ int PlatformMakeDirectory(const char* path) {
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.open_read)) return nullptr;
   return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -69,6 +71,7 @@ int64_t PlatformFileLength(PlatformFile* file) {
 
 size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.short_read)) length /= 2;
   size_t done = 0;
   while (done < length) {
     DWORD want = length - done > kChunk ? kChunk : static_cast<DWORD>(length - done);
@@ -84,6 +87,7 @@ size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
 
 size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
   ++PlatformCallCount;
+  if (PlatformTakeFault(&PlatformInjectedFaults.write)) length /= 2;
   size_t done = 0;
   while (done < length) {
     DWORD want = length - done > kChunk ? kChunk : static_cast<DWORD>(length - done);
@@ -99,7 +103,8 @@ size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
 
 int PlatformClose(PlatformFile* file) {
   ++PlatformCallCount;
-  return CloseHandle(ToHandle(file)) != 0;
+  int closed = CloseHandle(ToHandle(file)) != 0;
+  return PlatformTakeFault(&PlatformInjectedFaults.close) ? 0 : closed;
 }
 
 int PlatformRemove(const char* path) {

@@ -62,7 +62,7 @@ void Decode(const unsigned char* bytes, size_t length, DecodeResult* result) {
   // case, and whatever was inflated before it stopped is what the walk reads.
   if (length > kStreamOffset) {
     size_t available = length - kStreamOffset;
-    uLong input = available < kStreamInput ? static_cast<uLong>(available) : kStreamInput;
+    uLong input = static_cast<uLong>(available < kStreamInput ? available : size_t{kStreamInput});
     uLongf output = kHeaderBufferSize;
     uncompress(HeaderBuffer, &output, bytes + kStreamOffset, input);
   }

@@ -15,6 +15,8 @@ const char kSuffix[] = ".w3g";
 // candidate of one body is the same body.
 const char kLongestCounter[] = "[999]";
 const int kLastCounter = 999;
+// NTFS, FAT and the usual Linux file systems take at most 255 characters in one name.
+const size_t kNameLimit = 255;
 
 bool IsAsciiAlnum(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -133,11 +135,15 @@ void BuildDateTag() {
 }
 
 int FitNameBody(char* body, const char* folder, const char* subfolder) {
-  size_t limit = kPlatformPathLimit < kPathSize ? kPlatformPathLimit : kPathSize;
-  size_t fixed = strlen(folder) + strlen(subfolder) + strlen(DateTag) +
-                 strlen(kLongestCounter) + strlen(kSuffix) + 1;  // + NUL
-  if (fixed > limit) return 0;
-  size_t room = limit - fixed;
+  const size_t path_limit = static_cast<size_t>(kPlatformPathLimit) < static_cast<size_t>(kPathSize)
+                                ? static_cast<size_t>(kPlatformPathLimit)
+                                : static_cast<size_t>(kPathSize);
+  // The file name itself, tag and counter included.
+  const size_t name_fixed = strlen(DateTag) + strlen(kLongestCounter) + strlen(kSuffix);
+  const size_t path_fixed = strlen(folder) + strlen(subfolder) + name_fixed + 1;  // + NUL
+  if (path_fixed > path_limit || name_fixed > kNameLimit) return 0;
+  size_t room = path_limit - path_fixed;
+  if (kNameLimit - name_fixed < room) room = kNameLimit - name_fixed;
   if (strlen(body) > room) body[room] = '\0';
   if (DateTag[0] == '\0' && IsReservedDeviceName(body)) {
     if (strlen(body) + 1 > room) return 0;
@@ -154,13 +160,19 @@ int ComposeCandidate(char* out, size_t out_size, const char* folder, const char*
   return n >= 0 && static_cast<size_t>(n) < out_size;
 }
 
-FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length) {
+const char* PrepareName(const DecodeResult* result, const char* folder, char* body,
+                        size_t body_size) {
   const char* subfolder = ChooseSubfolder(result);
-  EnsureSubfolder(ReplayFolder, subfolder);
   BuildDateTag();
+  BuildNameBody(result, body, body_size);
+  return FitNameBody(body, folder, subfolder) ? subfolder : nullptr;
+}
+
+FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length) {
   char body[kPathSize];
-  BuildNameBody(result, body, sizeof body);
-  if (!FitNameBody(body, ReplayFolder, subfolder)) return kNoFreeName;
+  const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
+  if (subfolder == nullptr) return kNoFreeName;
+  EnsureSubfolder(ReplayFolder, subfolder);
 
   char path[kPathSize];
   for (int i = 0; i <= kLastCounter; ++i) {

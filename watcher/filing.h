@@ -45,7 +45,7 @@ void BuildNameBody(const DecodeResult* result, char* body, size_t body_size);
 void BuildDateTag();
 
 // Shortens body so that every candidate folder+subfolder+DateTag+body[+"[999]"]+".w3g"
-// fits kPlatformPathLimit, and keeps it clear of names Windows reserves for devices.
+// fits kPlatformPathLimit and its file name fits 255 characters, and keeps it clear of names Windows reserves for devices.
 // Returns 0 when not even an empty body fits.
 int FitNameBody(char* body, const char* folder, const char* subfolder);
 
@@ -53,6 +53,11 @@ int FitNameBody(char* body, const char* folder, const char* subfolder);
 // i = 1 on, ".w3g". Returns 0 when it does not fit out_size.
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const char* subfolder,
                      const char* body, int i);
+
+// Everything but the counter: rebuilds DateTag, builds and fits the body for
+// folder. Returns the subfolder, or NULL when no name fits.
+const char* PrepareName(const DecodeResult* result, const char* folder, char* body,
+                        size_t body_size);
 
 enum FileOutcome {
   kFiled,       // copy written whole; FiledPath names it

@@ -20,6 +20,36 @@ int FileExists(const char* path) {
   return 1;
 }
 
+ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length) {
+  *bytes = nullptr;
+  *length = 0;
+  PlatformFile* file = PlatformOpenRead(path);
+  if (file == nullptr) return kReadFailed;
+  const int64_t size = PlatformFileLength(file);
+  if (size < kReplayMinimumLength) {
+    PlatformClose(file);
+    return kReadTooShort;
+  }
+  unsigned char* buffer = nullptr;
+  if (static_cast<uint64_t>(size) <= SIZE_MAX) {
+    buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(size)));
+  }
+  if (buffer == nullptr) {
+    PlatformClose(file);
+    return kReadFailed;
+  }
+  // Bytes that were never read must not be copied as if they were the replay.
+  const size_t got = PlatformRead(file, buffer, static_cast<size_t>(size));
+  PlatformClose(file);
+  if (got != static_cast<size_t>(size)) {
+    free(buffer);
+    return kReadFailed;
+  }
+  *bytes = buffer;
+  *length = got;
+  return kReadWhole;
+}
+
 PassOutcome SaveLastReplay(bool prime) {
   char path[kPathSize];
   int n = snprintf(path, sizeof path, "%s%s", ReplayFolder, "LastReplay.w3g");
@@ -35,28 +65,16 @@ PassOutcome SaveLastReplay(bool prime) {
 
   // Until the copy is safely written the stamp stays unrecorded, so a file the game
   // still holds, a short read or a failed copy is tried again on the next pass.
-  PlatformFile* file = PlatformOpenRead(path);
-  if (file == nullptr) return kPassRetryLater;
-  const int64_t length = PlatformFileLength(file);
-  if (length < kReplayMinimumLength) {
-    PlatformClose(file);
-    LastSeenStamp = stamp;
-    return kPassTooShort;
-  }
   unsigned char* bytes = nullptr;
-  if (static_cast<uint64_t>(length) <= SIZE_MAX) {
-    bytes = static_cast<unsigned char*>(malloc(static_cast<size_t>(length)));
-  }
-  if (bytes == nullptr) {
-    PlatformClose(file);
-    return kPassRetryLater;
-  }
-  const size_t size = static_cast<size_t>(length);
-  const size_t got = PlatformRead(file, bytes, size);
-  PlatformClose(file);
-  if (got != size) {
-    free(bytes);
-    return kPassRetryLater;
+  size_t size = 0;
+  switch (ReadReplayFile(path, &bytes, &size)) {
+    case kReadTooShort:
+      LastSeenStamp = stamp;
+      return kPassTooShort;
+    case kReadFailed:
+      return kPassRetryLater;
+    case kReadWhole:
+      break;
   }
 
   DecodeResult result;

@@ -3,6 +3,7 @@
 #ifndef BRINDLECAP_WATCHER_WATCHER_H_
 #define BRINDLECAP_WATCHER_WATCHER_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
 enum {
@@ -32,6 +33,15 @@ enum PassOutcome {
   kPassNoName,       // no free or fitting name: recorded, nothing overwritten
   kPassRetryLater,   // could not be read or copied now; tried again on the next pass
 };
+
+enum ReadOutcome {
+  kReadWhole,     // *bytes holds the whole file; release it with free()
+  kReadTooShort,  // under kReplayMinimumLength bytes, or its length is unknown
+  kReadFailed,    // could not be opened, no memory, or fewer bytes came than it holds
+};
+
+// Reads a replay file whole into one heap block.
+ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
 
 // One pass. With prime set, the file present now is recorded without a copy.
 PassOutcome SaveLastReplay(bool prime);

@@ -1,0 +1,203 @@
+#include "tests/test_support.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "watcher/watcher.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+std::string Native(const std::string& path) { return path; }
+#else
+std::string Native(const std::string& path) {
+  std::string out = path;
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+#endif
+
+void ListInto(const std::string& folder, const std::string& prefix,
+              std::vector<std::string>* out) {
+#ifdef _WIN32
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListInto(folder, prefix + name + "\\", out);
+    } else {
+      out->push_back(prefix + name);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+#else
+  DIR* dir = opendir(Native(folder + prefix).c_str());
+  if (dir == nullptr) return;
+  while (struct dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (stat(Native(folder + prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      ListInto(folder, prefix + name + "\\", out);
+    } else {
+      out->push_back(prefix + name);
+    }
+  }
+  closedir(dir);
+#endif
+}
+
+}  // namespace
+
+std::string MakeTempFolder() {
+#ifdef _WIN32
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  static unsigned counter = 0;
+  for (;;) {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%sbrindlecap-%lu-%u\\", base, GetCurrentProcessId(), ++counter);
+    if (CreateDirectoryA(path, nullptr)) return path;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
+  }
+#else
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                        "/brindlecap-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) return "";
+  return std::string(buffer.data()) + "\\";
+#endif
+}
+
+void RemoveTree(const std::string& folder) {
+  if (folder.empty()) return;
+  std::vector<std::string> files = ListFiles(folder);
+  std::vector<std::string> folders;
+  for (const std::string& file : files) {
+    std::string path = folder + file;
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+#else
+    unlink(Native(path).c_str());
+#endif
+    for (size_t slash = file.find('\\'); slash != std::string::npos;
+         slash = file.find('\\', slash + 1)) {
+      folders.push_back(file.substr(0, slash + 1));
+    }
+  }
+  // Deepest first.
+  std::sort(folders.begin(), folders.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  folders.push_back("");
+  for (const std::string& sub : folders) {
+#ifdef _WIN32
+    RemoveDirectoryA((folder + sub).c_str());
+#else
+    rmdir(Native(folder + sub).c_str());
+#endif
+  }
+}
+
+bool RemoveFile(const std::string& path) { return remove(Native(path).c_str()) == 0; }
+
+bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  FILE* file = fopen(Native(path).c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return fclose(file) == 0 && ok;
+}
+
+bool ReadFileBytes(const std::string& path, Bytes* bytes) {
+  bytes->clear();
+  FILE* file = fopen(Native(path).c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned char chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+  fclose(file);
+  return true;
+}
+
+bool SetWriteTime(const std::string& path, int64_t seconds) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ULARGE_INTEGER ticks;
+  ticks.QuadPart = static_cast<unsigned long long>(seconds) * 10000000ULL + 116444736000000000ULL;
+  FILETIME time;
+  time.dwLowDateTime = ticks.LowPart;
+  time.dwHighDateTime = ticks.HighPart;
+  bool ok = SetFileTime(file, nullptr, nullptr, &time) != 0;
+  CloseHandle(file);
+  return ok;
+#else
+  struct timeval times[2];
+  times[0].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_usec = 0;
+  times[1] = times[0];
+  return utimes(Native(path).c_str(), times) == 0;
+#endif
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> out;
+  ListInto(folder, "", &out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string RealReplayFolder() {
+#ifdef BRINDLECAP_REPLAYS
+  std::string folder = BRINDLECAP_REPLAYS "/";
+  Bytes probe;
+  if (ReadFileBytes(folder + "expected.tsv", &probe)) return folder;
+#endif
+  return "";
+}
+
+std::vector<ExpectedRow> ReadExpectedRows() {
+  std::vector<ExpectedRow> rows;
+  Bytes text;
+  std::string folder = RealReplayFolder();
+  if (folder.empty() || !ReadFileBytes(folder + "expected.tsv", &text)) return rows;
+  std::string all(text.begin(), text.end());
+  size_t start = all.find('\n');  // skip the column names
+  while (start != std::string::npos && start + 1 < all.size()) {
+    size_t end = all.find('\n', start + 1);
+    std::string line = all.substr(start + 1, end == std::string::npos ? std::string::npos
+                                                                      : end - start - 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t tab1 = line.find('\t');
+    size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 != std::string::npos) rows.push_back({line.substr(0, tab1), line.substr(tab2 + 1)});
+    start = end;
+  }
+  return rows;
+}
+
+void ResetWatcher(const std::string& folder) {
+  SaveCustomGames = false;
+  DateTagEnabled = true;
+  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
+  ObservedStamp = 0;
+  LastSeenStamp = 0;
+}

@@ -1,0 +1,45 @@
+// File helpers for tests that run the watcher against a real folder, on Linux and
+// under Wine. Paths are given as the watcher writes them, with backslashes.
+#ifndef BRINDLECAP_TESTS_TEST_SUPPORT_H_
+#define BRINDLECAP_TESTS_TEST_SUPPORT_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/replay_builder.h"
+
+// A new empty folder under the system's temporary folder, ending in a backslash.
+std::string MakeTempFolder();
+
+// Removes a folder made by MakeTempFolder and everything below it.
+void RemoveTree(const std::string& folder);
+
+bool RemoveFile(const std::string& path);
+bool WriteFileBytes(const std::string& path, const Bytes& bytes);
+bool ReadFileBytes(const std::string& path, Bytes* bytes);
+
+// Sets the last-write time, in seconds since 1970 (UTC).
+bool SetWriteTime(const std::string& path, int64_t seconds);
+
+// Every file below folder, as relative paths with backslashes, sorted.
+std::vector<std::string> ListFiles(const std::string& folder);
+
+// The folder of real replays recorded by the game, ending in a separator, or ""
+// when it is not there.
+std::string RealReplayFolder();
+
+// The rows of the real replays' expected.tsv: file name and expected path (or a
+// row whose path starts with "(" for a file that is never filed).
+struct ExpectedRow {
+  std::string file;
+  std::string path;
+};
+std::vector<ExpectedRow> ReadExpectedRows();
+
+// Resets the watcher's settings and stamps to their start-up values and points
+// ReplayFolder at folder.
+void ResetWatcher(const std::string& folder);
+
+#endif  // BRINDLECAP_TESTS_TEST_SUPPORT_H_

@@ -1,0 +1,288 @@
+#include "watcher/filing.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::string BodyOf(const SyntheticReplay& replay, DecodeResult* result = nullptr) {
+  DecodeResult local;
+  DecodeResult* r = result != nullptr ? result : &local;
+  Bytes file = BuildReplay(replay);
+  Decode(file.data(), file.size(), r);
+  char body[kPathSize];
+  BuildNameBody(r, body, sizeof body);
+  return body;
+}
+
+TEST(Naming, LadderBodiesListEvenPositionsAgainstOddOnes) {
+  struct Case {
+    const char* what;
+    SyntheticReplay replay;
+    const char* body;
+    const char* subfolder;
+  } cases[] = {
+      {"1v1", LadderReplay({{"Alpha", 1}, {"Beta", 8}}), "Alpha(h) vs Beta(u)", "1v1\\"},
+      {"2v2", LadderReplay({{"Anna", 2}, {"Bob", 4}, {"Cleo", 0}, {"Dave", 1}}),
+       "Anna(o)Cleo(r) vs Bob(e)Dave(h)", "2v2\\"},
+      {"3v3 caps names at six",
+       LadderReplay({{"Abcdefgh", 1}, {"B", 2}, {"C", 4}, {"D", 8}, {"E", 3}, {"F", 15}}),
+       "Abcdef(h)C(e)E(r) vs B(o)D(u)F(r)", "3v3\\"},
+      {"ffa has no separator", LadderReplay({{"A", 1}, {"B", 2}, {"C", 4}}, true),
+       "A(h)C(e)B(o)", "FFA\\"},
+      {"five players, not ffa", LadderReplay({{"A", 1}, {"B", 2}, {"C", 4}, {"D", 8}, {"E", 1}}),
+       "A(h)C(e)E(h) vs B(o)D(u)", "FFA\\"},
+      {"observers and referees leave no trace",
+       LadderReplay({{"Alpha", 1}, {"Observer", 1}, {"referee", 2}, {"Beta", 8}}),
+       "Alpha(h) vs Beta(u)", "2v2\\"},
+      {"nobody real", LadderReplay({{"Observer", 1}, {"Referee", 2}}), " vs ", "1v1\\"},
+      {"empty names", LadderReplay({{"", 1}, {"", 2}}), " vs ", "1v1\\"},
+      {"full stops and question marks", LadderReplay({{"Mr. X?", 4}, {"(Y) Z", 2}}),
+       "Mr_ X_(e) vs (Y) Z(o)", "1v1\\"},
+  };
+  for (const Case& c : cases) {
+    DecodeResult result;
+    EXPECT_EQ(c.body, BodyOf(c.replay, &result)) << c.what;
+    EXPECT_STREQ(c.subfolder, ChooseSubfolder(&result)) << c.what;
+  }
+}
+
+TEST(Naming, NameCapShrinksWithThePlayerCount) {
+  struct Case {
+    int players;
+    size_t kept;
+  } cases[] = {{2, 128}, {3, 128}, {4, 8}, {5, 8}, {6, 6}, {7, 6}, {8, 5}, {9, 4}, {10, 4},
+               {16, 4}};
+  for (const Case& c : cases) {
+    std::vector<SyntheticPlayer> players(c.players, SyntheticPlayer{std::string(200, 'n'), 1});
+    SyntheticReplay replay = LadderReplay(players);
+    std::string body = BodyOf(replay);
+    EXPECT_EQ(std::string(c.kept, 'n') + "(h)", body.substr(0, c.kept + 3)) << c.players;
+  }
+}
+
+TEST(Naming, SubfolderByPlayerCount) {
+  struct Case {
+    int players;
+    const char* subfolder;
+  } cases[] = {{0, "FFA\\"}, {1, "FFA\\"}, {2, "1v1\\"}, {3, "FFA\\"}, {4, "2v2\\"},
+               {6, "3v3\\"}, {8, "4v4\\"}, {10, "FFA\\"}, {-1, "FFA\\"}};
+  for (const Case& c : cases) {
+    DecodeResult result = {true, false, c.players, ""};
+    EXPECT_STREQ(c.subfolder, ChooseSubfolder(&result)) << c.players;
+  }
+  DecodeResult ffa = {true, true, 4, ""};
+  EXPECT_STREQ("FFA\\", ChooseSubfolder(&ffa));
+  DecodeResult custom = {false, false, 2, "x"};
+  EXPECT_STREQ("Custom\\", ChooseSubfolder(&custom));
+}
+
+TEST(Naming, PlayerNamesLoseEveryCharacterAFileNameCannotCarry) {
+  char text[] = "a\"b\\c/d.e:f*g!h@i#j%k$l;m,n?o<p>q|r\x01s\x1ft u(v)w\x80x~";
+  SanitisePlayerName(text);
+  EXPECT_STREQ("a_b_c_d_e_f_g_h_i_j_k_l_m_n_o_p_q_r_s_t u(v)w\x80x~", text);
+}
+
+TEST(Naming, GameNamesKeepOnlyAsciiLettersAndDigits) {
+  char text[] = "my game #2!\xe9Zz09";
+  SanitiseGameName(text);
+  EXPECT_STREQ("my_game__2__Zz09", text);
+}
+
+TEST(Naming, AppendCappedStopsAtTheCapAndTheBuffer) {
+  char small[8] = "ab";
+  AppendCapped(small, sizeof small, "cdefghijkl", 3);
+  EXPECT_STREQ("abcde", small);
+  AppendCapped(small, sizeof small, "fghijkl", 100);
+  EXPECT_STREQ("abcdefg", small);  // seven characters and the NUL
+  AppendCapped(small, sizeof small, "x", 1);
+  EXPECT_STREQ("abcdefg", small);
+}
+
+TEST(Naming, DateTagIsMonthAndDayOrNothing) {
+  DateTagEnabled = true;
+  BuildDateTag();
+  int month = 0, day = 0;
+  PlatformLocalDate(&month, &day);
+  char expected[16];
+  snprintf(expected, sizeof expected, "[BC%02d%02d]", month, day);
+  EXPECT_STREQ(expected, DateTag);
+  EXPECT_EQ(8u, strlen(DateTag));
+  DateTagEnabled = false;
+  BuildDateTag();
+  EXPECT_STREQ("", DateTag);
+  DateTagEnabled = true;
+}
+
+TEST(Naming, CandidatesCountUpInSquareBrackets) {
+  DateTag[0] = '\0';
+  char path[kPathSize];
+  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 0));
+  EXPECT_STREQ("R\\1v1\\B.w3g", path);
+  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 17));
+  EXPECT_STREQ("R\\1v1\\B[17].w3g", path);
+  snprintf(DateTag, sizeof DateTag, "[BC0730]");
+  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 2));
+  EXPECT_STREQ("R\\1v1\\[BC0730]B[2].w3g", path);
+  EXPECT_FALSE(ComposeCandidate(path, 10, "R\\", "1v1\\", "B", 2));
+}
+
+TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
+  DateTag[0] = '\0';
+  std::string folder(100, 'f');
+  folder += "\\";
+  char body[kPathSize];
+  memset(body, 'b', sizeof body - 1);
+  body[sizeof body - 1] = '\0';
+  ASSERT_TRUE(FitNameBody(body, folder.c_str(), "Custom\\"));
+  char path[kPathSize];
+  ASSERT_TRUE(ComposeCandidate(path, sizeof path, folder.c_str(), "Custom\\", body, 999));
+  // Limited by the path on Windows, by the 255-character file name elsewhere.
+  const size_t longest = std::min<size_t>(kPlatformPathLimit - 1, folder.size() + 7 + 255);
+  EXPECT_EQ(longest, strlen(path));
+  EXPECT_STREQ(".w3g", path + strlen(path) - 4);
+
+  std::string huge(kPlatformPathLimit, 'f');
+  EXPECT_FALSE(FitNameBody(body, huge.c_str(), "Custom\\"));
+
+  struct Case {
+    const char* body;
+    const char* fitted;
+  } cases[] = {{"CON", "CON_"}, {"nul", "nul_"}, {"Com7", "Com7_"}, {"LPT1", "LPT1_"},
+               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""}};
+  for (const Case& c : cases) {
+    snprintf(body, sizeof body, "%s", c.body);
+    ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
+    EXPECT_STREQ(c.fitted, body);
+  }
+  // Behind a date tag the name is no device name.
+  snprintf(DateTag, sizeof DateTag, "[BC0730]");
+  snprintf(body, sizeof body, "CON");
+  ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
+  EXPECT_STREQ("CON", body);
+  DateTag[0] = '\0';
+}
+
+// Filing into a real folder.
+class Filing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    ResetWatcher(folder_);
+    DateTagEnabled = false;
+    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+  }
+  void TearDown() override {
+    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+    RemoveTree(folder_);
+  }
+  FileOutcome File(const Bytes& file) {
+    DecodeResult result;
+    Decode(file.data(), file.size(), &result);
+    return FileReplay(&result, file.data(), file.size());
+  }
+  std::string folder_;
+};
+
+TEST_F(Filing, CopiesByteForByteUnderTheFirstFreeName) {
+  Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(kFiled, File(file));
+  std::vector<std::string> expected = {"1v1\\Alpha(h) vs Beta(u).w3g",
+                                       "1v1\\Alpha(h) vs Beta(u)[1].w3g",
+                                       "1v1\\Alpha(h) vs Beta(u)[2].w3g"};
+  EXPECT_EQ(expected, ListFiles(folder_));
+  EXPECT_EQ(folder_ + expected[2], FiledPath);
+  for (const std::string& name : expected) {
+    Bytes copy;
+    ASSERT_TRUE(ReadFileBytes(folder_ + name, &copy));
+    EXPECT_EQ(file, copy) << name;
+  }
+}
+
+TEST_F(Filing, DateTagLeadsTheName) {
+  DateTagEnabled = true;
+  Bytes file = BuildReplay(CustomReplay("my game #2!"));
+  ASSERT_EQ(kFiled, File(file));
+  std::vector<std::string> files = ListFiles(folder_);
+  ASSERT_EQ(1u, files.size());
+  EXPECT_EQ(std::string("Custom\\") + DateTag + "my_game__2_.w3g", files[0]);
+}
+
+TEST_F(Filing, EmptyGameNameStillFilesAsDotW3g) {
+  ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
+  EXPECT_EQ(std::vector<std::string>{"Custom\\.w3g"}, ListFiles(folder_));
+}
+
+TEST_F(Filing, NothingIsOverwrittenWhenEveryNameIsTaken) {
+  Bytes file = BuildReplay(CustomReplay("full"));
+  ASSERT_EQ(kFiled, File(file));
+  Bytes old = {'o', 'l', 'd'};
+  char name[64];
+  for (int i = 1; i <= 999; ++i) {
+    snprintf(name, sizeof name, "Custom\\full[%d].w3g", i);
+    ASSERT_TRUE(WriteFileBytes(folder_ + name, old));
+  }
+  EXPECT_EQ(kNoFreeName, File(BuildReplay(CustomReplay("full"))));
+  std::vector<std::string> files = ListFiles(folder_);
+  EXPECT_EQ(1000u, files.size());
+  for (const std::string& f : files) {
+    Bytes now;
+    ASSERT_TRUE(ReadFileBytes(folder_ + f, &now));
+    EXPECT_EQ(f == "Custom\\full.w3g" ? file : old, now) << f;
+  }
+}
+
+TEST_F(Filing, AFailedWriteOrCloseLeavesNoPartialCopy) {
+  Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  PlatformInjectedFaults.write = 1;
+  EXPECT_EQ(kCopyFailed, File(file));
+  EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
+  PlatformInjectedFaults.close = 1;
+  EXPECT_EQ(kCopyFailed, File(file));
+  EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
+  EXPECT_EQ(kFiled, File(file));
+  EXPECT_EQ(std::vector<std::string>{"1v1\\Alpha(h) vs Beta(u).w3g"}, ListFiles(folder_));
+}
+
+TEST_F(Filing, ForbiddenCharactersInARealNameStillGiveACopy) {
+  Bytes file = BuildReplay(LadderReplay({{"ARA", 8}, {"|c00ffbd00:D<x>", 1}}));
+  ASSERT_EQ(kFiled, File(file));
+  EXPECT_EQ(std::vector<std::string>{"1v1\\ARA(u) vs _c00ffbd00_D_x_(h).w3g"},
+            ListFiles(folder_));
+}
+
+TEST_F(Filing, DeviceNamesAreSidestepped) {
+  ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay("con"))));
+  EXPECT_EQ(std::vector<std::string>{"Custom\\con_.w3g"}, ListFiles(folder_));
+}
+
+TEST_F(Filing, LongNamesAreShortenedAndKeepTheirEnding) {
+  std::string name(300, 'n');
+  Bytes file = BuildReplay(LadderReplay({{name, 1}, {name, 2}}));
+  ASSERT_EQ(kFiled, File(file));
+  ASSERT_EQ(kFiled, File(file));
+  std::vector<std::string> files = ListFiles(folder_);
+  ASSERT_EQ(2u, files.size());
+  for (const std::string& f : files) {
+    EXPECT_EQ(".w3g", f.substr(f.size() - 4));
+    EXPECT_LE(f.size() - strlen("1v1\\"), 255u);
+    EXPECT_LT(folder_.size() + f.size(), static_cast<size_t>(kPlatformPathLimit));
+    Bytes copy;
+    ASSERT_TRUE(ReadFileBytes(folder_ + f, &copy));
+    EXPECT_EQ(file, copy);
+  }
+  // The two share one shortened body; the second carries the counter.
+  EXPECT_EQ(files[0].substr(0, files[0].size() - 4) + "[1].w3g", files[1]);
+}
+
+}  // namespace

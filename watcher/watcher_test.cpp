@@ -1,0 +1,217 @@
+#include "watcher/watcher.h"
+
+#include <stdio.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+#include "watcher/decode.h"
+#include "watcher/filing.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// A fixed base time keeps stamps apart by whole seconds whatever the clock says.
+const int64_t kBaseTime = 1700000000;
+
+class Pass : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    ResetWatcher(folder_);
+    DateTagEnabled = false;
+    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+    last_ = folder_ + "LastReplay.w3g";
+  }
+  void TearDown() override {
+    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+    RemoveTree(folder_);
+  }
+  // The game writing its last replay at a given second.
+  void GameWrites(const Bytes& file, int64_t second) {
+    ASSERT_TRUE(WriteFileBytes(last_, file));
+    ASSERT_TRUE(SetWriteTime(last_, kBaseTime + second));
+  }
+  std::vector<std::string> Copies() {
+    std::vector<std::string> files = ListFiles(folder_);
+    std::vector<std::string> copies;
+    for (const std::string& f : files) {
+      if (f != "LastReplay.w3g") copies.push_back(f);
+    }
+    return copies;
+  }
+  std::string folder_;
+  std::string last_;
+};
+
+const char kOneVsOne[] = "1v1\\Alpha(h) vs Beta(u).w3g";
+
+Bytes Ladder() { return BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})); }
+
+TEST_F(Pass, PrimingRecordsThePresentReplayWithoutCopyingIt) {
+  GameWrites(Ladder(), 0);
+  EXPECT_EQ(kPassPrimed, SaveLastReplay(true));
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{}, Copies());
+  GameWrites(Ladder(), 20);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
+}
+
+TEST_F(Pass, WithoutAReplayAtStartTheFirstOneIsCopied) {
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  Bytes file = Ladder();
+  GameWrites(file, 0);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  Bytes copy;
+  ASSERT_TRUE(ReadFileBytes(folder_ + kOneVsOne, &copy));
+  EXPECT_EQ(file, copy);
+}
+
+TEST_F(Pass, OnlyANewWriteTimeMakesTheFileNew) {
+  GameWrites(Ladder(), 0);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  // Replaced within the same second: not noticed.
+  GameWrites(BuildReplay(LadderReplay({{"Gamma", 2}, {"Delta", 4}})), 0);
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  GameWrites(Ladder(), 30);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ((std::vector<std::string>{kOneVsOne, "1v1\\Alpha(h) vs Beta(u)[1].w3g"}), Copies());
+}
+
+TEST_F(Pass, FilesUnderTheMinimumLengthAreNeverCopied) {
+  SyntheticReplay replay = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  replay.file_length = kReplayMinimumLength - 1;
+  GameWrites(BuildReplay(replay), 0);
+  EXPECT_EQ(kPassTooShort, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{}, Copies());
+
+  replay.file_length = kReplayMinimumLength;
+  GameWrites(BuildReplay(replay), 10);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
+}
+
+TEST_F(Pass, CustomGamesNeedTheSwitch) {
+  GameWrites(BuildReplay(CustomReplay("Night Elf Wars")), 0);
+  EXPECT_EQ(kPassNotLadder, SaveLastReplay(false));
+  SaveCustomGames = true;
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));  // already handled
+  GameWrites(BuildReplay(CustomReplay("Night Elf Wars")), 10);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{"Custom\\Night_Elf_Wars.w3g"}, Copies());
+}
+
+// Every fault that keeps the copy from being made leaves the replay to the next
+// pass, which saves it once the fault is gone, and leaves nothing half-written.
+TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
+  struct Case {
+    const char* what;
+    PlatformFaults faults;
+  } cases[] = {
+      {"held open by the game", {1, 0, 0, 0}},
+      {"short read", {0, 1, 0, 0}},
+      {"disk full", {0, 0, 1, 0}},
+  };
+  int64_t second = 0;
+  for (const Case& c : cases) {
+    second += 10;
+    Bytes file = BuildReplay(LadderReplay({{c.what, 1}, {"Beta", 8}}));
+    GameWrites(file, second);
+    PlatformInjectedFaults = c.faults;
+    EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
+    std::string name = std::string("1v1\\") + c.what + "(h) vs Beta(u).w3g";
+    EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
+    EXPECT_EQ(kPassFiled, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kPassNothingNew, SaveLastReplay(false)) << c.what;
+    Bytes copy;
+    ASSERT_TRUE(ReadFileBytes(folder_ + name, &copy)) << c.what;
+    EXPECT_EQ(file, copy) << c.what;
+    RemoveTree(folder_ + "1v1\\");
+  }
+}
+
+TEST_F(Pass, ASubfolderThatCannotBeMadeIsRetriedUntilItCan) {
+  // A file where the subfolder should be: nothing can be created below it.
+  ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
+  GameWrites(Ladder(), 0);
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
+}
+
+TEST_F(Pass, AMissingReplayFolderIsNotAnError) {
+  ResetWatcher(folder_ + "not-there\\");
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
+}
+
+TEST_F(Pass, AnIdlePassMakesOneProbe) {
+  GameWrites(Ladder(), 0);
+  SaveLastReplay(true);
+  uint64_t before = PlatformCallCount;
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(1u, PlatformCallCount - before);
+}
+
+#ifdef _WIN32
+// The game holding its replay open with no sharing: the pass cannot read it and
+// must save it on the first pass after the game lets go.
+TEST_F(Pass, AReplayHeldOpenWithoutSharingIsSavedAfterRelease) {
+  GameWrites(Ladder(), 0);
+  HANDLE held = CreateFileA(last_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{}, Copies());
+  CloseHandle(held);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
+}
+#endif
+
+// Real replays recorded by the game, each filed alone into an empty folder.
+TEST_F(Pass, RealReplaysAreFiledWhereExpected) {
+  std::vector<ExpectedRow> rows = ReadExpectedRows();
+  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  SaveCustomGames = true;
+  int64_t second = 0;
+  for (const ExpectedRow& row : rows) {
+    Bytes file;
+    ASSERT_TRUE(ReadFileBytes(RealReplayFolder() + row.file, &file)) << row.file;
+    GameWrites(file, second += 10);
+    PassOutcome outcome = SaveLastReplay(false);
+    std::vector<std::string> copies = Copies();
+    if (row.path[0] == '(') {
+      EXPECT_EQ(kPassTooShort, outcome) << row.file;
+      EXPECT_EQ(std::vector<std::string>{}, copies) << row.file;
+      continue;
+    }
+    EXPECT_EQ(kPassFiled, outcome) << row.file;
+    EXPECT_EQ(std::vector<std::string>{row.path}, copies) << row.file;
+    Bytes copy;
+    if (copies.size() == 1 && ReadFileBytes(folder_ + copies[0], &copy)) {
+      EXPECT_EQ(file, copy) << row.file;
+    }
+    for (const std::string& sub : {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"}) {
+      RemoveTree(folder_ + sub);
+    }
+  }
+}
+
+}  // namespace
