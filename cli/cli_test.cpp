@@ -54,19 +54,13 @@ TEST(Cli, UsageErrorsExitWithTwo) {
   EXPECT_NE(std::string::npos, help.out.find("usage: brindlecap-cli name"));
 }
 
-class CliName : public ::testing::Test {
+class CliName : public ReplayFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = MakeTempFolder();
-    ASSERT_FALSE(folder_.empty());
-  }
-  void TearDown() override { RemoveTree(folder_); }
   std::string Write(const char* name, const Bytes& bytes) {
     std::string path = folder_ + name;
     EXPECT_TRUE(WriteFileBytes(path, bytes));
     return path;
   }
-  std::string folder_;
 };
 
 TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
@@ -200,4 +201,17 @@ void ResetWatcher(const std::string& folder) {
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
   ObservedStamp = 0;
   LastSeenStamp = 0;
+}
+
+void ReplayFolderTest::SetUp() {
+  folder_ = MakeTempFolder();
+  ASSERT_FALSE(folder_.empty());
+  ResetWatcher(folder_);
+  DateTagEnabled = false;
+  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+}
+
+void ReplayFolderTest::TearDown() {
+  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+  RemoveTree(folder_);
 }

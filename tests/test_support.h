@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/replay_builder.h"
 
 // A new empty folder under the system's temporary folder, ending in a backslash.
@@ -41,5 +43,14 @@ std::vector<ExpectedRow> ReadExpectedRows();
 // Resets the watcher's settings and stamps to their start-up values and points
 // ReplayFolder at folder.
 void ResetWatcher(const std::string& folder);
+
+// A fresh replay folder with the watcher reset to it, the date tag off so names
+// are predictable, and no injected faults; all of it removed afterwards.
+class ReplayFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string folder_;
+};
 
 #endif  // BRINDLECAP_TESTS_TEST_SUPPORT_H_

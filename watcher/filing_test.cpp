@@ -173,25 +173,13 @@ TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
 }
 
 // Filing into a real folder.
-class Filing : public ::testing::Test {
+class Filing : public ReplayFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = MakeTempFolder();
-    ASSERT_FALSE(folder_.empty());
-    ResetWatcher(folder_);
-    DateTagEnabled = false;
-    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
-  }
-  void TearDown() override {
-    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
-    RemoveTree(folder_);
-  }
   FileOutcome File(const Bytes& file) {
     DecodeResult result;
     Decode(file.data(), file.size(), &result);
     return FileReplay(&result, file.data(), file.size());
   }
-  std::string folder_;
 };
 
 TEST_F(Filing, CopiesByteForByteUnderTheFirstFreeName) {

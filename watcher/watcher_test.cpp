@@ -21,19 +21,11 @@ namespace {
 // A fixed base time keeps stamps apart by whole seconds whatever the clock says.
 const int64_t kBaseTime = 1700000000;
 
-class Pass : public ::testing::Test {
+class Pass : public ReplayFolderTest {
  protected:
   void SetUp() override {
-    folder_ = MakeTempFolder();
-    ASSERT_FALSE(folder_.empty());
-    ResetWatcher(folder_);
-    DateTagEnabled = false;
-    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+    ReplayFolderTest::SetUp();
     last_ = folder_ + "LastReplay.w3g";
-  }
-  void TearDown() override {
-    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
-    RemoveTree(folder_);
   }
   // The game writing its last replay at a given second.
   void GameWrites(const Bytes& file, int64_t second) {
@@ -48,7 +40,6 @@ class Pass : public ::testing::Test {
     }
     return copies;
   }
-  std::string folder_;
   std::string last_;
 };
 
