@@ -89,32 +89,42 @@ std::string MakeTempFolder() {
 
 void RemoveTree(const std::string& folder) {
   if (folder.empty()) return;
-  std::vector<std::string> files = ListFiles(folder);
-  std::vector<std::string> folders;
-  for (const std::string& file : files) {
-    std::string path = folder + file;
 #ifdef _WIN32
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path + "\\");
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
 #else
-    unlink(Native(path).c_str());
-#endif
-    for (size_t slash = file.find('\\'); slash != std::string::npos;
-         slash = file.find('\\', slash + 1)) {
-      folders.push_back(file.substr(0, slash + 1));
+  DIR* dir = opendir(Native(folder).c_str());
+  if (dir != nullptr) {
+    while (struct dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + name;
+      struct stat st;
+      if (lstat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        RemoveTree(path + "\\");
+      } else {
+        unlink(Native(path).c_str());
+      }
     }
+    closedir(dir);
   }
-  // Deepest first.
-  std::sort(folders.begin(), folders.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-  folders.push_back("");
-  for (const std::string& sub : folders) {
-#ifdef _WIN32
-    RemoveDirectoryA((folder + sub).c_str());
-#else
-    rmdir(Native(folder + sub).c_str());
+  rmdir(Native(folder).c_str());
 #endif
-  }
 }
 
 bool RemoveFile(const std::string& path) { return remove(Native(path).c_str()) == 0; }
