@@ -1,0 +1,27 @@
+// Entry of the resident program: start-up in a fixed order, then the message loop
+// until a quit message ends it.
+#include <windows.h>
+
+#include "app/shell.h"
+#include "watcher/watcher.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_state) {
+  AppInstance = instance;
+  // Creating the window adds the tray icon.
+  CreateMainWindow(show_state);
+  // The first tick can only arrive once the loop below runs, so the priming pass
+  // further down always comes first.
+  SetTimer(MainWindow, kTickTimerId, kTickMilliseconds, NULL);
+  ReadSwitches(command_line);
+  DiscoverReplayFolder(HKEY_CURRENT_USER, kGameRegistryKey, ReplayFolder, sizeof ReplayFolder);
+  // Whatever replay is there now was there before we started: record it, don't copy it.
+  SaveLastReplay(true);
+
+  MSG message;
+  message.wParam = 0;
+  while (GetMessageA(&message, NULL, 0, 0) != 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,172 @@
+// The hidden main window, its procedure, the tray icon and the two message boxes.
+#include <stdio.h>
+#include <string.h>
+
+#include "app/shell.h"  // brings <windows.h>, which <shellapi.h> needs first
+
+#include <shellapi.h>
+#include "watcher/watcher.h"
+
+const char kMainClassName[] = "Brindlecap";
+const char kMainWindowTitle[] = "WarCraft TFT Brindlecap";
+const char kPromptCaption[] = "Brindlecap v1.3 by Quennet";
+const char kClosePromptText[] = "Would you like to close Brindlecap?";
+
+HINSTANCE AppInstance = NULL;
+HWND MainWindow = NULL;
+
+namespace {
+
+const char kTrayTip[] = "Brindlecap";
+
+// The shell is handed the first, shortest form of its notification record: it
+// has all this program uses, and every shell version accepts it. The form is the
+// record up to the end of a 64-byte tip (88 bytes in a 32-bit build, 104 in a
+// 64-bit one, where the handles are wider).
+const DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
+static_assert(NOTIFYICONDATAA_V1_SIZE == offsetof(NOTIFYICONDATAA, szTip) + kTrayTipSize,
+              "the first form ends right after a 64-byte tip");
+
+}  // namespace
+
+HWND CreateMainWindow(int show_state) {
+  WNDCLASSEXA window_class;
+  memset(&window_class, 0, sizeof window_class);
+  window_class.cbSize = sizeof window_class;
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = MainWindowProc;
+  window_class.hInstance = AppInstance;
+  window_class.hIcon = LoadIconA(NULL, IDI_APPLICATION);
+  window_class.hIconSm = LoadIconA(NULL, IDI_APPLICATION);
+  window_class.hCursor = LoadCursorA(NULL, IDC_ARROW);
+  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  window_class.lpszClassName = kMainClassName;
+  // A failed registration is not fatal by itself; creation then fails as well and
+  // the program runs on without a window.
+  RegisterClassExA(&window_class);
+
+  MainWindow = CreateWindowExA(0, kMainClassName, kMainWindowTitle, WS_MINIMIZE, CW_USEDEFAULT,
+                               CW_USEDEFAULT, kWindowWidth, kWindowHeight, NULL, NULL,
+                               AppInstance, NULL);
+  // The window is never meant to be seen: honour the show state the program was
+  // started with, then hide it at once. The tray icon is all the user sees.
+  ShowWindow(MainWindow, show_state);
+  ShowWindow(MainWindow, SW_HIDE);
+  UpdateWindow(MainWindow);
+  return MainWindow;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE: {
+      HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(kTrayIconId));
+      AddTrayIcon(window, kTrayIconId, icon, kTrayTip);
+      return 0;
+    }
+    case WM_DESTROY:
+    case WM_CLOSE:
+      // Closing only ends the message loop; the window itself goes with the process.
+      RemoveTrayIcon(window, kTrayIconId);
+      PostQuitMessage(0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_KEYDOWN:
+      // A quick way out that leaves the tray icon to the shell's own clean-up.
+      if (wparam == VK_ESCAPE) PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+    case WM_ACTIVATE:
+      return 0;
+    case WM_TIMER:
+      SaveLastReplay(false);
+      break;
+    case kTrayCallbackMessage:
+      TrayClicked(wparam, lparam);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip) {
+  NOTIFYICONDATAA record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = kTrayRecordSize;
+  record.hWnd = window;
+  record.uID = id;
+  record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  record.uCallbackMessage = kTrayCallbackMessage;
+  record.hIcon = icon;
+  lstrcpynA(record.szTip, tip != NULL ? tip : "", kTrayTipSize);
+  BOOL added = Shell_NotifyIconA(NIM_ADD, &record);
+  // The shell keeps its own copy of the picture.
+  if (icon != NULL) DestroyIcon(icon);
+  return added;
+}
+
+BOOL RemoveTrayIcon(HWND window, UINT id) {
+  NOTIFYICONDATAA record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = kTrayRecordSize;
+  record.hWnd = window;
+  record.uID = id;
+  return Shell_NotifyIconA(NIM_DELETE, &record);
+}
+
+void TrayClicked(WPARAM id, LPARAM mouse_message) {
+  // Both boxes are modal but keep dispatching this thread's messages, so ticks,
+  // and the watcher passes they start, go on while a box is open.
+  if (mouse_message == WM_RBUTTONDOWN && id == kTrayIconId) {
+    int answer = MessageBoxA(MainWindow, kClosePromptText, kPromptCaption,
+                             MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
+    if (answer == IDYES) SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+  }
+  if (mouse_message == WM_LBUTTONDOWN && id == kTrayIconId) {
+    char text[kAboutTextSize];
+    FormatAboutText(text, sizeof text);
+    MessageBoxA(MainWindow, text, kPromptCaption, MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+size_t FormatAboutText(char* out, size_t size) {
+  if (size == 0) return 0;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char date_tag[32];
+  snprintf(date_tag, sizeof date_tag, "[BC%02d%02d]", now.wMonth, now.wDay);
+  const DWORD attributes = GetFileAttributesA(ReplayFolder);
+  const bool folder_there =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+
+  int written = snprintf(
+      out, size,
+      "Brindlecap keeps your Warcraft III replays.\n"
+      "\n"
+      "The game overwrites LastReplay.w3g after every game. Every ten seconds Brindlecap "
+      "looks at it, and when a new one has been written it files a copy named after the "
+      "players and their races, in the 1v1, 2v2, 3v3, 4v4, FFA and Custom folders next "
+      "to it.\n"
+      "\n"
+      "Replay folder:\n"
+      "%s%s\n"
+      "\n"
+      "Custom games: %s\n"
+      "Date tag: %s%s\n"
+      "\n"
+      "Right-click the tray icon to close Brindlecap.",
+      ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
+      SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
+      DateTagEnabled ? "on, names start with " : "off",
+      DateTagEnabled ? date_tag : " (-nodate)");
+  if (written < 0) {
+    out[0] = '\0';
+    return 0;
+  }
+  return static_cast<size_t>(written) < size ? static_cast<size_t>(written) : size - 1;
+}

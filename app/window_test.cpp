@@ -1,0 +1,197 @@
+// The main window's procedure, message by message, and the about box's text.
+#include <string.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/shell.h"
+#include "gtest/gtest.h"
+#include "tests/test_support.h"
+#include "watcher/watcher.h"
+
+namespace {
+
+// Message boxes are refused as they are created, and counted, so that a click
+// that opens one does not block the test. (Their caption is set only after
+// creation; the end-to-end run reads it.)
+int BoxesOpened = 0;
+HWND LastBoxOwner = NULL;
+
+LRESULT CALLBACK RefuseDialogs(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_CREATEWND) {
+    CBT_CREATEWNDA* create = reinterpret_cast<CBT_CREATEWNDA*>(lparam);
+    char class_name[64] = "";
+    GetClassNameA(reinterpret_cast<HWND>(wparam), class_name, sizeof class_name);
+    if (strcmp(class_name, "#32770") == 0) {
+      ++BoxesOpened;
+      LastBoxOwner = create->lpcs->hwndParent;
+      return 1;
+    }
+  }
+  return CallNextHookEx(NULL, code, wparam, lparam);
+}
+
+class MainWindowTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    AppInstance = GetModuleHandleA(NULL);
+    CreateMainWindow(SW_SHOWNORMAL);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(nullptr, MainWindow);
+    TakeQuit(NULL);
+    BoxesOpened = 0;
+    LastBoxOwner = NULL;
+    hook_ = SetWindowsHookExA(WH_CBT, RefuseDialogs, NULL, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook_);
+  }
+
+  void TearDown() override {
+    if (hook_ != NULL) UnhookWindowsHookEx(hook_);
+  }
+
+  // True when a quit message is waiting; takes it and its code.
+  static bool TakeQuit(WPARAM* code) {
+    MSG message;
+    if (!PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
+    if (code != NULL) *code = message.wParam;
+    return true;
+  }
+
+  HHOOK hook_ = NULL;
+};
+
+TEST_F(MainWindowTest, StartsHiddenUnderItsClassAndTitle) {
+  EXPECT_FALSE(IsWindowVisible(MainWindow));
+  char text[64];
+  ASSERT_GT(GetClassNameA(MainWindow, text, sizeof text), 0);
+  EXPECT_STREQ("Brindlecap", text);
+  ASSERT_GT(GetWindowTextA(MainWindow, text, sizeof text), 0);
+  EXPECT_STREQ("WarCraft TFT Brindlecap", text);
+}
+
+// The shell accepts a change to an icon only while it holds that icon.
+bool TrayHolds(HWND window) {
+  NOTIFYICONDATAA record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = window;
+  record.uID = kTrayIconId;
+  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+TEST_F(MainWindowTest, CreationAddsTheTrayIcon) { EXPECT_TRUE(TrayHolds(MainWindow)); }
+
+TEST_F(MainWindowTest, MessagesThatEndTheLoopAndThoseThatDoNot) {
+  struct Case {
+    const char* name;
+    UINT message;
+    WPARAM wparam;
+    bool quits;
+    bool keeps_icon;
+  } cases[] = {
+      {"Escape", WM_KEYDOWN, VK_ESCAPE, true, true},  // quits but leaves the icon
+      {"another key", WM_KEYDOWN, 'Q', false, true},
+      {"Enter", WM_KEYDOWN, VK_RETURN, false, true},
+      {"close", WM_CLOSE, 0, true, false},
+      {"destroy", WM_DESTROY, 0, true, false},
+      {"size", WM_SIZE, SIZE_MINIMIZED, false, true},
+      {"activate", WM_ACTIVATE, WA_ACTIVE, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!TrayHolds(MainWindow)) AddTrayIcon(MainWindow, kTrayIconId, NULL, "Brindlecap");
+    ASSERT_TRUE(TrayHolds(MainWindow));
+    EXPECT_EQ(0, SendMessageA(MainWindow, c.message, c.wparam, 0));
+    WPARAM code = 12345;
+    EXPECT_EQ(c.quits, TakeQuit(&code));
+    if (c.quits) EXPECT_EQ(0u, code);
+    EXPECT_EQ(c.keeps_icon, TrayHolds(MainWindow));
+    // Closing ends the loop but never destroys the window.
+    EXPECT_TRUE(IsWindow(MainWindow));
+  }
+}
+
+TEST_F(MainWindowTest, OnlyButtonDownOnOurIconOpensABox) {
+  struct Case {
+    WPARAM id;
+    LPARAM mouse;
+    int boxes;
+  } cases[] = {
+      {kTrayIconId, WM_RBUTTONDOWN, 1}, {kTrayIconId, WM_LBUTTONDOWN, 1},
+      {kTrayIconId, WM_MOUSEMOVE, 0},   {kTrayIconId, WM_RBUTTONUP, 0},
+      {kTrayIconId, WM_LBUTTONUP, 0},   {kTrayIconId, WM_LBUTTONDBLCLK, 0},
+      {kTrayIconId + 1, WM_RBUTTONDOWN, 0}, {0, WM_LBUTTONDOWN, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "id " << c.id << ", mouse message 0x" << std::hex
+                                    << c.mouse);
+    BoxesOpened = 0;
+    SendMessageA(MainWindow, kTrayCallbackMessage, c.id, c.mouse);
+    EXPECT_EQ(c.boxes, BoxesOpened);
+    if (c.boxes > 0) EXPECT_EQ(MainWindow, LastBoxOwner);
+    // A refused prompt is no Yes: the program keeps running.
+    EXPECT_FALSE(TakeQuit(NULL));
+  }
+}
+
+TEST_F(MainWindowTest, EveryTickRunsAFullPass) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_FALSE(folder.empty());
+  ResetWatcher(folder);
+  DateTagEnabled = false;
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 0x01}, {"Beta", 0x08}}));
+  ASSERT_TRUE(WriteFileBytes(folder + "LastReplay.w3g", replay));
+  ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000000));
+
+  SendMessageA(MainWindow, WM_TIMER, kTickTimerId, 0);
+  Bytes copy;
+  EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u).w3g", &copy));
+  EXPECT_TRUE(copy == replay);
+
+  // Any timer identifier drives a pass.
+  ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000100));
+  SendMessageA(MainWindow, WM_TIMER, 77, 0);
+  EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u)[1].w3g", &copy));
+  RemoveTree(folder);
+}
+
+TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
+  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", "D:\\Games\\Warcraft III\\replay\\");
+  SaveCustomGames = false;
+  DateTagEnabled = true;
+  char text[kAboutTextSize];
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "\nD:\\Games\\Warcraft III\\replay\\\n")) << text;
+  EXPECT_NE(nullptr, strstr(text, "does not exist")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Custom games: not saved")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
+
+  SaveCustomGames = true;
+  DateTagEnabled = false;
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "Custom games: saved\n")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
+}
+
+TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
+  memset(ReplayFolder, 'f', kPathSize - 1);
+  ReplayFolder[kPathSize - 1] = '\0';
+  char text[kAboutTextSize];
+  const size_t length = FormatAboutText(text, sizeof text);
+  EXPECT_EQ(strlen(text), length);
+  EXPECT_NE(nullptr, strstr(text, ReplayFolder));
+  EXPECT_NE(nullptr, strstr(text, "close Brindlecap."));  // nothing cut off at the end
+
+  char small[48];
+  memset(small, 'x', sizeof small);
+  EXPECT_EQ(39u, FormatAboutText(small, 40));
+  EXPECT_EQ('\0', small[39]);
+  EXPECT_EQ('x', small[40]);
+  ReplayFolder[0] = '\0';
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// Plays the user and the shell against a running brindlecap.exe, one command per
+// call, for the end-to-end script. Every command prints what it saw on stdout and
+// exits 0 when the thing it looked for was there, 1 when it was not, 2 on bad usage.
+//
+//   launch EXE [ARG...]        start EXE with the arguments, print its process id,
+//                              wait for it and exit with its exit code
+//   window PID [WAIT_MS]       find the program's main window; print hwnd= visible=
+//   tray HWND                  is tray icon 101 of that window known to the shell?
+//   click PID left|right [ID]  post the tray callback for a button going down
+//   key PID escape             post an Escape key-down to the main window
+//   boxes PID                  print how many of the program's message boxes are open
+//   box PID [WAIT_MS]          wait for a message box; print its owner, style, buttons, text
+//   press PID yes|no|ok [WAIT_MS]  press a button of the topmost box; wait until it is gone
+//
+// A PID of 0 stands for any process, for use by hand against a single instance.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace {
+
+const char kClassName[] = "Brindlecap";
+const char kTitle[] = "WarCraft TFT Brindlecap";
+const char kBoxCaption[] = "Brindlecap v1.3 by Quennet";
+const UINT kTrayId = 101;
+const UINT kTrayCallback = 0x8001;
+
+struct Search {
+  DWORD process;
+  const char* class_name;
+  const char* title;
+  HWND found[16];
+  int count;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM lparam) {
+  Search* search = reinterpret_cast<Search*>(lparam);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (search->process != 0 && process != search->process) return TRUE;
+  char text[256];
+  if (GetClassNameA(window, text, sizeof text) == 0 || strcmp(text, search->class_name) != 0) {
+    return TRUE;
+  }
+  text[0] = '\0';
+  GetWindowTextA(window, text, sizeof text);
+  if (strcmp(text, search->title) != 0) return TRUE;
+  if (search->count < 16) search->found[search->count++] = window;
+  return TRUE;
+}
+
+// Top-level windows of the process with that class and title, topmost first.
+int FindWindows(DWORD process, const char* class_name, const char* title, HWND* found, int max) {
+  Search search;
+  memset(&search, 0, sizeof search);
+  search.process = process;
+  search.class_name = class_name;
+  search.title = title;
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+  int n = search.count < max ? search.count : max;
+  for (int i = 0; i < n; ++i) found[i] = search.found[i];
+  return n;
+}
+
+HWND FindMainWindow(DWORD process, DWORD wait_ms) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND found = NULL;
+    if (FindWindows(process, kClassName, kTitle, &found, 1) == 1) return found;
+    if (waited >= wait_ms) return NULL;
+    Sleep(100);
+  }
+}
+
+HWND FindBox(DWORD process, DWORD wait_ms) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND found = NULL;
+    if (FindWindows(process, "#32770", kBoxCaption, &found, 1) == 1) return found;
+    if (waited >= wait_ms) return NULL;
+    Sleep(100);
+  }
+}
+
+DWORD Number(const char* text) { return static_cast<DWORD>(strtoul(text, NULL, 0)); }
+
+int Launch(int argc, char** argv) {
+  // The exe in quotes, then the arguments as they were given.
+  char command[4096];
+  int used = snprintf(command, sizeof command, "\"%s\"", argv[2]);
+  for (int i = 3; i < argc && used > 0 && used < static_cast<int>(sizeof command); ++i) {
+    used += snprintf(command + used, sizeof command - used, " %s", argv[i]);
+  }
+  if (used <= 0 || used >= static_cast<int>(sizeof command)) return 2;
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    printf("launch failed: error %lu\n", GetLastError());
+    return 2;
+  }
+  printf("%lu\n", process.dwProcessId);
+  fflush(stdout);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+int Window(DWORD process, DWORD wait_ms) {
+  HWND window = FindMainWindow(process, wait_ms);
+  if (window == NULL) {
+    printf("no main window\n");
+    return 1;
+  }
+  printf("hwnd=%lu visible=%d\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
+         IsWindowVisible(window) ? 1 : 0);
+  return 0;
+}
+
+// NIM_MODIFY succeeds only for an icon the shell holds, so asking to change
+// nothing about icon 101 of the window tells whether it is there.
+int Tray(HWND window) {
+  NOTIFYICONDATAA record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = window;
+  record.uID = kTrayId;
+  BOOL known = Shell_NotifyIconA(NIM_MODIFY, &record);
+  printf("tray=%d\n", known ? 1 : 0);
+  return known ? 0 : 1;
+}
+
+int Click(DWORD process, const char* button, UINT id) {
+  HWND window = FindMainWindow(process, 0);
+  if (window == NULL) {
+    printf("no main window\n");
+    return 1;
+  }
+  LPARAM mouse = strcmp(button, "left") == 0 ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+  return PostMessageA(window, kTrayCallback, id, mouse) ? 0 : 1;
+}
+
+int Key(DWORD process) {
+  HWND window = FindMainWindow(process, 0);
+  if (window == NULL) {
+    printf("no main window\n");
+    return 1;
+  }
+  // Repeat count 1 and the Escape key's scan code, as the keyboard sends it.
+  return PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001) ? 0 : 1;
+}
+
+int Boxes(DWORD process) {
+  HWND found[16];
+  printf("boxes=%d\n", FindWindows(process, "#32770", kBoxCaption, found, 16));
+  return 0;
+}
+
+BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
+  char class_name[32];
+  if (GetClassNameA(child, class_name, sizeof class_name) == 0) return TRUE;
+  if (lstrcmpiA(class_name, "Static") != 0) return TRUE;
+  char text[4096];
+  LRESULT length = SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  if (length > 0) printf("text:\n%s\n", text);
+  return TRUE;
+}
+
+int Box(DWORD process, DWORD wait_ms) {
+  HWND box = FindBox(process, wait_ms);
+  if (box == NULL) {
+    printf("no box\n");
+    return 1;
+  }
+  HWND main_window = FindMainWindow(process, 0);
+  HWND owner = GetWindow(box, GW_OWNER);
+  printf("owner=%s\n", owner != NULL && owner == main_window ? "main" : "other");
+  printf("topmost=%d\n", (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+  const struct {
+    int id;
+    const char* name;
+  } buttons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"}};
+  printf("buttons=");
+  const char* separator = "";
+  for (const auto& button : buttons) {
+    HWND control = GetDlgItem(box, button.id);
+    if (control != NULL && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE)) {
+      printf("%s%s", separator, button.name);
+      separator = ",";
+    }
+  }
+  printf("\n");
+  EnumChildWindows(box, PrintStaticText, 0);
+  return 0;
+}
+
+int Press(DWORD process, const char* which, DWORD wait_ms) {
+  int id = strcmp(which, "yes") == 0 ? IDYES : strcmp(which, "no") == 0 ? IDNO : IDOK;
+  HWND box = FindBox(process, wait_ms);
+  if (box == NULL) {
+    printf("no box\n");
+    return 1;
+  }
+  HWND button = GetDlgItem(box, id);
+  if (button == NULL) {
+    printf("no %s button\n", which);
+    return 1;
+  }
+  // A click as the button itself handles it: pressed, released, then it tells the box.
+  PostMessageA(button, BM_CLICK, 0, 0);
+  for (DWORD waited = 0; waited < 5000; waited += 50) {
+    if (!IsWindow(box)) return 0;
+    Sleep(50);
+  }
+  printf("box still open\n");
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && strcmp(argv[1], "launch") == 0) return Launch(argc, argv);
+  if (argc < 3) {
+    fprintf(stderr, "usage: brindlecap-driver COMMAND ARGS (see the source)\n");
+    return 2;
+  }
+  const char* command = argv[1];
+  const DWORD target = Number(argv[2]);
+  if (strcmp(command, "window") == 0) return Window(target, argc > 3 ? Number(argv[3]) : 0);
+  if (strcmp(command, "tray") == 0) {
+    return Tray(reinterpret_cast<HWND>(static_cast<UINT_PTR>(target)));
+  }
+  if (strcmp(command, "click") == 0 && argc >= 4) {
+    return Click(target, argv[3], argc > 4 ? Number(argv[4]) : kTrayId);
+  }
+  if (strcmp(command, "key") == 0) return Key(target);
+  if (strcmp(command, "boxes") == 0) return Boxes(target);
+  if (strcmp(command, "box") == 0) return Box(target, argc > 3 ? Number(argv[3]) : 0);
+  if (strcmp(command, "press") == 0 && argc >= 4) {
+    return Press(target, argv[3], argc > 4 ? Number(argv[4]) : 0);
+  }
+  fprintf(stderr, "unknown command %s\n", command);
+  return 2;
+}
