@@ -1,0 +1,68 @@
+# Reliability: the fault tests, the soak and, with clang's libFuzzer, the fuzz
+# targets and their seed generator. Included from the top-level CMakeLists.txt.
+if(NOT BRINDLECAP_TESTS)
+  return()
+endif()
+
+add_library(destination_check STATIC tests/destination_check.cpp tests/destination_check.h)
+target_link_libraries(destination_check PUBLIC watcher)
+
+add_executable(faults_test watcher/faults_test.cpp)
+target_link_libraries(faults_test PRIVATE destination_check test_support GTest::gtest_main)
+add_test(NAME faults_test COMMAND faults_test)
+if(WIN32)
+  # Another process to hold the replay open; the test finds it beside itself.
+  add_executable(hold_open tests/hold_open.cpp)
+  add_dependencies(faults_test hold_open)
+else()
+  add_executable(watcher_soak watcher/watcher_soak.cpp)
+  target_link_libraries(watcher_soak PRIVATE test_support)
+  add_test(NAME watcher_soak COMMAND watcher_soak)
+endif()
+
+if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  return()
+endif()
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS "-fsanitize=fuzzer")
+check_cxx_source_compiles(
+  "#include <stddef.h>
+   #include <stdint.h>
+   extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }"
+  BRINDLECAP_HAVE_LIBFUZZER)
+unset(CMAKE_REQUIRED_FLAGS)
+if(NOT BRINDLECAP_HAVE_LIBFUZZER)
+  message(STATUS "clang cannot link with -fsanitize=fuzzer (libclang-rt missing?): no fuzz targets")
+  return()
+endif()
+
+# The watcher and the seam again, with coverage feedback for the fuzzer. The
+# unit tests keep the plain build.
+get_target_property(BRINDLECAP_WATCHER_SOURCES watcher SOURCES)
+get_target_property(BRINDLECAP_PLATFORM_SOURCES platform SOURCES)
+add_library(watcher_fuzzing STATIC ${BRINDLECAP_WATCHER_SOURCES} ${BRINDLECAP_PLATFORM_SOURCES})
+target_include_directories(watcher_fuzzing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(watcher_fuzzing PUBLIC ZLIB::ZLIB)
+target_compile_options(watcher_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
+
+# The checks go uninstrumented: their comparisons are no paths through the
+# watcher, and would only feed the fuzzer's dictionary with pointer values.
+add_library(fuzz_checks STATIC tests/fuzz_support.cpp tests/fuzz_support.h
+            tests/destination_check.cpp tests/destination_check.h)
+target_link_libraries(fuzz_checks PUBLIC watcher_fuzzing)
+
+foreach(target replay_fuzz header_fuzz)
+  add_executable(${target} watcher/${target}.cpp)
+  target_link_libraries(${target} PRIVATE fuzz_checks)
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+endforeach()
+
+add_executable(fuzz_seeds tests/fuzz_seeds.cpp)
+target_link_libraries(fuzz_seeds PRIVATE test_support)
+
+# A short run of each target on every test run; `make fuzz` runs them for longer.
+set(BRINDLECAP_FUZZ_SMOKE_SECONDS 20 CACHE STRING "Seconds per fuzz target in the fuzz_smoke test")
+add_test(NAME fuzz_smoke
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tools/fuzz-run ${CMAKE_BINARY_DIR}
+                 ${BRINDLECAP_FUZZ_SMOKE_SECONDS})

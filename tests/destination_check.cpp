@@ -1,0 +1,83 @@
+#include "tests/destination_check.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "platform/platform.h"
+#include "watcher/filing.h"
+#include "watcher/watcher.h"
+
+namespace {
+
+bool StartsWith(const char* text, const char* prefix) {
+  return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// The characters a player name loses in naming; a game name keeps even fewer.
+bool ReplacedInNames(unsigned char c) {
+  return (c >= 1 && c < 32) || strchr("\"\\/.:*!@#%$;,?<>|", c) != nullptr;
+}
+
+bool AsciiAlnumOrUnderscore(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+}  // namespace
+
+const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter) {
+  const size_t length = strlen(path);
+  if (length >= static_cast<size_t>(kPathSize)) return "path does not fit its buffer";
+  if (length >= static_cast<size_t>(kPlatformPathLimit)) return "path exceeds the system limit";
+  if (!StartsWith(path, folder)) return "path does not start with the replay folder";
+
+  const char* below = path + strlen(folder);
+  static const char* const kSubfolders[] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\",
+                                            "Custom\\"};
+  const char* name = nullptr;
+  for (const char* subfolder : kSubfolders) {
+    if (StartsWith(below, subfolder)) name = below + strlen(subfolder);
+  }
+  if (name == nullptr) return "no known subfolder below the replay folder";
+  if (custom != StartsWith(below, "Custom\\")) return "custom and ladder games mixed up";
+  if (strchr(name, '\\') != nullptr || strchr(name, '/') != nullptr) {
+    return "file name holds a further separator";
+  }
+  if (strstr(below, "..") != nullptr) return "\"..\" below the replay folder";
+  if (strlen(name) > 255) return "file name longer than 255 characters";
+
+  if (!StartsWith(name, DateTag)) return "file name does not start with the date tag";
+  const char* body = name + strlen(DateTag);
+  char ending[32];
+  if (counter == 0) {
+    snprintf(ending, sizeof ending, ".w3g");
+  } else {
+    snprintf(ending, sizeof ending, "[%d].w3g", counter);
+  }
+  const size_t body_length = strlen(body);
+  if (body_length < strlen(ending) || strcmp(body + body_length - strlen(ending), ending) != 0) {
+    return "file name does not end in the counter and \".w3g\"";
+  }
+  for (size_t i = 0; i + strlen(ending) < body_length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(body[i]);
+    if (ReplacedInNames(c)) return "body keeps a character naming replaces";
+    if (custom && !AsciiAlnumOrUnderscore(c)) return "custom body keeps a byte other than [A-Za-z0-9_]";
+  }
+  return nullptr;
+}
+
+int LongFolderName(const char* base, size_t length, char* out, size_t out_size) {
+  const size_t base_length = strlen(base);
+  if (length + 1 > out_size || length < base_length + 2) return 0;
+  memcpy(out, base, base_length);
+  size_t at = base_length;
+  while (at < length) {
+    size_t left = length - at;
+    size_t take = left > 201 ? 201 : left;
+    if (left - take == 1) --take;  // a component needs a letter and its backslash
+    memset(out + at, 'd', take - 1);
+    out[at + take - 1] = '\\';
+    at += take;
+  }
+  out[at] = '\0';
+  return 1;
+}
