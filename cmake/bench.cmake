@@ -1,0 +1,22 @@
+# Benchmarks: each *_perftest.cpp beside the code is one program, built with Google
+# Benchmark when BRINDLECAP_BENCH is on (the bench preset, `make bench`). Off by
+# default, so `make test` neither builds nor runs them. Native only: they count
+# allocations by standing in for glibc's allocator and copy files with POSIX calls.
+option(BRINDLECAP_BENCH "Build the benchmarks (needs Google Benchmark)" OFF)
+
+if(BRINDLECAP_BENCH AND NOT WIN32)
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    message(WARNING "Google Benchmark not found (libbenchmark-dev): no benchmarks are built")
+  elseif(NOT BRINDLECAP_TESTS)
+    message(WARNING "the benchmarks use the test helpers: turn BRINDLECAP_TESTS on to build them")
+  else()
+    foreach(perftest decode_perftest watcher_perftest)
+      # The allocation counter is compiled into each program, not taken from an
+      # archive, so that its malloc always replaces the C library's.
+      add_executable(${perftest} watcher/${perftest}.cpp
+        tests/perftest_support.cpp tests/perftest_support.h)
+      target_link_libraries(${perftest} PRIVATE test_support benchmark::benchmark)
+    endforeach()
+  endif()
+endif()

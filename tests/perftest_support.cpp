@@ -1,0 +1,133 @@
+#include "tests/perftest_support.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+#include "tests/test_support.h"
+
+uint64_t HeapAllocations = 0;
+
+// The allocation functions are defined here, in the executable, so that they stand
+// in for the C library's everywhere in the process: in our code, in libstdc++ and in
+// the shared zlib alike (a linker --wrap would miss the calls made from inside
+// shared libraries). Each counts and hands over to glibc's own allocator.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* block);
+
+void* malloc(size_t size) {
+  ++HeapAllocations;
+  return __libc_malloc(size);
+}
+
+void* calloc(size_t count, size_t size) {
+  ++HeapAllocations;
+  return __libc_calloc(count, size);
+}
+
+void* realloc(void* block, size_t size) {
+  ++HeapAllocations;
+  return __libc_realloc(block, size);
+}
+
+void* memalign(size_t alignment, size_t size) {
+  ++HeapAllocations;
+  return __libc_memalign(alignment, size);
+}
+
+void* aligned_alloc(size_t alignment, size_t size) {
+  ++HeapAllocations;
+  return __libc_memalign(alignment, size);
+}
+
+int posix_memalign(void** block, size_t alignment, size_t size) {
+  ++HeapAllocations;
+  void* p = __libc_memalign(alignment, size);
+  if (p == nullptr) return 12;  // ENOMEM
+  *block = p;
+  return 0;
+}
+
+void free(void* block) { __libc_free(block); }
+}  // extern "C"
+
+namespace {
+
+void* CountedNew(size_t size) {
+  ++HeapAllocations;
+  void* p = __libc_malloc(size == 0 ? 1 : size);
+  if (p == nullptr) abort();  // the benchmarks have no use for bad_alloc
+  return p;
+}
+
+void* CountedAlignedNew(size_t size, std::align_val_t alignment) {
+  ++HeapAllocations;
+  void* p = __libc_memalign(static_cast<size_t>(alignment), size == 0 ? 1 : size);
+  if (p == nullptr) abort();
+  return p;
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return CountedNew(size); }
+void* operator new[](size_t size) { return CountedNew(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new(size_t size, std::align_val_t a) { return CountedAlignedNew(size, a); }
+void* operator new[](size_t size, std::align_val_t a) { return CountedAlignedNew(size, a); }
+void operator delete(void* p) noexcept { __libc_free(p); }
+void operator delete[](void* p) noexcept { __libc_free(p); }
+void operator delete(void* p, size_t) noexcept { __libc_free(p); }
+void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { __libc_free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { __libc_free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { __libc_free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { __libc_free(p); }
+
+int64_t NowNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double Median(std::vector<double>* samples) {
+  if (samples->empty()) return 0;
+  std::sort(samples->begin(), samples->end());
+  size_t n = samples->size();
+  return n % 2 == 1 ? (*samples)[n / 2] : ((*samples)[n / 2 - 1] + (*samples)[n / 2]) / 2;
+}
+
+std::vector<RealReplay> LoadRealReplays() {
+  std::vector<RealReplay> replays;
+  std::string folder = RealReplayFolder();
+  if (folder.empty()) {
+    fprintf(stderr, "real replays not found beside the repository; their figures are skipped\n");
+    return replays;
+  }
+  for (const std::string& name : ListFiles(folder)) {
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".w3g") != 0) continue;
+    RealReplay replay;
+    replay.name = name;
+    if (ReadFileBytes(folder + name, &replay.bytes)) replays.push_back(replay);
+  }
+  return replays;
+}
+
+const RealReplay* FindReplay(const std::vector<RealReplay>& replays, const std::string& name) {
+  for (const RealReplay& replay : replays) {
+    if (replay.name == name) return &replay;
+  }
+  return nullptr;
+}
+
+void PrintFigure(const char* name, double value, int decimals) {
+  printf("%s %.*f\n", name, decimals, value);
+  fflush(stdout);
+}

@@ -1,0 +1,281 @@
+// Pass benchmarks: what a pass that finds nothing new costs (seam calls, heap
+// allocations, time), and how a pass that files a real replay compares with a plain
+// read-whole, write-whole copy of the same file.
+//
+//   watcher_perftest                    Google Benchmark runs, then the figures
+//   watcher_perftest --figures-only     just the figures
+//   watcher_perftest --strace-idle-pass one idle pass fenced by two marker writes
+//                                       on stderr, for strace to look between
+#include "watcher/watcher.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "platform/platform.h"
+#include "tests/perftest_support.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+#include "watcher/decode.h"
+#include "watcher/filing.h"
+
+namespace {
+
+// The ratio that counts is the 1.2 MB 3v3 ladder game; the 160 KB 1v1 and the
+// 1.6 MB custom game show how it moves with size.
+const char kRatioReplay[] = "129-standard_129_3on3_leaver.w3g";
+const char* const kCopyReplays[] = {kRatioReplay, "130-standard_1304.w3g",
+                                    "130-standard_1304.2on2.w3g"};
+
+std::vector<RealReplay> Replays;
+
+std::string Native(const std::string& path) {
+  std::string out = path;
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
+// A fresh replay folder holding LastReplay.w3g, the watcher pointed at it with
+// custom games on, so that any replay is filed.
+std::string PrepareFolder(const Bytes& last_replay) {
+  std::string folder = MakeTempFolder();
+  if (folder.empty() || !WriteFileBytes(folder + "LastReplay.w3g", last_replay)) {
+    fprintf(stderr, "cannot set up a replay folder under the temporary folder\n");
+    exit(1);
+  }
+  ResetWatcher(folder);
+  SaveCustomGames = true;
+  return folder;
+}
+
+// A pass that finds the present file new, as if the game had just written it.
+PassOutcome FilingPass() {
+  LastSeenStamp = 0;
+  return SaveLastReplay(false);
+}
+
+void RemoveCopy() { RemoveFile(FiledPath); }
+
+// What a player's script does: read the whole file into memory, write it out whole.
+bool PlainCopy(const char* from, const char* to) {
+  int in = open(from, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  off_t size = lseek(in, 0, SEEK_END);
+  lseek(in, 0, SEEK_SET);
+  unsigned char* buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(size)));
+  bool ok = buffer != nullptr && read(in, buffer, static_cast<size_t>(size)) == size;
+  close(in);
+  int out = ok ? open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+  ok = out >= 0 && write(out, buffer, static_cast<size_t>(size)) == size;
+  if (out >= 0 && close(out) != 0) ok = false;
+  free(buffer);
+  return ok;
+}
+
+void Fail(const char* what) {
+  fprintf(stderr, "watcher_perftest: %s\n", what);
+  exit(1);
+}
+
+void BM_IdlePass(benchmark::State& state) {
+  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  SaveLastReplay(true);
+  // Counted around each pass alone: the benchmark loop allocates now and then itself.
+  uint64_t most_calls = 0;
+  uint64_t most_allocations = 0;
+  for (auto _ : state) {
+    const uint64_t calls = PlatformCallCount;
+    const uint64_t allocations = HeapAllocations;
+    if (SaveLastReplay(false) != kPassNothingNew) Fail("an idle pass found something new");
+    most_calls = std::max(most_calls, PlatformCallCount - calls);
+    most_allocations = std::max(most_allocations, HeapAllocations - allocations);
+  }
+  state.counters["most_fs_calls"] = static_cast<double>(most_calls);
+  state.counters["most_allocs"] = static_cast<double>(most_allocations);
+  RemoveTree(folder);
+}
+BENCHMARK(BM_IdlePass);
+
+void BM_FilingPass(benchmark::State& state, const RealReplay* replay) {
+  std::string folder = PrepareFolder(replay->bytes);
+  if (FilingPass() != kPassFiled) Fail("the filing pass did not file");
+  for (auto _ : state) {
+    state.PauseTiming();
+    RemoveCopy();
+    state.ResumeTiming();
+    if (FilingPass() != kPassFiled) Fail("the filing pass did not file");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * replay->bytes.size()));
+  RemoveTree(folder);
+}
+
+void BM_PlainCopy(benchmark::State& state, const RealReplay* replay) {
+  std::string folder = PrepareFolder(replay->bytes);
+  const std::string from = Native(folder + "LastReplay.w3g");
+  const std::string to = Native(folder + "plain-copy.w3g");
+  for (auto _ : state) {
+    state.PauseTiming();
+    unlink(to.c_str());
+    state.ResumeTiming();
+    if (!PlainCopy(from.c_str(), to.c_str())) Fail("the plain copy failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * replay->bytes.size()));
+  RemoveTree(folder);
+}
+
+// A zero from the counter only means something if it sees what a pass can allocate:
+// the replay buffer in our code and the inflater's memory inside the shared zlib.
+void CheckAllocationCounter(const std::string& folder) {
+  const uint64_t before = HeapAllocations;
+  unsigned char* bytes = nullptr;
+  size_t length = 0;
+  if (ReadReplayFile((folder + "LastReplay.w3g").c_str(), &bytes, &length) != kReadWhole) {
+    Fail("cannot read the replay back");
+  }
+  const uint64_t after_read = HeapAllocations;
+  DecodeResult result;
+  Decode(bytes, length, &result);
+  const uint64_t after_decode = HeapAllocations;
+  free(bytes);
+  if (after_read == before) Fail("the allocation counter misses the replay buffer");
+  if (after_decode == after_read) Fail("the allocation counter misses zlib's allocations");
+}
+
+// The most seam calls and heap allocations any one of many idle passes made.
+void PrintIdleFigures(int passes) {
+  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  CheckAllocationCounter(folder);
+  SaveLastReplay(true);
+  uint64_t most_calls = 0;
+  uint64_t most_allocations = 0;
+  std::vector<double> times;
+  for (int i = 0; i < passes; ++i) {
+    const uint64_t calls = PlatformCallCount;
+    const uint64_t allocations = HeapAllocations;
+    const int64_t start = NowNanoseconds();
+    const PassOutcome outcome = SaveLastReplay(false);
+    const int64_t stop = NowNanoseconds();
+    if (outcome != kPassNothingNew) Fail("an idle pass found something new");
+    most_calls = std::max(most_calls, PlatformCallCount - calls);
+    most_allocations = std::max(most_allocations, HeapAllocations - allocations);
+    times.push_back(static_cast<double>(stop - start) / 1000.0);
+  }
+  RemoveTree(folder);
+  printf("idle_pass_us %.2f\n", Median(&times));
+  PrintFigure("idle_pass_fs_calls", static_cast<double>(most_calls), 0);
+  PrintFigure("idle_pass_allocations", static_cast<double>(most_allocations), 0);
+}
+
+// Filing passes and plain copies of one replay taken in turn, the order swapped
+// every run so that neither always follows the other; the ratio of the medians.
+double FilingVsCopy(const RealReplay& replay, int runs) {
+  std::string folder = PrepareFolder(replay.bytes);
+  const std::string from = Native(folder + "LastReplay.w3g");
+  const std::string to = Native(folder + "plain-copy.w3g");
+  std::vector<double> filing;
+  std::vector<double> copying;
+  for (int run = -5; run < runs; ++run) {  // the first five warm up
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool file_now = (turn == 0) == (run % 2 == 0);
+      int64_t start = NowNanoseconds();
+      if (file_now) {
+        if (FilingPass() != kPassFiled) Fail("the filing pass did not file");
+      } else if (!PlainCopy(from.c_str(), to.c_str())) {
+        Fail("the plain copy failed");
+      }
+      int64_t stop = NowNanoseconds();
+      if (file_now) {
+        RemoveCopy();
+      } else {
+        unlink(to.c_str());
+      }
+      if (run >= 0) (file_now ? filing : copying).push_back(static_cast<double>(stop - start));
+    }
+  }
+  RemoveTree(folder);
+  const double filing_us = Median(&filing) / 1000.0;
+  const double copy_us = Median(&copying) / 1000.0;
+  const double ratio = copy_us > 0 ? filing_us / copy_us : 0;
+  printf("filing_vs_copy %s bytes=%zu filing_us=%.1f copy_us=%.1f ratio=%.3f\n", replay.name.c_str(),
+         replay.bytes.size(), filing_us, copy_us, ratio);
+  return ratio;
+}
+
+void PrintFilingFigures(int runs) {
+  double ratio = -1;
+  for (const char* name : kCopyReplays) {
+    const RealReplay* replay = FindReplay(Replays, name);
+    if (replay == nullptr) {
+      fprintf(stderr, "%s not among the real replays; its filing figure is skipped\n", name);
+      continue;
+    }
+    double r = FilingVsCopy(*replay, runs);
+    if (strcmp(name, kRatioReplay) == 0) ratio = r;
+  }
+  if (ratio < 0) {
+    printf("filing_vs_copy_ratio n/a\n");
+  } else {
+    PrintFigure("filing_vs_copy_ratio", ratio, 3);
+  }
+}
+
+// strace shows every system call; the markers let a script pick out the pass.
+int StraceIdlePass() {
+  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  SaveLastReplay(true);
+  if (SaveLastReplay(false) != kPassNothingNew) Fail("an idle pass found something new");
+  static const char kBegin[] = "idle-pass-begin\n";
+  static const char kEnd[] = "idle-pass-end\n";
+  if (write(2, kBegin, sizeof kBegin - 1) < 0) return 1;
+  const PassOutcome outcome = SaveLastReplay(false);
+  if (write(2, kEnd, sizeof kEnd - 1) < 0) return 1;
+  RemoveTree(folder);
+  return outcome == kPassNothingNew ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool figures_only = false;
+  int runs = 301;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--strace-idle-pass") == 0) return StraceIdlePass();
+    if (strcmp(argv[i], "--figures-only") == 0) {
+      figures_only = true;
+    } else if (strncmp(argv[i], "--runs=", 7) == 0) {
+      runs = atoi(argv[i] + 7);
+      if (runs < 1) runs = 1;
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+
+  Replays = LoadRealReplays();
+  if (!figures_only) {
+    for (const char* name : kCopyReplays) {
+      const RealReplay* replay = FindReplay(Replays, name);
+      if (replay == nullptr) continue;
+      benchmark::RegisterBenchmark((std::string("filing_pass/") + name).c_str(), BM_FilingPass,
+                                   replay)->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark((std::string("plain_copy/") + name).c_str(), BM_PlainCopy,
+                                   replay)->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+  }
+  PrintIdleFigures(10000);
+  PrintFilingFigures(runs);
+  return 0;
+}
