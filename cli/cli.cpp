@@ -3,43 +3,67 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cli/commands.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
 #include "watcher/watcher.h"
 
+#ifndef BRINDLECAP_VERSION
+#error "BRINDLECAP_VERSION must be defined by the build (the project's version)"
+#endif
+
+const char kNameUsage[] =
+    "usage: brindlecap-cli name [-custom] [-nodate] FILE...\n"
+    "  Prints, for each replay FILE, where it would be filed below an empty replay\n"
+    "  folder, or '-' and the reason it would not. Writes nothing.\n";
+
+const char kWatchUsage[] =
+    "usage: brindlecap-cli watch [-custom] [-nodate] FOLDER\n"
+    "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
+    "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
+    "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
+    "  start is left alone. Ctrl-C stops.\n";
+
+const char kSortUsage[] =
+    "usage: brindlecap-cli sort [-custom] [-nodate] [--dry-run] FOLDER FILE...\n"
+    "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
+    "  just been played (with today's date tag), and prints FILE, a tab and the\n"
+    "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
+    "  never changed. --dry-run prints the same lines and writes nothing.\n";
+
 namespace {
 
-const char kUsage[] =
-    "usage: brindlecap-cli name [-custom] [-nodate] FILE...\n"
-    "\n"
-    "  name   print, for each replay FILE, where the watcher would file it below an\n"
-    "         empty replay folder, or '-' and the reason it would not\n"
-    "\n"
-    "  -custom  also file games that are not ladder games\n"
-    "  -nodate  leave the [BCmmdd] date tag out of names\n";
+const char kOverview[] =
+    "brindlecap-cli " BRINDLECAP_VERSION
+    ": Warcraft III replays named after who played whom with which\n"
+    "races and sorted into 1v1, 2v2, 3v3, 4v4, FFA and Custom, as the Brindlecap tray\n"
+    "program files them.\n"
+    "\n";
 
-int Usage(FILE* err, const char* problem) {
-  if (problem != nullptr) fprintf(err, "brindlecap-cli: %s\n", problem);
-  fputs(kUsage, err);
-  return 2;
-}
+const char kSwitches[] =
+    "switches:\n"
+    "  -custom    also file games that are not ladder games, named after the game\n"
+    "  -nodate    leave the [BCmmdd] date tag out of names\n"
+    "  --dry-run  (sort only) print what would be done, write nothing\n"
+    "\n"
+    "exit status: 0 done, 1 some FILE could not be handled, 2 usage error\n";
 
-// Reads the switches that lead a command's arguments; returns the index of the
-// first other argument, or -1 after reporting an unknown switch.
-int ParseSwitches(int argc, char** argv, int first, FILE* err) {
-  int i = first;
-  for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
-    if (strcmp(argv[i], "--") == 0) return i + 1;
-    if (strcmp(argv[i], "-custom") == 0) {
-      SaveCustomGames = true;
-    } else if (strcmp(argv[i], "-nodate") == 0) {
-      DateTagEnabled = false;
-    } else {
-      fprintf(err, "brindlecap-cli: unknown switch '%s'\n", argv[i]);
-      return -1;
-    }
-  }
-  return i;
+// What a mistyped command line gets: the forms, not the whole manual.
+const char kBriefUsage[] =
+    "usage: brindlecap-cli watch [-custom] [-nodate] FOLDER\n"
+    "       brindlecap-cli sort [-custom] [-nodate] [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli name [-custom] [-nodate] FILE...\n"
+    "       brindlecap-cli --help | --version | COMMAND --help\n";
+
+void PrintOverview(FILE* stream) {
+  fputs(kOverview, stream);
+  fputs(kWatchUsage, stream);
+  fputc('\n', stream);
+  fputs(kSortUsage, stream);
+  fputc('\n', stream);
+  fputs(kNameUsage, stream);
+  fputc('\n', stream);
+  fputs(kSwitches, stream);
 }
 
 // Prints where one replay would go. Returns 0, or 1 when the file cannot be read.
@@ -74,26 +98,104 @@ int NameOne(const char* path, FILE* out, FILE* err) {
   return 0;
 }
 
+}  // namespace
+
+int UsageError(FILE* err, const char* usage, const char* problem) {
+  if (problem != nullptr) fprintf(err, "brindlecap-cli: %s\n", problem);
+  fputs(usage, err);
+  return 2;
+}
+
+int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
+                  FILE* err) {
+  int i = 2;
+  for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+    const char* word = argv[i];
+    if (strcmp(word, "--") == 0) return i + 1;
+    if (strcmp(word, "-custom") == 0) {
+      SaveCustomGames = true;
+    } else if (strcmp(word, "-nodate") == 0) {
+      DateTagEnabled = false;
+    } else if (dry_run != nullptr && strcmp(word, "--dry-run") == 0) {
+      *dry_run = true;
+    } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
+      fputs(usage, out);
+      return kHelpShown;
+    } else {
+      fprintf(err, "brindlecap-cli: unknown switch '%s'\n", word);
+      UsageError(err, usage, nullptr);
+      return kSwitchesFailed;
+    }
+  }
+  return i;
+}
+
+int UseReplayFolder(const char* folder, FILE* err) {
+  switch (KindOfPath(folder)) {
+    case kPathMissing:
+      fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
+      return 0;
+    case kPathFile:
+      fprintf(err, "brindlecap-cli: '%s' is a file, not a folder\n", folder);
+      return 0;
+    case kPathFolder:
+      break;
+  }
+  // Every name the watcher builds starts with ReplayFolder, so it must end in a
+  // separator; one already there is kept rather than doubled.
+  const size_t length = strlen(folder);
+  const char last = length > 0 ? folder[length - 1] : '\0';
+  const char* separator = last == '\\' || last == '/' ? "" : "\\";
+  int n = snprintf(ReplayFolder, sizeof ReplayFolder, "%s%s", folder, separator);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof ReplayFolder) {
+    ReplayFolder[0] = '\0';
+    fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
+    return 0;
+  }
+  return 1;
+}
+
+const char* BelowReplayFolder(const char* path) {
+  const size_t length = strlen(ReplayFolder);
+  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
+}
+
 int CommandName(int argc, char** argv, FILE* out, FILE* err) {
-  int first = ParseSwitches(argc, argv, 2, err);
-  if (first < 0) return Usage(err, nullptr);
-  if (first >= argc) return Usage(err, "name needs at least one FILE");
+  int first = ParseSwitches(argc, argv, kNameUsage, nullptr, out, err);
+  if (first == kHelpShown) return 0;
+  if (first < 0) return 2;
+  if (first >= argc) return UsageError(err, kNameUsage, "name needs at least one FILE");
   int status = 0;
   for (int i = first; i < argc; ++i) status |= NameOne(argv[i], out, err);
   return status;
 }
 
-}  // namespace
-
 int RunCli(int argc, char** argv, FILE* out, FILE* err) {
-  if (argc < 2) return Usage(err, "no command given");
+  if (argc < 2) {
+    return UsageError(err, kBriefUsage, "no command given");
+  }
   const char* command = argv[1];
   if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0 ||
       strcmp(command, "help") == 0) {
-    fputs(kUsage, out);
+    const char* topic = argc > 2 ? argv[2] : "";
+    if (strcmp(topic, "watch") == 0) {
+      fputs(kWatchUsage, out);
+    } else if (strcmp(topic, "sort") == 0) {
+      fputs(kSortUsage, out);
+    } else if (strcmp(topic, "name") == 0) {
+      fputs(kNameUsage, out);
+    } else {
+      PrintOverview(out);
+    }
     return 0;
   }
+  if (strcmp(command, "--version") == 0) {
+    fputs(BRINDLECAP_VERSION "\n", out);
+    return 0;
+  }
+  if (strcmp(command, "watch") == 0) return CommandWatch(argc, argv, out, err);
+  if (strcmp(command, "sort") == 0) return CommandSort(argc, argv, out, err);
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
-  return Usage(err, nullptr);
+  return UsageError(err, kBriefUsage, nullptr);
 }

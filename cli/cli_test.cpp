@@ -1,15 +1,32 @@
 #include "cli/cli.h"
 
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/commands.h"
+#include "platform/platform.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "watcher/filing.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -40,18 +57,13 @@ CliRun RunWith(std::vector<std::string> args) {
   return CliRun{code, Drain(out), Drain(err)};
 }
 
-TEST(Cli, UsageErrorsExitWithTwo) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"rename"}, {"name"}, {"name", "-custom"}, {"name", "-bogus", "x.w3g"}};
-  for (const auto& args : cases) {
-    CliRun run = RunWith(args);
-    EXPECT_EQ(2, run.code) << (args.empty() ? "" : args[0]);
-    EXPECT_NE(std::string::npos, run.err.find("usage:"));
-    EXPECT_EQ("", run.out);
-  }
-  CliRun help = RunWith({"--help"});
-  EXPECT_EQ(0, help.code);
-  EXPECT_NE(std::string::npos, help.out.find("usage: brindlecap-cli name"));
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+const Bytes& AlphaBeta() {
+  static const Bytes bytes = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  return bytes;
 }
 
 class CliName : public ReplayFolderTest {
@@ -64,7 +76,7 @@ class CliName : public ReplayFolderTest {
 };
 
 TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {
-  std::string ladder = Write("a.w3g", BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  std::string ladder = Write("a.w3g", AlphaBeta());
   std::string custom = Write("b.w3g", BuildReplay(CustomReplay("my game #2!")));
   SyntheticReplay tiny = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
   tiny.file_length = 5119;
@@ -76,7 +88,7 @@ TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {
   EXPECT_EQ(ladder + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + custom + "\t- not a ladder game\n" +
                 small + "\t- shorter than 5120 bytes\n",
             run.out);
-  EXPECT_NE(std::string::npos, run.err.find(missing));
+  EXPECT_TRUE(Contains(run.err, missing));
 
   run = RunWith({"name", "-custom", custom});
   EXPECT_EQ(0, run.code);
@@ -98,6 +110,468 @@ TEST_F(CliName, RealReplaysNameAsExpected) {
   CliRun run = RunWith(args);
   EXPECT_EQ(0, run.code) << run.err;
   EXPECT_EQ(expected, run.out);
+}
+
+// ---------------------------------------------------------------------------
+// The command line as a whole.
+
+class CliUsage : public ReplayFolderTest {};
+
+TEST_F(CliUsage, HelpAndVersion) {
+  CliRun run = RunWith({"--version"});
+  EXPECT_EQ(0, run.code);
+  EXPECT_EQ("1.3\n", run.out);
+
+  run = RunWith({"--help"});
+  EXPECT_EQ(0, run.code);
+  for (const char* form : {"usage: brindlecap-cli watch", "usage: brindlecap-cli sort",
+                           "usage: brindlecap-cli name"}) {
+    EXPECT_TRUE(Contains(run.out, form)) << form;
+  }
+  EXPECT_EQ("", run.err);
+
+  // Each command's own usage, on standard output when asked for.
+  for (const char* command : {"watch", "sort", "name"}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {command, "--help"}, {"help", command}}) {
+      run = RunWith(args);
+      EXPECT_EQ(0, run.code) << command;
+      EXPECT_EQ(0u, run.out.find(std::string("usage: brindlecap-cli ") + command)) << run.out;
+      EXPECT_FALSE(Contains(run.out, "switches:")) << command;
+    }
+  }
+}
+
+TEST_F(CliUsage, MistakesExitWithTwoAndSayWhat) {
+  const std::string file = folder_ + "replay.w3g";
+  ASSERT_TRUE(WriteFileBytes(file, AlphaBeta()));
+  const std::string missing = folder_ + "nowhere";
+  const std::string folder = folder_.substr(0, folder_.size() - 1);
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {{}, "no command given"},
+      {{"rename"}, "unknown command 'rename'"},
+      {{"name"}, "name needs at least one FILE"},
+      {{"name", "-bogus", file}, "unknown switch '-bogus'"},
+      {{"name", "--dry-run", file}, "unknown switch '--dry-run'"},
+      {{"watch"}, "watch needs a FOLDER"},
+      {{"watch", folder, folder}, "watch takes one FOLDER"},
+      {{"watch", "--dry-run", folder}, "unknown switch '--dry-run'"},
+      {{"watch", missing}, "folder '" + missing + "' does not exist"},
+      {{"watch", file}, "'" + file + "' is a file, not a folder"},
+      {{"sort"}, "sort needs a FOLDER and at least one FILE"},
+      {{"sort", "--dry-run", folder}, "sort needs at least one FILE after FOLDER"},
+      {{"sort", "-x", folder, file}, "unknown switch '-x'"},
+      {{"sort", missing, file}, "folder '" + missing + "' does not exist"},
+      {{"sort", file, file}, "'" + file + "' is a file, not a folder"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = RunWith(c.args);
+    const std::string label = c.args.empty() ? "(nothing)" : c.args[0] + " ...";
+    EXPECT_EQ(2, run.code) << label;
+    EXPECT_TRUE(Contains(run.err, c.says)) << label << ": " << run.err;
+    EXPECT_EQ("", run.out) << label;
+  }
+  // A usage error writes nothing, and no missing FOLDER is created.
+  EXPECT_EQ(std::vector<std::string>{"replay.w3g"}, ListFiles(folder_));
+}
+
+// ---------------------------------------------------------------------------
+// sort
+
+class CliSort : public ReplayFolderTest {
+ protected:
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    std::string path = folder_ + name;
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  Bytes Read(const std::string& name) {
+    Bytes bytes;
+    EXPECT_TRUE(ReadFileBytes(folder_ + name, &bytes)) << name;
+    return bytes;
+  }
+};
+
+TEST_F(CliSort, FilesCopiesBesideTheSourcesAndLeavesThemAlone) {
+  // Sorting an archive in place: the sources lie in FOLDER itself.
+  const Bytes custom_bytes = BuildReplay(CustomReplay("my game #2!"));
+  SyntheticReplay tiny = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  tiny.file_length = 5119;
+  const std::string unreadable = Write("held.w3g", AlphaBeta());
+  const std::string ladder = Write("a.w3g", AlphaBeta());
+  const std::string again = Write("b.w3g", AlphaBeta());
+  const std::string custom = Write("c.w3g", custom_bytes);
+  const std::string small = Write("d.w3g", BuildReplay(tiny));
+  const std::string missing = folder_ + "missing.w3g";
+  const std::string directory = folder_ + "1v1";  // made by the first copy
+  const std::vector<std::string> sources = ListFiles(folder_);
+
+  // The first open fails as when the game holds the file with no sharing.
+  PlatformInjectedFaults.open_read = 1;
+  CliRun run = RunWith({"sort", folder_, unreadable, ladder, again, custom, small, missing,
+                        directory});
+  EXPECT_EQ(1, run.code);
+  const std::string tag = DateTag;
+  ASSERT_EQ(8u, tag.size());
+  EXPECT_EQ(unreadable + "\t- cannot be read\n" +
+                ladder + "\t1v1\\" + tag + "Alpha(h) vs Beta(u).w3g\n" +
+                again + "\t1v1\\" + tag + "Alpha(h) vs Beta(u)[1].w3g\n" +
+                custom + "\t- not a ladder game\n" +
+                small + "\t- shorter than 5120 bytes\n" +
+                missing + "\t- no such file\n" +
+                directory + "\t- is a folder, not a replay\n",
+            run.out);
+  EXPECT_EQ("2 saved, 2 skipped, 3 failed\n", run.err);
+
+  EXPECT_EQ(AlphaBeta(), Read("1v1\\" + tag + "Alpha(h) vs Beta(u).w3g"));
+  EXPECT_EQ(AlphaBeta(), Read("1v1\\" + tag + "Alpha(h) vs Beta(u)[1].w3g"));
+  std::vector<std::string> after = ListFiles(folder_);
+  EXPECT_EQ(sources.size() + 2, after.size());
+  for (const std::string& source : sources) {
+    EXPECT_EQ(1, std::count(after.begin(), after.end(), source)) << source;
+  }
+  EXPECT_EQ(AlphaBeta(), Read("a.w3g"));
+  EXPECT_EQ(custom_bytes, Read("c.w3g"));
+
+  run = RunWith({"sort", "-custom", "-nodate", folder_, custom});
+  EXPECT_EQ(0, run.code);
+  EXPECT_EQ(custom + "\tCustom\\my_game__2_.w3g\n", run.out);
+  EXPECT_EQ("1 saved, 0 skipped, 0 failed\n", run.err);
+}
+
+// A dry run must predict the real run line for line: repeats within the run,
+// names already taken in FOLDER, and names that one file system takes as the
+// same file (Windows ignores case) and another does not.
+TEST_F(CliSort, DryRunPredictsTheRealRunAndWritesNothing) {
+  const std::string source = MakeTempFolder();
+  ASSERT_FALSE(source.empty());
+  std::vector<std::string> files;
+  auto add = [&](const char* name, const Bytes& bytes) {
+    files.push_back(source + name);
+    ASSERT_TRUE(WriteFileBytes(files.back(), bytes));
+  };
+  add("1.w3g", AlphaBeta());
+  add("2.w3g", BuildReplay(LadderReplay({{"ALPHA", 1}, {"BETA", 8}})));
+  add("3.w3g", AlphaBeta());
+  add("4.w3g", BuildReplay(CustomReplay("fun")));
+  add("5.w3g", BuildReplay(CustomReplay("fun")));
+  add("6.w3g", BuildReplay(LadderReplay({{"A", 2}, {"B", 4}, {"C", 8}, {"D", 1}})));
+  files.push_back(source + "gone.w3g");
+
+  const std::vector<std::vector<std::string>> switch_sets = {
+      {}, {"-nodate"}, {"-custom", "-nodate"}};
+  for (const std::vector<std::string>& switches : switch_sets) {
+    RemoveTree(folder_);
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    // Taken before the run, under the name the first copy would get without a tag.
+    ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
+    ASSERT_TRUE(WriteFileBytes(folder_ + "1v1\\Alpha(h) vs Beta(u).w3g", Bytes{1, 2, 3}));
+    const std::vector<std::string> before = ListFiles(folder_);
+
+    std::vector<std::string> args = {"sort"};
+    args.insert(args.end(), switches.begin(), switches.end());
+    std::vector<std::string> dry_args = args;
+    dry_args.push_back("--dry-run");
+    for (std::vector<std::string>* a : {&args, &dry_args}) {
+      a->push_back(folder_);
+      a->insert(a->end(), files.begin(), files.end());
+    }
+    const std::string label = switches.empty() ? "(no switches)" : switches.back();
+
+    CliRun dry = RunWith(dry_args);
+    EXPECT_EQ(before, ListFiles(folder_)) << label;
+    CliRun real = RunWith(args);
+    EXPECT_EQ(1, dry.code) << label;
+    EXPECT_EQ(1, real.code) << label;
+    EXPECT_EQ(real.out, dry.out) << label;
+    EXPECT_EQ(real.err.substr(0, real.err.size() - 1) + " (dry run: nothing was written)\n",
+              dry.err)
+        << label;
+    // Every line names a distinct copy that now exists.
+    size_t saved = 0;
+    for (size_t start = 0; start < real.out.size();) {
+      size_t end = real.out.find('\n', start);
+      std::string line = real.out.substr(start, end - start);
+      start = end + 1;
+      std::string destination = line.substr(line.find('\t') + 1);
+      if (destination[0] == '-') continue;
+      ++saved;
+      Bytes copy;
+      EXPECT_TRUE(ReadFileBytes(folder_ + destination, &copy)) << destination;
+    }
+    EXPECT_EQ(before.size() + saved, ListFiles(folder_).size()) << label;
+  }
+  RemoveTree(source);
+}
+
+TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
+  const std::string replay = Write("a.w3g", AlphaBeta());
+  struct Case {
+    const char* what;
+    PlatformFaults faults;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"open refused", {1, 0, 0, 0}, "cannot be read"},
+      {"short read", {0, 1, 0, 0}, "cannot be read"},
+      {"disk full", {0, 0, 1, 0}, "the copy could not be written"},
+      // The first close is the source's, whose result does not matter.
+      {"close failed", {0, 0, 0, 2}, "the copy could not be written"},
+  };
+  for (const Case& c : cases) {
+    PlatformInjectedFaults = c.faults;
+    CliRun run = RunWith({"sort", "-nodate", folder_, replay});
+    EXPECT_EQ(1, run.code) << c.what;
+    EXPECT_EQ(replay + "\t- " + c.reason + "\n", run.out) << c.what;
+    EXPECT_EQ("0 saved, 0 skipped, 1 failed\n", run.err) << c.what;
+    for (const std::string& file : ListFiles(folder_)) {
+      EXPECT_EQ("a.w3g", file) << c.what;
+    }
+  }
+  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+
+  // A file standing where the subfolder belongs.
+  RemoveTree(folder_);
+  folder_ = MakeTempFolder();
+  ASSERT_FALSE(folder_.empty());
+  const std::string again = Write("a.w3g", AlphaBeta());
+  ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{}));
+  CliRun run = RunWith({"sort", "-nodate", folder_, again});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(again + "\t- the copy could not be written\n", run.out);
+}
+
+TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
+  const std::string replay = Write("a.w3g", AlphaBeta());
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
+  for (int i = 0; i <= 999; ++i) {
+    char name[64];
+    if (i == 0) {
+      snprintf(name, sizeof name, "1v1\\Alpha(h) vs Beta(u).w3g");
+    } else {
+      snprintf(name, sizeof name, "1v1\\Alpha(h) vs Beta(u)[%d].w3g", i);
+    }
+    ASSERT_TRUE(WriteFileBytes(folder_ + name, Bytes{}));
+  }
+  for (const char* mode : {"--dry-run", "-nodate"}) {
+    CliRun run = RunWith({"sort", "-nodate", mode, folder_, replay});
+    EXPECT_EQ(1, run.code) << mode;
+    EXPECT_EQ(replay + "\t- no free name: every name up to [999] is taken\n", run.out) << mode;
+  }
+  EXPECT_EQ(1001u, ListFiles(folder_).size());
+}
+
+#ifndef _WIN32
+// On a terminal, standard error shows how far the run has got, and wipes that line
+// before the summary. (Every other test reads standard error from a file and sees
+// the summary alone.)
+TEST_F(CliSort, ShowsProgressOnATerminal) {
+  const std::string replay = Write("a.w3g", AlphaBeta());
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(0, grantpt(master));
+  ASSERT_EQ(0, unlockpt(master));
+  FILE* terminal = fopen(ptsname(master), "w");
+  ASSERT_NE(nullptr, terminal);
+
+  ResetWatcher("");
+  std::vector<std::string> args = {"brindlecap-cli", "sort", "-nodate", folder_, replay, replay};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = tmpfile();
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, terminal);
+  fclose(terminal);
+  std::string shown;
+  char chunk[4096];
+  ssize_t n;
+  while ((n = read(master, chunk, sizeof chunk)) > 0) shown.append(chunk, static_cast<size_t>(n));
+  close(master);
+
+  EXPECT_EQ(0, code);
+  EXPECT_TRUE(Contains(shown, "sorting 1 of 2")) << shown;
+  EXPECT_TRUE(Contains(shown, "sorting 2 of 2")) << shown;
+  EXPECT_TRUE(Contains(shown, "\r2 saved, 0 skipped, 0 failed")) << shown;
+  EXPECT_EQ(replay + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + replay +
+                "\t1v1\\Alpha(h) vs Beta(u)[1].w3g\n",
+            Drain(out));
+}
+#endif
+
+// ---------------------------------------------------------------------------
+// watch, run in this process on a second thread, its output read through pipes as
+// a terminal user would see it.
+
+int ReadEnd(int fds[2]) { return fds[0]; }
+
+#ifdef _WIN32
+int MakePipe(int fds[2]) { return _pipe(fds, 65536, _O_BINARY); }
+FILE* WriteStream(int fd) { return _fdopen(fd, "w"); }
+void CloseFd(int fd) { _close(fd); }
+// 1 when a byte can be read from fd within the deadline.
+bool WaitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
+  HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return true;  // EOF
+    if (available > 0) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    Sleep(5);
+  }
+}
+int ReadByte(int fd, char* c) { return _read(fd, c, 1); }
+#else
+int MakePipe(int fds[2]) { return pipe(fds); }
+FILE* WriteStream(int fd) { return fdopen(fd, "w"); }
+void CloseFd(int fd) { close(fd); }
+bool WaitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  struct pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0) > 0;
+}
+int ReadByte(int fd, char* c) { return static_cast<int>(read(fd, c, 1)); }
+#endif
+
+// The next line from fd without its newline; "(timed out)" or "(end)" otherwise.
+std::string ReadLine(int fd) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  std::string line;
+  for (;;) {
+    if (!WaitReadable(fd, deadline)) return "(timed out)";
+    char c;
+    if (ReadByte(fd, &c) != 1) return line.empty() ? "(end)" : line;
+    if (c == '\n') return line;
+    if (c != '\r') line += c;
+  }
+}
+
+class CliWatch : public ReplayFolderTest {
+ protected:
+  void SetUp() override {
+    ReplayFolderTest::SetUp();
+#ifdef _WIN32
+    _putenv_s("BRINDLECAP_INTERVAL_MS", "20");
+#else
+    setenv("BRINDLECAP_INTERVAL_MS", "20", 1);
+#endif
+  }
+  void TearDown() override {
+    if (thread_.joinable()) {
+      CliStopRequested = 1;
+      thread_.join();
+    }
+    ReplayFolderTest::TearDown();
+  }
+
+  // Starts `watch switches... FOLDER` and waits until it has primed.
+  void Start(std::vector<std::string> switches) {
+    ASSERT_EQ(0, MakePipe(out_pipe_));
+    ASSERT_EQ(0, MakePipe(err_pipe_));
+    args_ = {"brindlecap-cli", "watch"};
+    args_.insert(args_.end(), switches.begin(), switches.end());
+    args_.push_back(folder_.substr(0, folder_.size() - 1));  // without its separator
+    ResetWatcher("");
+    thread_ = std::thread([this] {
+      std::vector<char*> argv;
+      for (std::string& a : args_) argv.push_back(&a[0]);
+      FILE* out = WriteStream(out_pipe_[1]);
+      FILE* err = WriteStream(err_pipe_[1]);
+      code_ = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+      fclose(out);
+      fclose(err);
+    });
+    EXPECT_TRUE(Contains(ReadLine(ReadEnd(err_pipe_)), "watching")) << "never primed";
+  }
+
+  // Stops the loop and returns everything it printed after the lines already read.
+  void Stop(std::string* out, std::string* err) {
+    CliStopRequested = 1;
+    thread_.join();
+    out->clear();
+    err->clear();
+    for (std::string line; (line = ReadLine(ReadEnd(out_pipe_))) != "(end)";) *out += line + "\n";
+    for (std::string line; (line = ReadLine(ReadEnd(err_pipe_))) != "(end)";) *err += line + "\n";
+    CloseFd(ReadEnd(out_pipe_));
+    CloseFd(ReadEnd(err_pipe_));
+  }
+
+  // Puts a new LastReplay.w3g in place in one step, as the game's own rename
+  // would, so that no pass sees it half written.
+  void Place(const Bytes& bytes) {
+    stamp_ += 100;
+    const std::string incoming = folder_ + "incoming.tmp";
+    const std::string last = folder_ + "LastReplay.w3g";
+    ASSERT_TRUE(WriteFileBytes(incoming, bytes));
+    ASSERT_TRUE(SetWriteTime(incoming, stamp_));
+#ifdef _WIN32
+    ASSERT_TRUE(MoveFileExA(incoming.c_str(), last.c_str(), MOVEFILE_REPLACE_EXISTING));
+#else
+    std::string from = incoming, to = last;
+    for (std::string* s : {&from, &to}) {
+      for (char& c : *s) c = c == '\\' ? '/' : c;
+    }
+    ASSERT_EQ(0, rename(from.c_str(), to.c_str()));
+#endif
+  }
+
+  std::string NextOut() { return ReadLine(ReadEnd(out_pipe_)); }
+  std::string NextErr() { return ReadLine(ReadEnd(err_pipe_)); }
+
+  int64_t stamp_ = 1500000000;
+  std::vector<std::string> args_;
+  std::thread thread_;
+  int code_ = -1;
+  int out_pipe_[2] = {-1, -1};
+  int err_pipe_[2] = {-1, -1};
+};
+
+TEST_F(CliWatch, SavesEachNewReplayAndPrintsItsPath) {
+  Place(BuildReplay(LadderReplay({{"Old", 1}, {"Game", 2}})));  // there before the start
+  // The first new replay is held by the game for two passes, then read.
+  PlatformInjectedFaults.open_read = 2;
+  Start({"-nodate"});
+
+  Place(AlphaBeta());
+  EXPECT_TRUE(Contains(NextErr(), "cannot read or copy LastReplay.w3g yet, trying again"));
+  EXPECT_EQ("1v1\\Alpha(h) vs Beta(u).w3g", NextOut());
+  Place(AlphaBeta());
+  EXPECT_EQ("1v1\\Alpha(h) vs Beta(u)[1].w3g", NextOut());
+  Place(BuildReplay(CustomReplay("fun")));
+  EXPECT_TRUE(Contains(NextErr(), "not a ladder game")) << "custom game";
+  SyntheticReplay tiny = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  tiny.file_length = 5119;
+  Place(BuildReplay(tiny));
+  EXPECT_TRUE(Contains(NextErr(), "shorter than 5120 bytes"));
+  // Idle ticks from here on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ(0, code_);
+  EXPECT_EQ("", out);
+  EXPECT_EQ("brindlecap-cli: stopped\n", err);
+  EXPECT_EQ((std::vector<std::string>{"1v1\\Alpha(h) vs Beta(u).w3g",
+                                      "1v1\\Alpha(h) vs Beta(u)[1].w3g", "LastReplay.w3g"}),
+            ListFiles(folder_));
+  Bytes copy;
+  ASSERT_TRUE(ReadFileBytes(folder_ + "1v1\\Alpha(h) vs Beta(u)[1].w3g", &copy));
+  EXPECT_EQ(AlphaBeta(), copy);
+}
+
+TEST_F(CliWatch, CustomGamesWithTheDateTagWhenAskedFor) {
+  Start({"-custom"});
+  Place(BuildReplay(CustomReplay("fun")));
+  std::string line = NextOut();
+  EXPECT_EQ(std::string("Custom\\") + DateTag + "fun.w3g", line);
+  EXPECT_EQ(8u, strlen(DateTag));
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ(0, code_);
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+// What the brindlecap-cli commands share: switches, usage texts, the replay folder
+// operand, and the few system services the watcher's file seam does not offer.
+#ifndef BRINDLECAP_CLI_COMMANDS_H_
+#define BRINDLECAP_CLI_COMMANDS_H_
+
+#include <signal.h>
+#include <stdio.h>
+
+extern const char kNameUsage[];
+extern const char kWatchUsage[];
+extern const char kSortUsage[];
+
+// Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
+// on err. Returns 2, the exit code of every usage error.
+int UsageError(FILE* err, const char* usage, const char* problem);
+
+enum {
+  kSwitchesFailed = -1,  // an unknown switch was reported; exit with 2
+  kHelpShown = -2,       // the command's usage went to out; exit with 0
+};
+
+// Reads the switches that lead a command's arguments (-custom, -nodate, and
+// --dry-run where dry_run is not NULL), setting the watcher's settings as it
+// goes. Returns the index of the first operand, or one of the values above.
+int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
+                  FILE* err);
+
+// Points ReplayFolder at folder, ending it in a backslash as the watcher expects.
+// Returns 0 after saying why on err when folder is not an existing folder or its
+// name is too long.
+int UseReplayFolder(const char* folder, FILE* err);
+
+// The part of a path written by the watcher that lies below ReplayFolder.
+const char* BelowReplayFolder(const char* path);
+
+int CommandName(int argc, char** argv, FILE* out, FILE* err);
+int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
+int CommandSort(int argc, char** argv, FILE* out, FILE* err);
+
+// System services (system.cpp).
+
+enum PathKind { kPathMissing, kPathFile, kPathFolder };
+// What stands under a path, written as the watcher writes paths.
+PathKind KindOfPath(const char* path);
+
+// 1 when the stream is an interactive console or terminal.
+int IsTerminal(FILE* stream);
+
+// Set when Ctrl-C, SIGINT, SIGTERM or a console close asks the watch loop to end.
+extern volatile sig_atomic_t CliStopRequested;
+
+// Routes Ctrl-C and SIGTERM (the console's control events on Windows) to
+// CliStopRequested instead of ending the process.
+void InstallStopHandlers();
+
+// Puts back what InstallStopHandlers replaced and clears CliStopRequested.
+void RemoveStopHandlers();
+
+// Sleeps up to milliseconds. Returns 1, possibly early, once a stop is requested,
+// and 0 when the time ran out.
+int WaitForStop(long milliseconds);
+
+#endif  // BRINDLECAP_CLI_COMMANDS_H_

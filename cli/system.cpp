@@ -1,0 +1,144 @@
+// The command-line tool's own system calls: what stands under a path, whether a
+// stream is a terminal, and stopping the watch loop cleanly on Ctrl-C or SIGTERM.
+#include <string.h>
+
+#include "cli/commands.h"
+#include "watcher/watcher.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <sys/select.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+volatile sig_atomic_t CliStopRequested = 0;
+
+#ifdef _WIN32
+
+namespace {
+
+HANDLE WakeEvent = nullptr;      // set by the control handler to cut a wait short
+HANDLE StoppedEvent = nullptr;   // set once the loop has ended
+
+BOOL WINAPI OnConsoleEvent(DWORD type) {
+  CliStopRequested = 1;
+  if (WakeEvent != nullptr) SetEvent(WakeEvent);
+  // After a close, log-off or shut-down event the system ends the process as soon
+  // as this returns; wait (a little) for the pass in progress, so no copy is left
+  // half written.
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    if (StoppedEvent != nullptr) WaitForSingleObject(StoppedEvent, 4000);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+PathKind KindOfPath(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return kPathMissing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPathFolder : kPathFile;
+}
+
+int IsTerminal(FILE* stream) {
+  // _isatty also says yes for NUL; only a real console takes a console mode.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+void InstallStopHandlers() {
+  if (WakeEvent == nullptr) WakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (StoppedEvent == nullptr) StoppedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (StoppedEvent != nullptr) ResetEvent(StoppedEvent);
+  // A process started in a new process group has Ctrl-C turned off; turn it on.
+  SetConsoleCtrlHandler(nullptr, FALSE);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void RemoveStopHandlers() {
+  if (StoppedEvent != nullptr) SetEvent(StoppedEvent);
+  SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+  CliStopRequested = 0;
+}
+
+int WaitForStop(long milliseconds) {
+  if (CliStopRequested) return 1;
+  if (WakeEvent != nullptr) {
+    WaitForSingleObject(WakeEvent, static_cast<DWORD>(milliseconds));
+  } else {
+    Sleep(static_cast<DWORD>(milliseconds));
+  }
+  return CliStopRequested != 0;
+}
+
+#else  // POSIX
+
+namespace {
+
+struct sigaction PreviousInt;
+struct sigaction PreviousTerm;
+sigset_t PreviousMask;
+
+extern "C" void OnStopSignal(int) { CliStopRequested = 1; }
+
+}  // namespace
+
+PathKind KindOfPath(const char* path) {
+  // The same path mapping as the file seam, so both agree on what a name means.
+  char native[kPathSize + 1];
+  size_t i = 0;
+  for (; path[i] != '\0'; ++i) {
+    if (i + 1 >= sizeof native) return kPathMissing;
+    native[i] = path[i] == '\\' ? '/' : path[i];
+  }
+  native[i] = '\0';
+  struct stat st;
+  if (stat(native, &st) != 0) return kPathMissing;
+  return S_ISDIR(st.st_mode) ? kPathFolder : kPathFile;
+}
+
+int IsTerminal(FILE* stream) { return isatty(fileno(stream)); }
+
+void InstallStopHandlers() {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &PreviousInt);
+  sigaction(SIGTERM, &action, &PreviousTerm);
+  // The two signals are held back outside the wait and let in only while
+  // pselect sleeps, so one that arrives just before the wait still ends it at once.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, &PreviousMask);
+}
+
+void RemoveStopHandlers() {
+  // Unblock first: a second Ctrl-C still pending then meets our handler, not the
+  // default action, and the exit code stays 0.
+  pthread_sigmask(SIG_SETMASK, &PreviousMask, nullptr);
+  sigaction(SIGINT, &PreviousInt, nullptr);
+  sigaction(SIGTERM, &PreviousTerm, nullptr);
+  CliStopRequested = 0;
+}
+
+int WaitForStop(long milliseconds) {
+  if (CliStopRequested) return 1;
+  sigset_t open = PreviousMask;
+  sigdelset(&open, SIGINT);
+  sigdelset(&open, SIGTERM);
+  struct timespec wait;
+  wait.tv_sec = milliseconds / 1000;
+  wait.tv_nsec = (milliseconds % 1000) * 1000000L;
+  pselect(0, nullptr, nullptr, nullptr, &wait, &open);
+  return CliStopRequested != 0;
+}
+
+#endif

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds the installer from a MinGW build folder and runs it silently under Wine,
+# as a player's silent install would: it must put the programs under Program
+# Files with a Start-menu shortcut and (unless /NOSTARTUP) a Startup shortcut, and
+# the silent uninstaller must take all of it away again.
+#   installer_test.sh CPACK BUILD_DIR [WINE]
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+if [[ -z "${WINEPREFIX:-}" ]]; then
+  # Never touch the user's own Wine prefix: run in a throwaway one.
+  exec "$here/../tools/wine-session" bash "$0" "$@"
+fi
+cpack=$1
+build=$2
+wine=${3:-wine}
+# Shortcuts must not turn into desktop entries of the machine running the test.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brindlecap-installer.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+absent() { [[ ! -e "$1" ]]; }
+
+if ! "$cpack" --config "$build/CPackConfig.cmake" -G NSIS -B "$work" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log"
+  exit 1
+fi
+installer=$(ls "$work"/brindlecap-*-setup.exe)
+
+drive_c="$WINEPREFIX/drive_c"
+folder="$drive_c/Program Files/Brindlecap"
+programs="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+menu_link="$programs/Brindlecap.lnk"
+# Wine names the common Startup folder "StartUp"; Windows "Startup".
+startup_link() { find "$programs" -maxdepth 2 -ipath "*/startup/brindlecap.lnk" | head -n 1; }
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brindlecap'
+
+uninstall() {
+  # The uninstaller copies itself away and returns at once; wait for its work.
+  "$wine" "$folder/Uninstall.exe" /S
+  for _ in $(seq 600); do
+    [[ -e "$folder" ]] || break
+    sleep 0.1
+  done
+}
+
+# A silent install takes every component, the Startup shortcut included.
+"$wine" "$installer" /S
+check "installer exit code" test $? -eq 0
+for file in brindlecap.exe brindlecap-cli.exe README.txt LICENSE.txt Uninstall.exe; do
+  check "installed $file" test -f "$folder/$file"
+done
+check "Start-menu shortcut" test -f "$menu_link"
+check "Startup shortcut" test -n "$(startup_link)"
+check "listed in Apps and Features" \
+  bash -c "'$wine' reg query '$key' /v UninstallString >/dev/null 2>&1"
+expected=$(basename "$installer" -setup.exe)
+expected=${expected#brindlecap-}
+version=$("$wine" "$folder/brindlecap-cli.exe" --version | tr -d '\r')
+check "installed brindlecap-cli --version says $expected" test "$version" = "$expected"
+
+uninstall
+check "uninstall removes Program Files\\Brindlecap" absent "$folder"
+check "uninstall removes the Start-menu shortcut" absent "$menu_link"
+check "uninstall removes the Startup shortcut" test -z "$(startup_link)"
+check "uninstall removes the Apps and Features entry" \
+  bash -c "! '$wine' reg query '$key' >/dev/null 2>&1"
+
+# The Startup shortcut is an offer: /NOSTARTUP declines it in a silent install.
+"$wine" "$installer" /S /NOSTARTUP
+check "install with /NOSTARTUP" test -f "$folder/brindlecap.exe"
+check "no Startup shortcut with /NOSTARTUP" test -z "$(startup_link)"
+check "Start-menu shortcut with /NOSTARTUP" test -f "$menu_link"
+uninstall
+check "second uninstall removes everything" absent "$folder"
+
+if [[ $failures -ne 0 ]]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
