@@ -4,11 +4,21 @@ SHELL := /bin/bash
 
 # Debian packages the build and the tests need.
 DEBS := cmake g++ make ninja-build zlib1g-dev googletest libgtest-dev libbenchmark-dev \
-        mingw-w64 libz-mingw-w64-dev wine wine64 xvfb x11-utils
+        mingw-w64 libz-mingw-w64-dev wine wine64 xvfb x11-utils \
+        clang libclang-rt-14-dev llvm nsis
 
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-native build-mingw test test-native test-mingw clean
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 300
+
+# Only for `make bench` (strace watches an idle pass) and `make bench-peer` (Node.js
+# runs the w3gjs parser); asked for by command, since Node.js may come from elsewhere.
+BENCH_DEBS := strace
+PEER_DEBS := nodejs npm
+
+.PHONY: deps build build-native build-mingw test test-native test-mingw clean bench bench-peer
+.PHONY: build-asan test-asan fuzz
 
 deps:
 	@missing=""; \
@@ -42,7 +52,47 @@ test-native: build-native
 test-mingw: build-mingw
 	tools/wine-session ctest --preset mingw
 
-test: test-native test-mingw
+# clang with AddressSanitizer and UndefinedBehaviorSanitizer: the unit, fault and
+# soak tests again, and a short run of each fuzz target.
+build-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+
+test-asan: build-asan
+	ctest --preset asan
+
+test: test-native test-mingw test-asan
+
+fuzz: build-asan
+	tools/fuzz-run build/asan $(FUZZ_SECONDS)
+
+bench: deps
+	@command -v strace >/dev/null || $(MAKE) --no-print-directory deps DEBS="$(BENCH_DEBS)"
+	JOBS=$(JOBS) tools/bench
+
+bench-peer: deps
+	@command -v node >/dev/null && command -v npm >/dev/null || \
+	  $(MAKE) --no-print-directory deps DEBS="$(PEER_DEBS)"
+	JOBS=$(JOBS) tools/peer-bench
+
+# The Windows program under Wine in your own prefix; switches pass through, e.g.
+#   make run ARGS="-custom -nodate"
+.PHONY: run icon
+run: build-mingw
+	tools/run-under-wine $(ARGS)
+
+# Redraws the tray icon; the .ico is kept in the repository.
+icon:
+	python3 resources/make_icon.py
+
+# What a Windows player downloads: build/dist/brindlecap-VERSION-win64.zip and
+# brindlecap-VERSION-setup.exe, made by CPack from the mingw build.
+.PHONY: dist
+dist: build-mingw
+	rm -rf build/dist
+	cpack --config build/mingw/CPackConfig.cmake -B build/dist
+	rm -rf build/dist/_CPack_Packages
+	@ls -l build/dist
 
 clean:
 	rm -rf build
