@@ -1,6 +1,5 @@
 // brindlecap-cli sort: files copies of replays already on disk, each exactly as the
 // watcher would have filed it had it just been played.
-#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -40,74 +39,40 @@ bool SamePath(const char* a, const char* b) {
   return FoldCase(*x) == FoldCase(*y);
 }
 
-uint64_t HashPath(const char* path) {
-  uint64_t hash = 1469598103934665603ULL;  // FNV-1a
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(path); *p != '\0'; ++p) {
-    hash = (hash ^ FoldCase(*p)) * 1099511628211ULL;
-  }
-  return hash;
-}
-
 // The names a dry run has handed out. A real run finds its own earlier copies on
 // disk; a dry run writes none, so it remembers them here to predict the same
-// [1], [2] for repeats. Open addressing over offsets into one pool of paths.
-char* PlannedPool = nullptr;
-size_t PlannedPoolUsed = 0;
-size_t PlannedPoolSize = 0;
-size_t* PlannedSlots = nullptr;  // offset into the pool + 1; 0 marks a free slot
-size_t PlannedSlotCount = 0;     // a power of two
-size_t PlannedCount = 0;
-
-size_t FindSlot(const char* path) {
-  const size_t mask = PlannedSlotCount - 1;
-  size_t i = static_cast<size_t>(HashPath(path)) & mask;
-  while (PlannedSlots[i] != 0 && !SamePath(PlannedPool + PlannedSlots[i] - 1, path)) {
-    i = (i + 1) & mask;
-  }
-  return i;
-}
+// [1], [2] for repeats: one growing block of NUL-ended paths, searched in order.
+char* Planned = nullptr;
+size_t PlannedUsed = 0;
+size_t PlannedSize = 0;
 
 bool IsPlanned(const char* path) {
-  return PlannedSlotCount != 0 && PlannedSlots[FindSlot(path)] != 0;
+  for (size_t at = 0; at < PlannedUsed; at += strlen(Planned + at) + 1) {
+    if (SamePath(Planned + at, path)) return true;
+  }
+  return false;
 }
 
 // Remembers path. Returns false when memory runs out.
 bool RememberPlanned(const char* path) {
-  if ((PlannedCount + 1) * 2 > PlannedSlotCount) {
-    const size_t count = PlannedSlotCount == 0 ? 256 : PlannedSlotCount * 2;
-    size_t* slots = static_cast<size_t*>(calloc(count, sizeof *slots));
-    if (slots == nullptr) return false;
-    size_t* old_slots = PlannedSlots;
-    const size_t old_count = PlannedSlotCount;
-    PlannedSlots = slots;
-    PlannedSlotCount = count;
-    for (size_t i = 0; i < old_count; ++i) {
-      if (old_slots[i] != 0) PlannedSlots[FindSlot(PlannedPool + old_slots[i] - 1)] = old_slots[i];
-    }
-    free(old_slots);
-  }
   const size_t length = strlen(path) + 1;
-  if (PlannedPoolSize - PlannedPoolUsed < length) {
-    size_t size = PlannedPoolSize == 0 ? 65536 : PlannedPoolSize * 2;
-    if (size - PlannedPoolUsed < length) size = PlannedPoolUsed + length;
-    char* pool = static_cast<char*>(realloc(PlannedPool, size));
-    if (pool == nullptr) return false;
-    PlannedPool = pool;
-    PlannedPoolSize = size;
+  if (PlannedSize - PlannedUsed < length) {
+    size_t size = PlannedSize == 0 ? 65536 : PlannedSize * 2;
+    if (size - PlannedUsed < length) size = PlannedUsed + length;
+    char* grown = static_cast<char*>(realloc(Planned, size));
+    if (grown == nullptr) return false;
+    Planned = grown;
+    PlannedSize = size;
   }
-  memcpy(PlannedPool + PlannedPoolUsed, path, length);
-  PlannedSlots[FindSlot(path)] = PlannedPoolUsed + 1;
-  PlannedPoolUsed += length;
-  ++PlannedCount;
+  memcpy(Planned + PlannedUsed, path, length);
+  PlannedUsed += length;
   return true;
 }
 
 void ForgetPlanned() {
-  free(PlannedPool);
-  free(PlannedSlots);
-  PlannedPool = nullptr;
-  PlannedSlots = nullptr;
-  PlannedPoolUsed = PlannedPoolSize = PlannedSlotCount = PlannedCount = 0;
+  free(Planned);
+  Planned = nullptr;
+  PlannedUsed = PlannedSize = 0;
 }
 
 // The free-name search of FileReplay, without the copy: the first candidate that
