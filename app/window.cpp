@@ -5,6 +5,7 @@
 #include "app/shell.h"  // brings <windows.h>, which <shellapi.h> needs first
 
 #include <shellapi.h>
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 const char kMainClassName[] = "Brindlecap";
@@ -136,10 +137,8 @@ void TrayClicked(WPARAM id, LPARAM mouse_message) {
 
 size_t FormatAboutText(char* out, size_t size) {
   if (size == 0) return 0;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char date_tag[32];
-  snprintf(date_tag, sizeof date_tag, "[BC%02d%02d]", now.wMonth, now.wDay);
+  // The tag the next copy would carry; every filing builds it afresh anyway.
+  BuildDateTag();
   const DWORD attributes = GetFileAttributesA(ReplayFolder);
   const bool folder_there =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -163,7 +162,7 @@ size_t FormatAboutText(char* out, size_t size) {
       ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
       SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
       DateTagEnabled ? "on, names start with " : "off",
-      DateTagEnabled ? date_tag : " (-nodate)");
+      DateTagEnabled ? DateTag : " (-nodate)");
   if (written < 0) {
     out[0] = '\0';
     return 0;
