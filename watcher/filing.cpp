@@ -25,10 +25,7 @@ bool IsAsciiAlnum(unsigned char c) {
 void AppendSide(int first, int count, size_t cap, char* body, size_t body_size) {
   for (int j = 0; j < count; ++j) {
     const PlayerEntry& player = PlayerTable[first + 2 * j];
-    if (!IsRealPlayer(player.name)) continue;
-    AppendCapped(body, body_size, player.name, cap);
-    const char tag[4] = {'(', RaceLetter(player.race), ')', '\0'};
-    AppendCapped(body, body_size, tag, sizeof tag);
+    AppendPlayer(body, body_size, player.name, player.race, cap);
   }
 }
 
@@ -48,6 +45,30 @@ bool IsReservedDeviceName(const char* stem) {
 }
 
 }  // namespace
+
+size_t Utf8CutPoint(const char* text, size_t length) {
+  // Look back for the lead byte of a character of up to four bytes: 110xxxxx
+  // starts two, 1110xxxx three, 11110xxx four. Stray bytes are left as they are.
+  for (size_t back = 1; back <= 3 && back <= length; ++back) {
+    const unsigned char byte = static_cast<unsigned char>(text[length - back]);
+    if ((byte & 0xC0) == 0x80) continue;  // 10xxxxxx: continues a character
+    const size_t size = (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3
+                      : (byte & 0xF8) == 0xF0 ? 4 : 1;
+    return size > back ? length - back : length;
+  }
+  return length;
+}
+
+void AppendPlayer(char* body, size_t body_size, const char* name, int race, size_t cap) {
+  if (!IsRealPlayer(name)) return;
+  // The game writes names in UTF-8; a cut inside a character would leave a byte
+  // that no code page shows as the player's letter.
+  const size_t length = strnlen(name, cap);
+  const size_t kept = length < cap || name[length] == '\0' ? length : Utf8CutPoint(name, length);
+  AppendCapped(body, body_size, name, kept);
+  const char tag[4] = {'(', RaceLetter(race), ')', '\0'};
+  AppendCapped(body, body_size, tag, sizeof tag);
+}
 
 int NameCap(int players) {
   if (players <= 3) return 128;
@@ -144,7 +165,7 @@ int FitNameBody(char* body, const char* folder, const char* subfolder) {
   if (path_fixed > path_limit || name_fixed > kNameLimit) return 0;
   size_t room = path_limit - path_fixed;
   if (kNameLimit - name_fixed < room) room = kNameLimit - name_fixed;
-  if (strlen(body) > room) body[room] = '\0';
+  if (strlen(body) > room) body[Utf8CutPoint(body, room)] = '\0';
   if (DateTag[0] == '\0' && IsReservedDeviceName(body)) {
     if (strlen(body) + 1 > room) return 0;
     AppendCapped(body, kPathSize, "_", 1);

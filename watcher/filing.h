@@ -23,6 +23,16 @@ char RaceLetter(int race);
 // destination_size bytes, and keeps destination terminated.
 void AppendCapped(char* destination, size_t destination_size, const char* source, size_t cap);
 
+// Where a cut of text to at most length bytes must fall so that it does not end
+// inside a UTF-8 character: length itself, or the first byte of the character that
+// the cut would split. Bytes below 0x80 never move it.
+size_t Utf8CutPoint(const char* text, size_t length);
+
+// Appends a player's name, at most cap bytes of it and never half a UTF-8
+// character, and the race tag "(x)"; nothing at all for a name that IsRealPlayer
+// leaves out.
+void AppendPlayer(char* body, size_t body_size, const char* name, int race, size_t cap);
+
 // Replaces, in place, the characters a file name cannot or should not carry:
 // " \ / . : * ! @ # % $ ; , ? and, because Windows refuses them, < > | and the
 // control bytes 1 to 31. Everything else stays.

@@ -70,6 +70,40 @@ TEST(Naming, NameCapShrinksWithThePlayerCount) {
   }
 }
 
+// Names are UTF-8; a cap that falls inside a character drops that whole character.
+TEST(Naming, CappedNamesNeverEndInsideAUtf8Character) {
+  struct Case {
+    const char* name;
+    size_t cap;
+    const char* kept;
+  } cases[] = {
+      {"\xD0\xA0\xD0\xBE\xD0\xB7", 4, "\xD0\xA0\xD0\xBE"},  // two-byte letters, cut between
+      {"\xD0\xA0\xD0\xBE\xD0\xB7", 5, "\xD0\xA0\xD0\xBE"},  // cut inside the third
+      {"\xEC\x95\x88\xEB\x85\x95", 4, "\xEC\x95\x88"},      // three-byte letters
+      {"\xEC\x95\x88\xEB\x85\x95", 5, "\xEC\x95\x88"},
+      {"\xEC\x95\x88\xEB\x85\x95", 6, "\xEC\x95\x88\xEB\x85\x95"},
+      {"\xF0\x9F\x98\x80x", 3, ""},                          // a four-byte character
+      {"ab\xF0\x9F\x98\x80", 5, "ab"},
+      {"Abcdefgh", 4, "Abcd"},                                // ASCII as ever
+      {"Abc\x80\x80", 4, "Abc\x80"},                        // stray bytes stay as they are
+  };
+  for (const Case& c : cases) {
+    char body[64] = "";
+    AppendPlayer(body, sizeof body, c.name, 1, c.cap);
+    EXPECT_EQ(std::string(c.kept) + "(h)", body) << c.name << " cap " << c.cap;
+  }
+  // The same rule when a long body is shortened to fit the path.
+  DateTag[0] = '\0';
+  std::string folder = std::string(kPlatformPathLimit - 40, 'f') + "\\";
+  char body[kPathSize];
+  std::string wide;
+  while (wide.size() < 300) wide += "\xEC\x95\x88";
+  snprintf(body, sizeof body, "%s", wide.c_str());
+  ASSERT_TRUE(FitNameBody(body, folder.c_str(), "Custom\\"));
+  EXPECT_LT(strlen(body), wide.size());
+  EXPECT_EQ(0u, strlen(body) % 3) << strlen(body);
+}
+
 TEST(Naming, SubfolderByPlayerCount) {
   struct Case {
     int players;
