@@ -5,6 +5,7 @@
 #include "app/shell.h"  // brings <windows.h>, which <shellapi.h> needs first
 
 #include <shellapi.h>
+#include "platform/platform.h"
 #include "watcher/filing.h"
 #include "watcher/watcher.h"
 
@@ -139,9 +140,7 @@ size_t FormatAboutText(char* out, size_t size) {
   if (size == 0) return 0;
   // The tag the next copy would carry; every filing builds it afresh anyway.
   BuildDateTag();
-  const DWORD attributes = GetFileAttributesA(ReplayFolder);
-  const bool folder_there =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const bool folder_there = PlatformKindOf(ReplayFolder) == kPlatformFolder;
 
   int written = snprintf(
       out, size,

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "cli/commands.h"
+#include "platform/platform.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
 #include "watcher/watcher.h"
@@ -71,14 +72,14 @@ int NameOne(const char* path, FILE* out, FILE* err) {
   unsigned char* bytes = nullptr;
   size_t length = 0;
   switch (ReadReplayFile(path, &bytes, &length)) {
-    case kReadFailed:
-      fprintf(err, "brindlecap-cli: cannot read '%s'\n", path);
-      return 1;
+    case kReadWhole:
+      break;
     case kReadTooShort:
       fprintf(out, "%s\t- shorter than %d bytes\n", path, kReplayMinimumLength);
       return 0;
-    case kReadWhole:
-      break;
+    default:
+      fprintf(err, "brindlecap-cli: cannot read '%s'\n", path);
+      return 1;
   }
   DecodeResult result;
   Decode(bytes, length, &result);
@@ -131,14 +132,14 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
 }
 
 int UseReplayFolder(const char* folder, FILE* err) {
-  switch (KindOfPath(folder)) {
-    case kPathMissing:
+  switch (PlatformKindOf(folder)) {
+    case kPlatformNothing:
       fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
       return 0;
-    case kPathFile:
+    case kPlatformFile:
       fprintf(err, "brindlecap-cli: '%s' is a file, not a folder\n", folder);
       return 0;
-    case kPathFolder:
+    case kPlatformFolder:
       break;
   }
   // Every name the watcher builds starts with ReplayFolder, so it must end in a

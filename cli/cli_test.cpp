@@ -14,6 +14,7 @@
 
 #include "cli/commands.h"
 #include "platform/platform.h"
+#include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "watcher/filing.h"
@@ -210,8 +211,8 @@ TEST_F(CliSort, FilesCopiesBesideTheSourcesAndLeavesThemAlone) {
   const std::string directory = folder_ + "1v1";  // made by the first copy
   const std::vector<std::string> sources = ListFiles(folder_);
 
-  // The first open fails as when the game holds the file with no sharing.
-  PlatformInjectedFaults.open_read = 1;
+  // One file is held by the game with no sharing.
+  InjectFault(kPlatformCallOpenRead, 1, unreadable);
   CliRun run = RunWith({"sort", folder_, unreadable, ladder, again, custom, small, missing,
                         directory});
   EXPECT_EQ(1, run.code);
@@ -311,20 +312,21 @@ TEST_F(CliSort, DryRunPredictsTheRealRunAndWritesNothing) {
 
 TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   const std::string replay = Write("a.w3g", AlphaBeta());
+  const std::string copy = folder_ + "1v1\\Alpha(h) vs Beta(u).w3g";
   struct Case {
     const char* what;
-    PlatformFaults faults;
+    PlatformCall call;
+    std::string path;
     const char* reason;
   };
   const Case cases[] = {
-      {"open refused", {1, 0, 0, 0}, "cannot be read"},
-      {"short read", {0, 1, 0, 0}, "cannot be read"},
-      {"disk full", {0, 0, 1, 0}, "the copy could not be written"},
-      // The first close is the source's, whose result does not matter.
-      {"close failed", {0, 0, 0, 2}, "the copy could not be written"},
+      {"open refused", kPlatformCallOpenRead, replay, "cannot be read"},
+      {"short read", kPlatformCallRead, replay, "cannot be read"},
+      {"disk full", kPlatformCallWrite, copy, "the copy could not be written"},
+      {"close failed", kPlatformCallClose, copy, "the copy could not be written"},
   };
   for (const Case& c : cases) {
-    PlatformInjectedFaults = c.faults;
+    InjectFault(c.call, 1, c.path);
     CliRun run = RunWith({"sort", "-nodate", folder_, replay});
     EXPECT_EQ(1, run.code) << c.what;
     EXPECT_EQ(replay + "\t- " + c.reason + "\n", run.out) << c.what;
@@ -333,7 +335,7 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
       EXPECT_EQ("a.w3g", file) << c.what;
     }
   }
-  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+  ClearFaults();
 
   // A file standing where the subfolder belongs.
   RemoveTree(folder_);
@@ -533,7 +535,7 @@ class CliWatch : public ReplayFolderTest {
 TEST_F(CliWatch, SavesEachNewReplayAndPrintsItsPath) {
   Place(BuildReplay(LadderReplay({{"Old", 1}, {"Game", 2}})));  // there before the start
   // The first new replay is held by the game for two passes, then read.
-  PlatformInjectedFaults.open_read = 2;
+  InjectFault(kPlatformCallOpenRead, 2, folder_ + "LastReplay.w3g");
   Start({"-nodate"});
 
   Place(AlphaBeta());

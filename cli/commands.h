@@ -39,10 +39,6 @@ int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 
 // System services (system.cpp).
 
-enum PathKind { kPathMissing, kPathFile, kPathFolder };
-// What stands under a path, written as the watcher writes paths.
-PathKind KindOfPath(const char* path);
-
 // 1 when the stream is an interactive console or terminal.
 int IsTerminal(FILE* stream);
 

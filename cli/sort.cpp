@@ -12,121 +12,19 @@ namespace {
 
 enum Verdict { kSaved, kSkipped, kFailed };
 
-// FileReplay tries the plain name and then [1] to [999].
-const int kLastCounter = 999;
-
-const char kNoNameFits[] = "no name fits: the path of FOLDER is too long";
-const char kAllNamesTaken[] = "no free name: every name up to [999] is taken";
 // "shorter than 5120 bytes", written out once kReplayMinimumLength is known.
 char TooShort[48];
 
-// Windows file names ignore ASCII case, so there "A.w3g" and "a.w3g" are one file.
-unsigned char FoldCase(unsigned char c) {
-#ifdef _WIN32
-  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-#else
-  return c;
-#endif
-}
+// The names a dry run has handed out, so that it predicts the [1], [2] a real
+// run gets for repeats.
+PlannedNames Planned = {nullptr, 0, 0};
 
-bool SamePath(const char* a, const char* b) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  while (*x != '\0' && FoldCase(*x) == FoldCase(*y)) {
-    ++x;
-    ++y;
+const char* WhyUnreadable(ReadOutcome outcome) {
+  switch (outcome) {
+    case kReadMissing: return "no such file";
+    case kReadIsFolder: return "is a folder, not a replay";
+    default: return "cannot be read";
   }
-  return FoldCase(*x) == FoldCase(*y);
-}
-
-// The names a dry run has handed out. A real run finds its own earlier copies on
-// disk; a dry run writes none, so it remembers them here to predict the same
-// [1], [2] for repeats: one growing block of NUL-ended paths, searched in order.
-char* Planned = nullptr;
-size_t PlannedUsed = 0;
-size_t PlannedSize = 0;
-
-bool IsPlanned(const char* path) {
-  for (size_t at = 0; at < PlannedUsed; at += strlen(Planned + at) + 1) {
-    if (SamePath(Planned + at, path)) return true;
-  }
-  return false;
-}
-
-// Remembers path. Returns false when memory runs out.
-bool RememberPlanned(const char* path) {
-  const size_t length = strlen(path) + 1;
-  if (PlannedSize - PlannedUsed < length) {
-    size_t size = PlannedSize == 0 ? 65536 : PlannedSize * 2;
-    if (size - PlannedUsed < length) size = PlannedUsed + length;
-    char* grown = static_cast<char*>(realloc(Planned, size));
-    if (grown == nullptr) return false;
-    Planned = grown;
-    PlannedSize = size;
-  }
-  memcpy(Planned + PlannedUsed, path, length);
-  PlannedUsed += length;
-  return true;
-}
-
-void ForgetPlanned() {
-  free(Planned);
-  Planned = nullptr;
-  PlannedUsed = PlannedSize = 0;
-}
-
-// The free-name search of FileReplay, without the copy: the first candidate that
-// is neither on disk nor handed out earlier in this run.
-Verdict PlanCopy(const DecodeResult* result, char* destination, size_t size,
-                 const char** reason) {
-  char body[kPathSize];
-  const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
-  if (subfolder == nullptr) {
-    *reason = kNoNameFits;
-    return kFailed;
-  }
-  for (int i = 0; i <= kLastCounter; ++i) {
-    if (!ComposeCandidate(destination, size, ReplayFolder, subfolder, body, i)) break;
-    if (FileExists(destination) || IsPlanned(destination)) continue;
-    if (!RememberPlanned(destination)) {
-      *reason = "out of memory";
-      return kFailed;
-    }
-    return kSaved;
-  }
-  *reason = kAllNamesTaken;
-  return kFailed;
-}
-
-Verdict FileCopy(const DecodeResult* result, const unsigned char* bytes, size_t length,
-                 char* destination, size_t size, const char** reason) {
-  // FileReplay answers "no free name" for both; asking first tells them apart.
-  char body[kPathSize];
-  if (PrepareName(result, ReplayFolder, body, sizeof body) == nullptr) {
-    *reason = kNoNameFits;
-    return kFailed;
-  }
-  switch (FileReplay(result, bytes, length)) {
-    case kFiled:
-      snprintf(destination, size, "%s", FiledPath);
-      return kSaved;
-    case kNoFreeName:
-      *reason = kAllNamesTaken;
-      return kFailed;
-    case kCopyFailed:
-      break;
-  }
-  *reason = "the copy could not be written";
-  return kFailed;
-}
-
-const char* WhyUnreadable(const char* file) {
-  switch (KindOfPath(file)) {
-    case kPathMissing: return "no such file";
-    case kPathFolder: return "is a folder, not a replay";
-    case kPathFile: break;
-  }
-  return "cannot be read";
 }
 
 // Files (or, in a dry run, plans) one FILE. Fills destination for a saved copy,
@@ -135,29 +33,35 @@ Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
                 const char** reason) {
   unsigned char* bytes = nullptr;
   size_t length = 0;
-  switch (ReadReplayFile(file, &bytes, &length)) {
-    case kReadFailed:
-      *reason = WhyUnreadable(file);
-      return kFailed;
-    case kReadTooShort:
-      *reason = TooShort;
-      return kSkipped;
-    case kReadWhole:
-      break;
+  const ReadOutcome read = ReadReplayFile(file, &bytes, &length);
+  if (read == kReadTooShort) {
+    *reason = TooShort;
+    return kSkipped;
+  }
+  if (read != kReadWhole) {
+    *reason = WhyUnreadable(read);
+    return kFailed;
   }
   DecodeResult result;
   Decode(bytes, length, &result);
-  Verdict verdict;
   if (!result.ladder && !SaveCustomGames) {
+    free(bytes);
     *reason = "not a ladder game";
-    verdict = kSkipped;
-  } else if (dry_run) {
-    verdict = PlanCopy(&result, destination, size, reason);
-  } else {
-    verdict = FileCopy(&result, bytes, length, destination, size, reason);
+    return kSkipped;
   }
+  const FileOutcome outcome = dry_run ? PlanReplay(&result, &Planned, destination, size)
+                                      : FileReplay(&result, bytes, length);
   free(bytes);
-  return verdict;
+  switch (outcome) {
+    case kFiled:
+      if (!dry_run) snprintf(destination, size, "%s", FiledPath);
+      return kSaved;
+    case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
+    case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
+    case kCopyFailed: *reason = "the copy could not be written"; break;
+    case kNoMemory: *reason = "out of memory"; break;
+  }
+  return kFailed;
 }
 
 // On a terminal, one line on standard error tells how far a long run has got; it
@@ -211,7 +115,7 @@ int CommandSort(int argc, char** argv, FILE* out, FILE* err) {
     fflush(out);
   }
   ClearProgress(err);
-  ForgetPlanned();
+  ForgetPlannedNames(&Planned);
   fprintf(err, "%d saved, %d skipped, %d failed%s\n", counts[kSaved], counts[kSkipped],
           counts[kFailed], dry_run ? " (dry run: nothing was written)" : "");
   return counts[kFailed] == 0 ? 0 : 1;

@@ -1,9 +1,8 @@
-// The command-line tool's own system calls: what stands under a path, whether a
-// stream is a terminal, and stopping the watch loop cleanly on Ctrl-C or SIGTERM.
+// The command-line tool's own system calls: whether a stream is a terminal, and
+// stopping the watch loop cleanly on Ctrl-C or SIGTERM.
 #include <string.h>
 
 #include "cli/commands.h"
-#include "watcher/watcher.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -11,7 +10,6 @@
 #else
 #include <pthread.h>
 #include <sys/select.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -37,12 +35,6 @@ BOOL WINAPI OnConsoleEvent(DWORD type) {
 }
 
 }  // namespace
-
-PathKind KindOfPath(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return kPathMissing;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPathFolder : kPathFile;
-}
 
 int IsTerminal(FILE* stream) {
   // _isatty also says yes for NUL; only a real console takes a console mode.
@@ -87,20 +79,6 @@ sigset_t PreviousMask;
 extern "C" void OnStopSignal(int) { CliStopRequested = 1; }
 
 }  // namespace
-
-PathKind KindOfPath(const char* path) {
-  // The same path mapping as the file seam, so both agree on what a name means.
-  char native[kPathSize + 1];
-  size_t i = 0;
-  for (; path[i] != '\0'; ++i) {
-    if (i + 1 >= sizeof native) return kPathMissing;
-    native[i] = path[i] == '\\' ? '/' : path[i];
-  }
-  native[i] = '\0';
-  struct stat st;
-  if (stat(native, &st) != 0) return kPathMissing;
-  return S_ISDIR(st.st_mode) ? kPathFolder : kPathFile;
-}
 
 int IsTerminal(FILE* stream) { return isatty(fileno(stream)); }
 

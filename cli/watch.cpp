@@ -38,8 +38,11 @@ void Report(PassOutcome outcome, PassOutcome previous, FILE* out, FILE* err) {
       fputs("brindlecap-cli: LastReplay.w3g is not a ladder game, not saved (-custom saves it)\n",
             err);
       break;
-    case kPassNoName:
+    case kPassNoFreeName:
       fputs("brindlecap-cli: no free name for LastReplay.w3g, not saved\n", err);
+      break;
+    case kPassNoNameFits:
+      fputs("brindlecap-cli: no name fits below FOLDER for LastReplay.w3g, not saved\n", err);
       break;
     case kPassRetryLater:
       // The game may hold the file for a while; say so once, not on every tick.

@@ -57,28 +57,30 @@ int PlatformRemove(const char* path);
 // The local date: month 1 to 12 and day of the month 1 to 31.
 void PlatformLocalDate(int* month, int* day);
 
+// What stands under a path, as the system sees it.
+enum PlatformKind {
+  kPlatformNothing,  // no entry (or the path cannot be looked up)
+  kPlatformFile,
+  kPlatformFolder,
+};
+PlatformKind PlatformKindOf(const char* path);
+
+// Why the latest seam call that failed did so, in the terms the watcher and its
+// users care about. Set by every failing call; meaningless after a success.
+enum PlatformError {
+  kPlatformOk,
+  kPlatformMissing,   // the file, or a folder on its way, is not there
+  kPlatformIsFolder,  // a folder stands where a file was meant
+  kPlatformDenied,    // no permission, or a read-only medium
+  kPlatformInUse,     // another process holds the file with no sharing
+  kPlatformDiskFull,
+  kPlatformExists,    // something already stands under a name to be created
+  kPlatformOther,
+};
+PlatformError PlatformLastError();
+
 // Number of seam calls made so far in this process (every function above counts
 // one). Lets tests and benchmarks see what a pass costs.
 extern uint64_t PlatformCallCount;
-
-// Faults to inject, for tests of what the watcher does when the system fails it.
-// Each count makes that many following calls fail the way the system can:
-// open_read refuses the open (a file the game holds with no sharing), short_read
-// delivers half of what was asked (the file shrank), write stores half and
-// reports it (a full disk), close reports a failed close.
-struct PlatformFaults {
-  int open_read;
-  int short_read;
-  int write;
-  int close;
-};
-extern PlatformFaults PlatformInjectedFaults;
-
-// Consumes one injected fault from *count; 1 when the call should fail.
-inline int PlatformTakeFault(int* count) {
-  if (*count <= 0) return 0;
-  --*count;
-  return 1;
-}
 
 #endif  // BRINDLECAP_PLATFORM_PLATFORM_H_

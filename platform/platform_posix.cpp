@@ -1,6 +1,7 @@
 // POSIX side of the file seam, for the native build: tests, sanitizers, fuzzing and
 // the command-line tool on Linux.
 #include "platform/platform.h"
+#include "platform/platform_faults.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,9 +11,44 @@
 #include <unistd.h>
 
 uint64_t PlatformCallCount = 0;
-PlatformFaults PlatformInjectedFaults = {0, 0, 0, 0};
 
 namespace {
+
+PlatformError LastError = kPlatformOk;
+
+// Records why a call failed, from errno. Returns 0 for the caller to pass on.
+int Fail(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      LastError = kPlatformMissing;
+      break;
+    case EISDIR: LastError = kPlatformIsFolder; break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      LastError = kPlatformDenied;
+      break;
+    case EBUSY:
+    case ETXTBSY:
+      LastError = kPlatformInUse;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+      LastError = kPlatformDiskFull;
+      break;
+    case EEXIST: LastError = kPlatformExists; break;
+    default: LastError = kPlatformOther; break;
+  }
+  return 0;
+}
+
+// An injected fault fails the call as the system would have, with its cause.
+int FailAs(PlatformError error) {
+  LastError = error;
+  return 0;
+}
 
 // The watcher's paths fit in 1024 bytes; one byte more is kept so that an
 // over-long path is refused rather than silently shortened.
@@ -42,7 +78,8 @@ int PlatformProbe(const char* path, int32_t* stamp) {
   ++PlatformCallCount;
   char native[kPathBytes];
   struct stat st;
-  if (!ToPosixPath(path, native) || stat(native, &st) != 0) return 0;
+  if (!ToPosixPath(path, native)) return FailAs(kPlatformMissing);
+  if (stat(native, &st) != 0) return Fail(errno);
   // Local time, as the Windows side reports it; only equality of stamps matters.
   struct tm local;
   time_t t = st.st_mtime;
@@ -57,50 +94,87 @@ int PlatformProbe(const char* path, int32_t* stamp) {
 int PlatformMakeDirectory(const char* path) {
   ++PlatformCallCount;
   char native[kPathBytes];
-  if (!ToPosixPath(path, native)) return 0;
-  return mkdir(native, 0777) == 0;
+  if (!ToPosixPath(path, native)) return FailAs(kPlatformMissing);
+  return mkdir(native, 0777) == 0 ? 1 : Fail(errno);
 }
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.open_read)) return nullptr;
-  char native[kPathBytes];
-  if (!ToPosixPath(path, native)) return nullptr;
-  int fd = open(native, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  // A directory opens for reading on POSIX but never on Windows; keep them alike.
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
+  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) {
+    FailAs(kPlatformInUse);
     return nullptr;
   }
-  return FromFd(fd);
+  char native[kPathBytes];
+  if (!ToPosixPath(path, native)) {
+    FailAs(kPlatformMissing);
+    return nullptr;
+  }
+  int fd = open(native, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(errno);
+    return nullptr;
+  }
+  struct stat st;
+  // A directory opens for reading on POSIX but never on Windows; keep them alike.
+  const bool stated = fstat(fd, &st) == 0;
+  if (!stated || S_ISDIR(st.st_mode)) {
+    const int error = errno;
+    close(fd);
+    if (stated) {
+      FailAs(kPlatformIsFolder);
+    } else {
+      Fail(error);
+    }
+    return nullptr;
+  }
+  PlatformFile* file = FromFd(fd);
+  PlatformFaultOpened(file, path);
+  return file;
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {
   ++PlatformCallCount;
+  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) {
+    FailAs(kPlatformDenied);
+    return nullptr;
+  }
   char native[kPathBytes];
-  if (!ToPosixPath(path, native)) return nullptr;
-  return FromFd(open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!ToPosixPath(path, native)) {
+    FailAs(kPlatformMissing);
+    return nullptr;
+  }
+  const int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Fail(errno);
+    return nullptr;
+  }
+  PlatformFile* file = FromFd(fd);
+  PlatformFaultOpened(file, path);
+  return file;
 }
 
 int64_t PlatformFileLength(PlatformFile* file) {
   ++PlatformCallCount;
   int fd = ToFd(file);
   off_t end = lseek(fd, 0, SEEK_END);
-  if (end < 0 || lseek(fd, 0, SEEK_SET) != 0) return -1;
+  if (end < 0 || lseek(fd, 0, SEEK_SET) != 0) {
+    Fail(errno);
+    return -1;
+  }
   return static_cast<int64_t>(end);
 }
 
 size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.short_read)) length /= 2;
+  const bool shrank = PlatformFaultInjected(kPlatformCallRead, nullptr, file) != 0;
+  if (shrank) length /= 2;
   int fd = ToFd(file);
   size_t done = 0;
   // read() may return less than asked for large requests; keep going to the end.
   while (done < length) {
     ssize_t n = read(fd, static_cast<char*>(buffer) + done, length - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(errno);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -109,30 +183,52 @@ size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
 
 size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.write)) length /= 2;
+  const bool full = PlatformFaultInjected(kPlatformCallWrite, nullptr, file) != 0;
+  if (full) length /= 2;
   int fd = ToFd(file);
   size_t done = 0;
   while (done < length) {
     ssize_t n = write(fd, static_cast<const char*>(buffer) + done, length - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(errno);
+    if (n == 0) FailAs(kPlatformOther);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  if (full) FailAs(kPlatformDiskFull);
   return done;
 }
 
 int PlatformClose(PlatformFile* file) {
   ++PlatformCallCount;
-  int closed = close(ToFd(file)) == 0;
-  return PlatformTakeFault(&PlatformInjectedFaults.close) ? 0 : closed;
+  const bool fault = PlatformFaultInjected(kPlatformCallClose, nullptr, file) != 0;
+  if (close(ToFd(file)) != 0) return Fail(errno);
+  return fault ? FailAs(kPlatformOther) : 1;
 }
 
 int PlatformRemove(const char* path) {
   ++PlatformCallCount;
   char native[kPathBytes];
-  if (!ToPosixPath(path, native)) return 0;
-  return unlink(native) == 0;
+  if (!ToPosixPath(path, native)) return FailAs(kPlatformMissing);
+  return unlink(native) == 0 ? 1 : Fail(errno);
 }
+
+PlatformKind PlatformKindOf(const char* path) {
+  ++PlatformCallCount;
+  char native[kPathBytes];
+  struct stat st;
+  if (!ToPosixPath(path, native)) {
+    FailAs(kPlatformMissing);
+    return kPlatformNothing;
+  }
+  if (stat(native, &st) != 0) {
+    Fail(errno);
+    return kPlatformNothing;
+  }
+  return S_ISDIR(st.st_mode) ? kPlatformFolder : kPlatformFile;
+}
+
+PlatformError PlatformLastError() { return LastError; }
 
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;

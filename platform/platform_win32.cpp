@@ -1,12 +1,61 @@
 // Windows side of the file seam: the 8-bit ("A") kernel32 calls, paths as given.
 #include "platform/platform.h"
+#include "platform/platform_faults.h"
 
 #include <windows.h>
 
 uint64_t PlatformCallCount = 0;
-PlatformFaults PlatformInjectedFaults = {0, 0, 0, 0};
 
 namespace {
+
+PlatformError LastError = kPlatformOk;
+
+// Records why a call failed, from the thread's last error. Returns 0 for the
+// caller to pass on. path, when given, tells a folder from a refused file.
+int Fail(DWORD error, const char* path = nullptr) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_FILENAME_EXCED_RANGE:
+      LastError = kPlatformMissing;
+      break;
+    case ERROR_ACCESS_DENIED: {
+      // Opening a folder as a file is refused as if access were denied.
+      const DWORD attributes = path != nullptr ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+      LastError = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                      ? kPlatformIsFolder
+                      : kPlatformDenied;
+      break;
+    }
+    case ERROR_WRITE_PROTECT:
+      LastError = kPlatformDenied;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      LastError = kPlatformInUse;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      LastError = kPlatformDiskFull;
+      break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      LastError = kPlatformExists;
+      break;
+    default:
+      LastError = kPlatformOther;
+      break;
+  }
+  return 0;
+}
+
+// An injected fault fails the call as the system would have, with its cause.
+int FailAs(PlatformError error) {
+  LastError = error;
+  return 0;
+}
 
 HANDLE ToHandle(PlatformFile* file) { return reinterpret_cast<HANDLE>(file); }
 
@@ -23,7 +72,7 @@ int PlatformProbe(const char* path, int32_t* stamp) {
   ++PlatformCallCount;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  if (search == INVALID_HANDLE_VALUE) return Fail(GetLastError());
   FindClose(search);
   // Whole seconds since 1970 of the last-write time in local time, -1 when the
   // conversion fails. FILETIME counts 100 ns steps from 1601.
@@ -46,40 +95,65 @@ int PlatformProbe(const char* path, int32_t* stamp) {
 
 int PlatformMakeDirectory(const char* path) {
   ++PlatformCallCount;
-  return CreateDirectoryA(path, nullptr) != 0;
+  return CreateDirectoryA(path, nullptr) != 0 ? 1 : Fail(GetLastError());
 }
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.open_read)) return nullptr;
-  return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) {
+    FailAs(kPlatformInUse);
+    return nullptr;
+  }
+  PlatformFile* file =
+      FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == nullptr) {
+    Fail(GetLastError(), path);
+    return nullptr;
+  }
+  PlatformFaultOpened(file, path);
+  return file;
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {
   ++PlatformCallCount;
-  return FromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) {
+    FailAs(kPlatformDenied);
+    return nullptr;
+  }
+  PlatformFile* file =
+      FromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == nullptr) {
+    Fail(GetLastError(), path);
+    return nullptr;
+  }
+  PlatformFaultOpened(file, path);
+  return file;
 }
 
 int64_t PlatformFileLength(PlatformFile* file) {
   ++PlatformCallCount;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(ToHandle(file), &size)) return -1;
+  if (!GetFileSizeEx(ToHandle(file), &size)) {
+    Fail(GetLastError());
+    return -1;
+  }
   return static_cast<int64_t>(size.QuadPart);
 }
 
 size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.short_read)) length /= 2;
+  if (PlatformFaultInjected(kPlatformCallRead, nullptr, file)) length /= 2;
   size_t done = 0;
   while (done < length) {
     DWORD want = length - done > kChunk ? kChunk : static_cast<DWORD>(length - done);
     DWORD got = 0;
-    if (!ReadFile(ToHandle(file), static_cast<char*>(buffer) + done, want, &got, nullptr) ||
-        got == 0) {
+    if (!ReadFile(ToHandle(file), static_cast<char*>(buffer) + done, want, &got, nullptr)) {
+      Fail(GetLastError());
       break;
     }
+    if (got == 0) break;
     done += got;
   }
   return done;
@@ -87,30 +161,49 @@ size_t PlatformRead(PlatformFile* file, void* buffer, size_t length) {
 
 size_t PlatformWrite(PlatformFile* file, const void* buffer, size_t length) {
   ++PlatformCallCount;
-  if (PlatformTakeFault(&PlatformInjectedFaults.write)) length /= 2;
+  const bool full = PlatformFaultInjected(kPlatformCallWrite, nullptr, file) != 0;
+  if (full) length /= 2;
   size_t done = 0;
   while (done < length) {
     DWORD want = length - done > kChunk ? kChunk : static_cast<DWORD>(length - done);
     DWORD put = 0;
-    if (!WriteFile(ToHandle(file), static_cast<const char*>(buffer) + done, want, &put, nullptr) ||
-        put == 0) {
+    if (!WriteFile(ToHandle(file), static_cast<const char*>(buffer) + done, want, &put, nullptr)) {
+      Fail(GetLastError());
+      break;
+    }
+    if (put == 0) {
+      FailAs(kPlatformOther);
       break;
     }
     done += put;
   }
+  if (full) FailAs(kPlatformDiskFull);
   return done;
 }
 
 int PlatformClose(PlatformFile* file) {
   ++PlatformCallCount;
-  int closed = CloseHandle(ToHandle(file)) != 0;
-  return PlatformTakeFault(&PlatformInjectedFaults.close) ? 0 : closed;
+  const bool fault = PlatformFaultInjected(kPlatformCallClose, nullptr, file) != 0;
+  if (!CloseHandle(ToHandle(file))) return Fail(GetLastError());
+  return fault ? FailAs(kPlatformOther) : 1;
 }
 
 int PlatformRemove(const char* path) {
   ++PlatformCallCount;
-  return DeleteFileA(path) != 0;
+  return DeleteFileA(path) != 0 ? 1 : Fail(GetLastError());
 }
+
+PlatformKind PlatformKindOf(const char* path) {
+  ++PlatformCallCount;
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    Fail(GetLastError());
+    return kPlatformNothing;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatformFolder : kPlatformFile;
+}
+
+PlatformError PlatformLastError() { return LastError; }
 
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;

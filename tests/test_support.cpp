@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
+#include "tests/fault_injection.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
@@ -218,10 +219,10 @@ void ReplayFolderTest::SetUp() {
   ASSERT_FALSE(folder_.empty());
   ResetWatcher(folder_);
   DateTagEnabled = false;
-  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+  ClearFaults();
 }
 
 void ReplayFolderTest::TearDown() {
-  PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+  ClearFaults();
   RemoveTree(folder_);
 }

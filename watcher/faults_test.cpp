@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "tests/destination_check.h"
+#include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "watcher/filing.h"
@@ -54,7 +55,7 @@ class Faults : public ::testing::Test {
   void Watch(const std::string& folder) {
     ResetWatcher(folder);
     DateTagEnabled = false;
-    PlatformInjectedFaults = PlatformFaults{0, 0, 0, 0};
+    ClearFaults();
     last_ = folder + "LastReplay.w3g";
   }
   void GameWrites(const Bytes& file, int64_t second) {
@@ -334,7 +335,7 @@ TEST_F(Faults, PathsAtTheBufferLimitFileACompleteNameOrNothing) {
       {"last-replay path past the buffer", longest, true,
        LadderReplay({{huge_name, 1}, {huge_name, 2}}), kPassNothingNew, nullptr},
       {"last-replay path fills the buffer, no name fits", longest - strlen("LastReplay.w3g"), true,
-       LadderReplay({{huge_name, 1}, {huge_name, 2}}), kPassNoName, nullptr},
+       LadderReplay({{huge_name, 1}, {huge_name, 2}}), kPassNoNameFits, nullptr},
       {"room for one character of body",
        longest - strlen("1v1\\") - strlen("[BC0101]") - strlen("[999].w3g") - 1, true,
        LadderReplay({{huge_name, 1}, {huge_name, 2}}), kPassFiled, "1v1\\"},

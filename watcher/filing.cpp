@@ -1,12 +1,14 @@
 #include "watcher/filing.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "platform/platform.h"
 
 char DateTag[16];
 char FiledPath[kPathSize];
+PlatformError CopyError = kPlatformOk;
 
 namespace {
 
@@ -15,6 +17,8 @@ const char kSuffix[] = ".w3g";
 // candidate of one body is the same body.
 const char kLongestCounter[] = "[999]";
 const int kLastCounter = 999;
+// First block a plan takes for its names: room for about a hundred long paths.
+const size_t kPlannedBlock = 65536;
 // NTFS, FAT and the usual Linux file systems take at most 255 characters in one name.
 const size_t kNameLimit = 255;
 
@@ -42,6 +46,49 @@ bool IsReservedDeviceName(const char* stem) {
     return EqualsIgnoringAsciiCase(prefix, "COM") || EqualsIgnoringAsciiCase(prefix, "LPT");
   }
   return false;
+}
+
+// Windows file names ignore ASCII case, so there "A.w3g" and "a.w3g" are one file.
+unsigned char FoldCase(unsigned char c) {
+#ifdef _WIN32
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+#else
+  return c;
+#endif
+}
+
+bool SameName(const char* a, const char* b) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+  while (*x != '\0' && FoldCase(*x) == FoldCase(*y)) {
+    ++x;
+    ++y;
+  }
+  return FoldCase(*x) == FoldCase(*y);
+}
+
+bool IsPlanned(const PlannedNames* planned, const char* path) {
+  if (planned == nullptr) return false;
+  for (size_t at = 0; at < planned->used; at += strlen(planned->text + at) + 1) {
+    if (SameName(planned->text + at, path)) return true;
+  }
+  return false;
+}
+
+// Remembers path. Returns false when memory runs out.
+bool RememberPlanned(PlannedNames* planned, const char* path) {
+  const size_t length = strlen(path) + 1;
+  if (planned->size - planned->used < length) {
+    size_t size = planned->size == 0 ? kPlannedBlock : planned->size * 2;
+    if (size - planned->used < length) size = planned->used + length;
+    char* grown = static_cast<char*>(realloc(planned->text, size));
+    if (grown == nullptr) return false;
+    planned->text = grown;
+    planned->size = size;
+  }
+  memcpy(planned->text + planned->used, path, length);
+  planned->used += length;
+  return true;
 }
 
 }  // namespace
@@ -189,28 +236,54 @@ const char* PrepareName(const DecodeResult* result, const char* folder, char* bo
   return FitNameBody(body, folder, subfolder) ? subfolder : nullptr;
 }
 
+void ForgetPlannedNames(PlannedNames* planned) {
+  free(planned->text);
+  planned->text = nullptr;
+  planned->used = planned->size = 0;
+}
+
+FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* body,
+                         const PlannedNames* planned, char* path, size_t path_size) {
+  for (int i = 0; i <= kLastCounter; ++i) {
+    if (!ComposeCandidate(path, path_size, folder, subfolder, body, i)) return kNoNameFits;
+    if (!FileExists(path) && !IsPlanned(planned, path)) return kFiled;
+  }
+  return kNoFreeName;
+}
+
 FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length) {
   char body[kPathSize];
   const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
-  if (subfolder == nullptr) return kNoFreeName;
+  if (subfolder == nullptr) return kNoNameFits;
   EnsureSubfolder(ReplayFolder, subfolder);
 
-  char path[kPathSize];
-  for (int i = 0; i <= kLastCounter; ++i) {
-    if (!ComposeCandidate(path, sizeof path, ReplayFolder, subfolder, body, i)) return kNoFreeName;
-    if (FileExists(path)) continue;
-
-    PlatformFile* file = PlatformCreateNew(path);
-    if (file == nullptr) return kCopyFailed;
-    bool whole = PlatformWrite(file, bytes, length) == length;
-    bool closed = PlatformClose(file) != 0;
-    if (!whole || !closed) {
-      // A truncated copy under a real replay name would pass for the replay itself.
-      PlatformRemove(path);
-      return kCopyFailed;
-    }
-    snprintf(FiledPath, sizeof FiledPath, "%s", path);
-    return kFiled;
+  const FileOutcome found =
+      FindFreeName(ReplayFolder, subfolder, body, nullptr, FiledPath, sizeof FiledPath);
+  if (found != kFiled) return found;
+  PlatformFile* file = PlatformCreateNew(FiledPath);
+  if (file == nullptr) {
+    CopyError = PlatformLastError();
+    return kCopyFailed;
   }
-  return kNoFreeName;
+  const bool whole = PlatformWrite(file, bytes, length) == length;
+  CopyError = PlatformLastError();
+  const bool closed = PlatformClose(file) != 0;
+  if (!whole || !closed) {
+    if (whole) CopyError = PlatformLastError();
+    // A truncated copy under a real replay name would pass for the replay itself.
+    PlatformRemove(FiledPath);
+    return kCopyFailed;
+  }
+  CopyError = kPlatformOk;
+  return kFiled;
+}
+
+FileOutcome PlanReplay(const DecodeResult* result, PlannedNames* planned, char* path,
+                       size_t path_size) {
+  char body[kPathSize];
+  const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
+  if (subfolder == nullptr) return kNoNameFits;
+  const FileOutcome found = FindFreeName(ReplayFolder, subfolder, body, planned, path, path_size);
+  if (found != kFiled) return found;
+  return RememberPlanned(planned, path) ? kFiled : kNoMemory;
 }

@@ -4,14 +4,19 @@
 
 #include <stddef.h>
 
+#include "platform/platform.h"
 #include "watcher/decode.h"
 #include "watcher/watcher.h"
 
 // The date tag of the latest filing: "[BCmmdd]", or "" when DateTagEnabled is off.
 extern char DateTag[16];
 
-// Path of the latest copy FileReplay wrote.
+// Path of the latest copy FileReplay wrote, or after kCopyFailed the copy it
+// could not make.
 extern char FiledPath[kPathSize];
+
+// Why the latest FileReplay returned kCopyFailed.
+extern PlatformError CopyError;
 
 // Most characters of one player name that go into a ladder name body.
 int NameCap(int players);
@@ -70,12 +75,41 @@ const char* PrepareName(const DecodeResult* result, const char* folder, char* bo
                         size_t body_size);
 
 enum FileOutcome {
-  kFiled,       // copy written whole; FiledPath names it
-  kNoFreeName,  // every candidate taken, or no name fits: nothing written
-  kCopyFailed,  // the copy could not be created or written; nothing is left behind
+  kFiled,        // copy written whole; FiledPath names it (a plan: where it would go)
+  kNoFreeName,   // every candidate up to [999] is taken: nothing written
+  kNoNameFits,   // not even an empty body fits the path limits: nothing written
+  kCopyFailed,   // could not be created or written, CopyError says why; nothing
+                 // is left behind
+  kNoMemory,     // a plan could not be remembered
 };
+
+// Names handed out by a run that writes nothing (sort --dry-run). A real run finds
+// its own earlier copies on disk; a plan must remember them to predict the same
+// [1], [2] for repeats. One growing block of NUL-ended paths; zero-initialise it.
+struct PlannedNames {
+  char* text;
+  size_t used;
+  size_t size;
+};
+
+// Releases what the planned names hold and empties them.
+void ForgetPlannedNames(PlannedNames* planned);
+
+// The free-name search: the first of folder+subfolder+DateTag+body+".w3g", then
+// "[1]" to "[999]", that nothing stands under and, when planned is given, that
+// was not planned before (Windows names ignore ASCII case, so plans do too).
+// Writes it to path. Returns kFiled, kNoFreeName, or kNoNameFits when a candidate
+// does not fit path_size.
+FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* body,
+                         const PlannedNames* planned, char* path, size_t path_size);
 
 // Files a byte-for-byte copy of bytes[0, length) under ReplayFolder.
 FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length);
+
+// FileReplay without the copy: where it would go under ReplayFolder, now that the
+// names in planned are taken too; that name is added to planned. Writes nothing,
+// makes no folder.
+FileOutcome PlanReplay(const DecodeResult* result, PlannedNames* planned, char* path,
+                       size_t path_size);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_

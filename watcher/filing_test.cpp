@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 
@@ -264,12 +265,64 @@ TEST_F(Filing, NothingIsOverwrittenWhenEveryNameIsTaken) {
   }
 }
 
+TEST_F(Filing, TheLastCounterIsUsedBeforeGivingUp) {
+  const Bytes old = {'o', 'l', 'd'};
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "Custom").c_str()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "Custom\\last.w3g", old));
+  char name[64];
+  for (int i = 1; i <= 998; ++i) {
+    snprintf(name, sizeof name, "Custom\\last[%d].w3g", i);
+    ASSERT_TRUE(WriteFileBytes(folder_ + name, old));
+  }
+  const Bytes file = BuildReplay(CustomReplay("last"));
+  ASSERT_EQ(kFiled, File(file));
+  EXPECT_EQ(folder_ + "Custom\\last[999].w3g", FiledPath);
+  Bytes copy;
+  ASSERT_TRUE(ReadFileBytes(folder_ + "Custom\\last[999].w3g", &copy));
+  EXPECT_EQ(file, copy);
+  EXPECT_EQ(kNoFreeName, File(file));
+  EXPECT_EQ(1000u, ListFiles(folder_).size());
+}
+
+// A plan takes what is on disk and what was planned before as taken, and writes
+// nothing; on Windows, where names ignore case, a plan ignores it too.
+TEST_F(Filing, PlansCountEarlierPlansAsTaken) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "1v1\\Alpha(h) vs Beta(u).w3g", Bytes{1}));
+  const std::vector<std::string> before = ListFiles(folder_);
+  PlannedNames planned = {nullptr, 0, 0};
+  struct Case {
+    std::vector<SyntheticPlayer> players;
+    const char* planned;
+  } cases[] = {
+      {{{"Alpha", 1}, {"Beta", 8}}, "1v1\\Alpha(h) vs Beta(u)[1].w3g"},
+      {{{"Alpha", 1}, {"Beta", 8}}, "1v1\\Alpha(h) vs Beta(u)[2].w3g"},
+#ifdef _WIN32
+      {{{"ALPHA", 1}, {"BETA", 8}}, "1v1\\ALPHA(h) vs BETA(u)[3].w3g"},
+#else
+      {{{"ALPHA", 1}, {"BETA", 8}}, "1v1\\ALPHA(h) vs BETA(u).w3g"},
+#endif
+      {{{"Gamma", 2}, {"Delta", 4}}, "1v1\\Gamma(o) vs Delta(e).w3g"},
+  };
+  for (const Case& c : cases) {
+    const Bytes file = BuildReplay(LadderReplay(c.players));
+    DecodeResult result;
+    Decode(file.data(), file.size(), &result);
+    char path[kPathSize];
+    ASSERT_EQ(kFiled, PlanReplay(&result, &planned, path, sizeof path)) << c.planned;
+    EXPECT_EQ(folder_ + c.planned, path);
+  }
+  EXPECT_EQ(before, ListFiles(folder_));
+  ForgetPlannedNames(&planned);
+  EXPECT_EQ(nullptr, planned.text);
+}
+
 TEST_F(Filing, AFailedWriteOrCloseLeavesNoPartialCopy) {
   Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
-  PlatformInjectedFaults.write = 1;
+  InjectFault(kPlatformCallWrite);
   EXPECT_EQ(kCopyFailed, File(file));
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
-  PlatformInjectedFaults.close = 1;
+  InjectFault(kPlatformCallClose);
   EXPECT_EQ(kCopyFailed, File(file));
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
   EXPECT_EQ(kFiled, File(file));

@@ -24,7 +24,13 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
   *bytes = nullptr;
   *length = 0;
   PlatformFile* file = PlatformOpenRead(path);
-  if (file == nullptr) return kReadFailed;
+  if (file == nullptr) {
+    switch (PlatformLastError()) {
+      case kPlatformMissing: return kReadMissing;
+      case kPlatformIsFolder: return kReadIsFolder;
+      default: return kReadCannotOpen;
+    }
+  }
   const int64_t size = PlatformFileLength(file);
   if (size < kReplayMinimumLength) {
     PlatformClose(file);
@@ -36,14 +42,14 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
   }
   if (buffer == nullptr) {
     PlatformClose(file);
-    return kReadFailed;
+    return kReadNoMemory;
   }
   // Bytes that were never read must not be copied as if they were the replay.
   const size_t got = PlatformRead(file, buffer, static_cast<size_t>(size));
   PlatformClose(file);
   if (got != static_cast<size_t>(size)) {
     free(buffer);
-    return kReadFailed;
+    return kReadCameShort;
   }
   *bytes = buffer;
   *length = got;
@@ -68,13 +74,13 @@ PassOutcome SaveLastReplay(bool prime) {
   unsigned char* bytes = nullptr;
   size_t size = 0;
   switch (ReadReplayFile(path, &bytes, &size)) {
+    case kReadWhole:
+      break;
     case kReadTooShort:
       LastSeenStamp = stamp;
       return kPassTooShort;
-    case kReadFailed:
+    default:
       return kPassRetryLater;
-    case kReadWhole:
-      break;
   }
 
   DecodeResult result;
@@ -85,7 +91,8 @@ PassOutcome SaveLastReplay(bool prime) {
   } else {
     switch (FileReplay(&result, bytes, size)) {
       case kFiled: outcome = kPassFiled; break;
-      case kNoFreeName: outcome = kPassNoName; break;
+      case kNoFreeName: outcome = kPassNoFreeName; break;
+      case kNoNameFits: outcome = kPassNoNameFits; break;
       default: outcome = kPassRetryLater; break;
     }
   }

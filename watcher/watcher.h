@@ -30,14 +30,19 @@ enum PassOutcome {
   kPassTooShort,     // under kReplayMinimumLength bytes: recorded, never copied
   kPassNotLadder,    // a custom game while SaveCustomGames is off: recorded
   kPassFiled,        // copied; FiledPath names the copy
-  kPassNoName,       // no free or fitting name: recorded, nothing overwritten
+  kPassNoFreeName,   // every name up to [999] is taken: recorded, nothing overwritten
+  kPassNoNameFits,   // the replay folder leaves no room for a name: recorded
   kPassRetryLater,   // could not be read or copied now; tried again on the next pass
 };
 
 enum ReadOutcome {
-  kReadWhole,     // *bytes holds the whole file; release it with free()
-  kReadTooShort,  // under kReplayMinimumLength bytes, or its length is unknown
-  kReadFailed,    // could not be opened, no memory, or fewer bytes came than it holds
+  kReadWhole,       // *bytes holds the whole file; release it with free()
+  kReadTooShort,    // under kReplayMinimumLength bytes, or its length is unknown
+  kReadMissing,     // nothing stands under the path
+  kReadIsFolder,    // a folder stands there
+  kReadCannotOpen,  // there, but the system would not open it (held with no sharing, say)
+  kReadCameShort,   // fewer bytes came than it holds: it shrank while being read
+  kReadNoMemory,    // no buffer of its length could be had
 };
 
 // Reads a replay file whole into one heap block.

@@ -1,12 +1,14 @@
 #include "watcher/watcher.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "watcher/decode.h"
@@ -109,7 +111,7 @@ TEST_F(Pass, CustomGamesNeedTheSwitch) {
 TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
   struct Case {
     const char* what;
-    PlatformFaults faults;
+    SeamFaults faults;
   } cases[] = {
       {"held open by the game", {1, 0, 0, 0}},
       {"short read", {0, 1, 0, 0}},
@@ -120,7 +122,7 @@ TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
     second += 10;
     Bytes file = BuildReplay(LadderReplay({{c.what, 1}, {"Beta", 8}}));
     GameWrites(file, second);
-    PlatformInjectedFaults = c.faults;
+    InjectFaults(c.faults);
     EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
     std::string name = std::string("1v1\\") + c.what + "(h) vs Beta(u).w3g";
     EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
@@ -131,6 +133,67 @@ TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
     EXPECT_EQ(file, copy) << c.what;
     RemoveTree(folder_ + "1v1\\");
   }
+}
+
+// Each way a read can fail has an outcome of its own, so callers can say why.
+TEST_F(Pass, ReadOutcomesNameTheirCause) {
+  const Bytes file = Ladder();
+  ASSERT_TRUE(WriteFileBytes(folder_ + "a.w3g", file));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "sub").c_str()));
+  struct Case {
+    const char* what;
+    std::string path;
+    PlatformCall fault;  // kPlatformCallCreateNew: none
+    ReadOutcome outcome;
+  } cases[] = {
+      {"whole", folder_ + "a.w3g", kPlatformCallCreateNew, kReadWhole},
+      {"missing", folder_ + "b.w3g", kPlatformCallCreateNew, kReadMissing},
+      {"missing folder on the way", folder_ + "none\\a.w3g", kPlatformCallCreateNew, kReadMissing},
+      {"a folder", folder_ + "sub", kPlatformCallCreateNew, kReadIsFolder},
+      {"held open", folder_ + "a.w3g", kPlatformCallOpenRead, kReadCannotOpen},
+      {"shrank while read", folder_ + "a.w3g", kPlatformCallRead, kReadCameShort},
+  };
+  for (const Case& c : cases) {
+    if (c.fault != kPlatformCallCreateNew) InjectFault(c.fault, 1, c.path);
+    unsigned char* bytes = nullptr;
+    size_t length = 0;
+    EXPECT_EQ(c.outcome, ReadReplayFile(c.path.c_str(), &bytes, &length)) << c.what;
+    EXPECT_EQ(c.outcome == kReadWhole, bytes != nullptr) << c.what;
+    if (bytes != nullptr) EXPECT_EQ(file, Bytes(bytes, bytes + length)) << c.what;
+    free(bytes);
+  }
+}
+
+// A copy that cannot be made says why, and where it was to go.
+TEST_F(Pass, CopyFailuresKeepTheirCause) {
+  const Bytes file = Ladder();
+  DecodeResult result;
+  Decode(file.data(), file.size(), &result);
+  const std::string copy = folder_ + kOneVsOne;
+  struct Case {
+    const char* what;
+    PlatformCall fault;
+    PlatformError error;
+  } cases[] = {
+      {"no permission", kPlatformCallCreateNew, kPlatformDenied},
+      {"disk full", kPlatformCallWrite, kPlatformDiskFull},
+      {"failed close", kPlatformCallClose, kPlatformOther},
+  };
+  for (const Case& c : cases) {
+    InjectFault(c.fault, 1, copy);
+    EXPECT_EQ(kCopyFailed, FileReplay(&result, file.data(), file.size())) << c.what;
+    EXPECT_EQ(c.error, CopyError) << c.what;
+    EXPECT_EQ(copy, FiledPath) << c.what;
+    EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
+  }
+  // A file standing where the subfolder belongs: the folder for the copy is missing.
+  RemoveTree(folder_ + "1v1\\");
+  ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
+  EXPECT_EQ(kCopyFailed, FileReplay(&result, file.data(), file.size()));
+  EXPECT_EQ(kPlatformMissing, CopyError);
+  ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
+  EXPECT_EQ(kFiled, FileReplay(&result, file.data(), file.size()));
+  EXPECT_EQ(kPlatformOk, CopyError);
 }
 
 TEST_F(Pass, ASubfolderThatCannotBeMadeIsRetriedUntilItCan) {
