@@ -108,7 +108,9 @@ TEST_F(MainWindowTest, MessagesThatEndTheLoopAndThoseThatDoNot) {
     EXPECT_EQ(0, SendMessageA(MainWindow, c.message, c.wparam, 0));
     WPARAM code = 12345;
     EXPECT_EQ(c.quits, TakeQuit(&code));
-    if (c.quits) EXPECT_EQ(0u, code);
+    if (c.quits) {
+      EXPECT_EQ(0u, code);
+    }
     EXPECT_EQ(c.keeps_icon, TrayHolds(MainWindow));
     // Closing ends the loop but never destroys the window.
     EXPECT_TRUE(IsWindow(MainWindow));
@@ -132,7 +134,9 @@ TEST_F(MainWindowTest, OnlyButtonDownOnOurIconOpensABox) {
     BoxesOpened = 0;
     SendMessageA(MainWindow, kTrayCallbackMessage, c.id, c.mouse);
     EXPECT_EQ(c.boxes, BoxesOpened);
-    if (c.boxes > 0) EXPECT_EQ(MainWindow, LastBoxOwner);
+    if (c.boxes > 0) {
+      EXPECT_EQ(MainWindow, LastBoxOwner);
+    }
     // A refused prompt is no Yes: the program keeps running.
     EXPECT_FALSE(TakeQuit(NULL));
   }

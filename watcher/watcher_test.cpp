@@ -159,7 +159,9 @@ TEST_F(Pass, ReadOutcomesNameTheirCause) {
     size_t length = 0;
     EXPECT_EQ(c.outcome, ReadReplayFile(c.path.c_str(), &bytes, &length)) << c.what;
     EXPECT_EQ(c.outcome == kReadWhole, bytes != nullptr) << c.what;
-    if (bytes != nullptr) EXPECT_EQ(file, Bytes(bytes, bytes + length)) << c.what;
+    if (bytes != nullptr) {
+      EXPECT_EQ(file, Bytes(bytes, bytes + length)) << c.what;
+    }
     free(bytes);
   }
 }
@@ -262,7 +264,7 @@ TEST_F(Pass, RealReplaysAreFiledWhereExpected) {
     if (copies.size() == 1 && ReadFileBytes(folder_ + copies[0], &copy)) {
       EXPECT_EQ(file, copy) << row.file;
     }
-    for (const std::string& sub : {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"}) {
+    for (const char* sub : {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"}) {
       RemoveTree(folder_ + sub);
     }
   }
