@@ -7,6 +7,12 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_state) {
   AppInstance = instance;
+  // Held until the process ends, which releases it for the next start.
+  HANDLE claim = NULL;
+  if (!ClaimInstance(kInstanceName, &claim)) {
+    MessageBoxA(NULL, kAlreadyRunningText, kPromptCaption, MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
   // Creating the window adds the tray icon.
   CreateMainWindow(show_state);
   // The first tick can only arrive once the loop below runs, so the priming pass

@@ -15,13 +15,16 @@ enum {
   kWindowWidth = 320,
   kWindowHeight = 240,
   kTrayTipSize = 64,                    // the tip field of the first tray record form
-  kAboutTextSize = 2048,                // room for the longest replay folder and the prose
+  // Room for the longest replay folder, two paths below it and the prose.
+  kAboutTextSize = 4096,
 };
 
 extern const char kMainClassName[];      // "Brindlecap"
 extern const char kMainWindowTitle[];    // "WarCraft TFT Brindlecap"
 extern const char kPromptCaption[];      // caption of both message boxes
 extern const char kClosePromptText[];
+extern const char kAlreadyRunningText[];  // "Brindlecap is already running."
+extern const char kInstanceName[];        // the mutex that marks a running watcher
 extern const char kDefaultReplayFolder[];
 extern const char kGameRegistryKey[];    // below HKEY_CURRENT_USER
 
@@ -29,6 +32,15 @@ extern const char kGameRegistryKey[];    // below HKEY_CURRENT_USER
 extern HINSTANCE AppInstance;
 // The hidden window that owns the tray icon, the timer and the prompts.
 extern HWND MainWindow;
+// The shell's "TaskbarCreated" message, sent to every top-level window when
+// Explorer (re)starts; 0 until CreateMainWindow registers it.
+extern UINT TaskbarCreatedMessage;
+
+// One watcher per user session: two would save every replay twice. Creates the
+// named mutex in the session's namespace. Returns 0 when another process holds it
+// already; otherwise 1, with *claim holding it until the process ends. When the
+// system cannot make the mutex at all, the program runs as if it were alone.
+int ClaimInstance(const char* name, HANDLE* claim);
 
 // Switches: "-custom" anywhere in the text turns SaveCustomGames on, "-nodate"
 // anywhere turns DateTagEnabled off. Case-sensitive substring tests, so a switch
@@ -56,14 +68,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 
 // Adds the tray icon and releases the icon handle afterwards; returns the shell's result.
 BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip);
+// Adds the program's own tray icon (icon resource 101, tip "Brindlecap") to window.
+BOOL ShowTrayIcon(HWND window);
 // Deletes the tray icon; returns the shell's result.
 BOOL RemoveTrayIcon(HWND window, UINT id);
 // The tray icon's mouse notification: right button down offers to close the
 // program, left button down shows the about box. Everything else is ignored.
 void TrayClicked(WPARAM id, LPARAM mouse_message);
 
-// The about box's text: what the program does, the folder it watches and the two
-// settings. Always terminated within size; returns the length written.
+// The about box's text: what the program does, the folder it watches, the
+// settings, how many copies were saved since start and the latest one, and which
+// replay waits for a retry and why. Always terminated within size; returns the
+// length written.
 size_t FormatAboutText(char* out, size_t size);
 
 #endif  // BRINDLECAP_APP_SHELL_H_

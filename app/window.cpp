@@ -13,9 +13,14 @@ const char kMainClassName[] = "Brindlecap";
 const char kMainWindowTitle[] = "WarCraft TFT Brindlecap";
 const char kPromptCaption[] = "Brindlecap v1.3 by Quennet";
 const char kClosePromptText[] = "Would you like to close Brindlecap?";
+const char kAlreadyRunningText[] = "Brindlecap is already running.";
+// "Local\": the namespace of the user's session, so another user logged on to the
+// same machine keeps a watcher of their own.
+const char kInstanceName[] = "Local\\Brindlecap.ReplayWatcher";
 
 HINSTANCE AppInstance = NULL;
 HWND MainWindow = NULL;
+UINT TaskbarCreatedMessage = 0;
 
 namespace {
 
@@ -29,7 +34,45 @@ const DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 static_assert(NOTIFYICONDATAA_V1_SIZE == offsetof(NOTIFYICONDATAA, szTip) + kTrayTipSize,
               "the first form ends right after a 64-byte tip");
 
+// Says in plain words why a replay waits, for the about box.
+const char* RetryWords(const WatcherStatus& status) {
+  switch (status.retry) {
+    case kRetryNothing: return "";
+    case kRetryCannotOpen: return "the game or another program still holds it";
+    case kRetryStillWriting: return "the game was still writing it";
+    case kRetryNoMemory: return "there was not enough memory to read it";
+    case kRetryCopyFailed: break;
+  }
+  switch (status.copy_error) {
+    case kPlatformDiskFull: return "the disk is full";
+    case kPlatformDenied: return "access is denied";
+    case kPlatformMissing: return "the folder is missing";
+    case kPlatformInUse: return "another program holds the file";
+    case kPlatformIsFolder: return "a folder stands under that name";
+    case kPlatformExists: return "a file of that name appeared meanwhile";
+    default: return "Windows reported an error";
+  }
+}
+
+// A path the watcher wrote, from below the replay folder.
+const char* BelowFolder(const char* path) {
+  const size_t length = strlen(ReplayFolder);
+  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
+}
+
 }  // namespace
+
+int ClaimInstance(const char* name, HANDLE* claim) {
+  *claim = CreateMutexA(NULL, FALSE, name);
+  const DWORD error = GetLastError();
+  if (*claim != NULL && error == ERROR_ALREADY_EXISTS) {
+    CloseHandle(*claim);
+    *claim = NULL;
+    return 0;
+  }
+  // Made by a process we may not open (another integrity level): still taken.
+  return *claim != NULL || error != ERROR_ACCESS_DENIED;
+}
 
 HWND CreateMainWindow(int show_state) {
   WNDCLASSEXA window_class;
@@ -46,6 +89,8 @@ HWND CreateMainWindow(int show_state) {
   // A failed registration is not fatal by itself; creation then fails as well and
   // the program runs on without a window.
   RegisterClassExA(&window_class);
+  // Before the window exists, so that no restart of Explorer can slip past it.
+  TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
 
   MainWindow = CreateWindowExA(0, kMainClassName, kMainWindowTitle, WS_MINIMIZE, CW_USEDEFAULT,
                                CW_USEDEFAULT, kWindowWidth, kWindowHeight, NULL, NULL,
@@ -59,12 +104,15 @@ HWND CreateMainWindow(int show_state) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  // A new Explorer knows nothing of the icons the old one showed.
+  if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {
+    ShowTrayIcon(window);
+    return 0;
+  }
   switch (message) {
-    case WM_CREATE: {
-      HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(kTrayIconId));
-      AddTrayIcon(window, kTrayIconId, icon, kTrayTip);
+    case WM_CREATE:
+      ShowTrayIcon(window);
       return 0;
-    }
     case WM_DESTROY:
     case WM_CLOSE:
       // Closing only ends the message loop; the window itself goes with the process.
@@ -112,6 +160,11 @@ BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip) {
   return added;
 }
 
+BOOL ShowTrayIcon(HWND window) {
+  HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(kTrayIconId));
+  return AddTrayIcon(window, kTrayIconId, icon, kTrayTip);
+}
+
 BOOL RemoveTrayIcon(HWND window, UINT id) {
   NOTIFYICONDATAA record;
   memset(&record, 0, sizeof record);
@@ -142,6 +195,22 @@ size_t FormatAboutText(char* out, size_t size) {
   BuildDateTag();
   const bool folder_there = PlatformKindOf(ReplayFolder) == kPlatformFolder;
 
+  char saved[kPathSize + 64];
+  if (WatchStatus.saved == 0) {
+    snprintf(saved, sizeof saved, "Saved since start: none yet");
+  } else {
+    snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", WatchStatus.saved,
+             WatchStatus.saved == 1 ? "replay" : "replays", BelowFolder(WatchStatus.last_copy));
+  }
+  char waiting[kPathSize + 128] = "";
+  if (WatchStatus.retry != kRetryNothing) {
+    snprintf(waiting, sizeof waiting,
+             "\n\nNot saved yet, tried again every ten seconds:\n%s\nReason: %s",
+             WatchStatus.retry == kRetryCopyFailed ? BelowFolder(WatchStatus.retry_path)
+                                                   : "LastReplay.w3g",
+             RetryWords(WatchStatus));
+  }
+
   int written = snprintf(
       out, size,
       "Brindlecap keeps your Warcraft III replays.\n"
@@ -157,11 +226,13 @@ size_t FormatAboutText(char* out, size_t size) {
       "Custom games: %s\n"
       "Date tag: %s%s\n"
       "\n"
+      "%s%s\n"
+      "\n"
       "Right-click the tray icon to close Brindlecap.",
       ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
       SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
       DateTagEnabled ? "on, names start with " : "off",
-      DateTagEnabled ? DateTag : " (-nodate)");
+      DateTagEnabled ? DateTag : " (-nodate)", saved, waiting);
   if (written < 0) {
     out[0] = '\0';
     return 0;

@@ -85,6 +85,32 @@ bool TrayHolds(HWND window) {
 
 TEST_F(MainWindowTest, CreationAddsTheTrayIcon) { EXPECT_TRUE(TrayHolds(MainWindow)); }
 
+// Explorer restarted: its new tray knows no icons until each program adds its own.
+TEST_F(MainWindowTest, TheTaskbarComingBackGetsTheIconAgain) {
+  ASSERT_NE(0u, TaskbarCreatedMessage);
+  EXPECT_EQ(TaskbarCreatedMessage, RegisterWindowMessageA("TaskbarCreated"));
+  for (int restart = 0; restart < 2; ++restart) {
+    ASSERT_TRUE(RemoveTrayIcon(MainWindow, kTrayIconId));
+    ASSERT_FALSE(TrayHolds(MainWindow));
+    EXPECT_EQ(0, SendMessageA(MainWindow, TaskbarCreatedMessage, 0, 0));
+    EXPECT_TRUE(TrayHolds(MainWindow)) << "restart " << restart;
+  }
+  EXPECT_FALSE(TakeQuit(NULL));
+}
+
+TEST(ClaimInstance, OnlyOneHolderAtATimeAndFreeOnceItLetsGo) {
+  const char name[] = "Local\\Brindlecap.Test.ClaimInstance";
+  HANDLE first = NULL;
+  ASSERT_EQ(1, ClaimInstance(name, &first));
+  ASSERT_NE(nullptr, first);
+  HANDLE second = NULL;
+  EXPECT_EQ(0, ClaimInstance(name, &second));
+  EXPECT_EQ(nullptr, second);
+  CloseHandle(first);
+  EXPECT_EQ(1, ClaimInstance(name, &second));
+  CloseHandle(second);
+}
+
 TEST_F(MainWindowTest, MessagesThatEndTheLoopAndThoseThatDoNot) {
   struct Case {
     const char* name;
@@ -181,6 +207,42 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
 }
 
+TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {
+  ResetWatcher("D:\\R\\");
+  char text[kAboutTextSize];
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "Saved since start: none yet\n")) << text;
+  EXPECT_EQ(nullptr, strstr(text, "Not saved")) << text;
+
+  WatchStatus.saved = 2;
+  snprintf(WatchStatus.last_copy, kPathSize, "D:\\R\\1v1\\Alpha(h) vs Beta(u).w3g");
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "Saved since start: 2 replays\nLast saved: 1v1\\Alpha(h) vs Beta(u).w3g\n"))
+      << text;
+
+  struct Case {
+    RetryReason retry;
+    PlatformError error;
+    const char* shown;
+  } cases[] = {
+      {kRetryCopyFailed, kPlatformDiskFull, "1v1\\Gamma(o) vs Delta(e).w3g\nReason: the disk is full"},
+      {kRetryCopyFailed, kPlatformDenied, "1v1\\Gamma(o) vs Delta(e).w3g\nReason: access is denied"},
+      {kRetryCopyFailed, kPlatformMissing, "\nReason: the folder is missing"},
+      {kRetryCannotOpen, kPlatformOk, "\nLastReplay.w3g\nReason: the game or another program still holds it"},
+      {kRetryStillWriting, kPlatformOk, "\nLastReplay.w3g\nReason: the game was still writing it"},
+  };
+  for (const Case& c : cases) {
+    WatchStatus.retry = c.retry;
+    WatchStatus.copy_error = c.error;
+    snprintf(WatchStatus.retry_path, kPathSize, "%s",
+             c.retry == kRetryCopyFailed ? "D:\\R\\1v1\\Gamma(o) vs Delta(e).w3g" : "");
+    FormatAboutText(text, sizeof text);
+    EXPECT_NE(nullptr, strstr(text, "Not saved yet")) << text;
+    EXPECT_NE(nullptr, strstr(text, c.shown)) << text;
+  }
+  ResetWatcher("");
+}
+
 TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
   memset(ReplayFolder, 'f', kPathSize - 1);
   ReplayFolder[kPathSize - 1] = '\0';
@@ -189,6 +251,16 @@ TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
   EXPECT_EQ(strlen(text), length);
   EXPECT_NE(nullptr, strstr(text, ReplayFolder));
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap."));  // nothing cut off at the end
+
+  // With the longest paths of copies below it too.
+  WatchStatus.saved = 1;
+  WatchStatus.retry = kRetryCopyFailed;
+  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
+  WatchStatus.last_copy[kPathSize - 1] = '\0';
+  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with two long paths";
+  WatchStatus = WatcherStatus{};
 
   char small[48];
   memset(small, 'x', sizeof small);

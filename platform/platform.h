@@ -22,8 +22,9 @@ struct PlatformFile;
 
 // Looks the path up (find-first on Windows, a plain stat elsewhere). Returns 1 when
 // an entry exists and stores its last-write time, whole seconds of local time since
-// 1970, in *stamp (-1 when the time cannot be converted); returns 0 otherwise.
-int PlatformProbe(const char* path, int32_t* stamp);
+// 1970, in *stamp (-1 when the time cannot be converted), and its length in bytes
+// in *length when length is not NULL; returns 0 otherwise.
+int PlatformProbe(const char* path, int32_t* stamp, int64_t* length = nullptr);
 
 // Creates one directory with default security. Returns 1 on success.
 int PlatformMakeDirectory(const char* path);

@@ -74,12 +74,13 @@ PlatformFile* FromFd(int fd) {
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp) {
+int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   char native[kPathBytes];
   struct stat st;
   if (!ToPosixPath(path, native)) return FailAs(kPlatformMissing);
   if (stat(native, &st) != 0) return Fail(errno);
+  if (length != nullptr) *length = static_cast<int64_t>(st.st_size);
   // Local time, as the Windows side reports it; only equality of stamps matters.
   struct tm local;
   time_t t = st.st_mtime;

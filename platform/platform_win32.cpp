@@ -68,12 +68,16 @@ const DWORD kChunk = 1u << 30;
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp) {
+int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) return Fail(GetLastError());
   FindClose(search);
+  if (length != nullptr) {
+    *length = static_cast<int64_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) |
+                                   found.nFileSizeLow);
+  }
   // Whole seconds since 1970 of the last-write time in local time, -1 when the
   // conversion fails. FILETIME counts 100 ns steps from 1601.
   FILETIME local;

@@ -14,6 +14,12 @@ struct Fault {
   std::string path;  // empty: any path
 };
 
+struct Action {
+  PlatformCall call;
+  std::string path;
+  std::function<void()> run;
+};
+
 struct OpenFile {
   PlatformFile* file;
   std::string path;
@@ -22,6 +28,7 @@ struct OpenFile {
 // The watch tests run the watcher on a thread of its own.
 std::mutex Lock;
 std::vector<Fault> Faults;
+std::vector<Action> Actions;
 std::vector<OpenFile> OpenFiles;
 
 std::string PathOf(PlatformFile* file) {
@@ -45,9 +52,15 @@ void InjectFaults(const SeamFaults& faults) {
   InjectFault(kPlatformCallClose, faults.close);
 }
 
+void DuringCall(PlatformCall call, const std::string& path, std::function<void()> action) {
+  std::lock_guard<std::mutex> hold(Lock);
+  Actions.push_back(Action{call, path, std::move(action)});
+}
+
 void ClearFaults() {
   std::lock_guard<std::mutex> hold(Lock);
   Faults.clear();
+  Actions.clear();
 }
 
 void PlatformFaultOpened(PlatformFile* file, const char* path) {
@@ -56,8 +69,18 @@ void PlatformFaultOpened(PlatformFile* file, const char* path) {
 }
 
 int PlatformFaultInjected(PlatformCall call, const char* path, PlatformFile* file) {
-  std::lock_guard<std::mutex> hold(Lock);
+  std::unique_lock<std::mutex> hold(Lock);
   const std::string subject = path != nullptr ? std::string(path) : PathOf(file);
+  for (size_t i = 0; i < Actions.size(); ++i) {
+    if (Actions[i].call != call || Actions[i].path != subject) continue;
+    std::function<void()> run = std::move(Actions[i].run);
+    Actions.erase(Actions.begin() + static_cast<long>(i));
+    // The action may touch files itself; let it run without the lock.
+    hold.unlock();
+    run();
+    hold.lock();
+    break;
+  }
   if (call == kPlatformCallClose) {
     // The handle may be reused by the next open.
     for (size_t i = 0; i < OpenFiles.size(); ++i) {

@@ -3,6 +3,7 @@
 #ifndef BRINDLECAP_TESTS_FAULT_INJECTION_H_
 #define BRINDLECAP_TESTS_FAULT_INJECTION_H_
 
+#include <functional>
 #include <string>
 
 #include "platform/platform_faults.h"
@@ -21,7 +22,11 @@ struct SeamFaults {
 };
 void InjectFaults(const SeamFaults& faults);
 
-// Drops every fault not yet used.
+// Runs action once, just before the next call of that kind on path goes to the
+// system: the world changing under the watcher at a chosen moment.
+void DuringCall(PlatformCall call, const std::string& path, std::function<void()> action);
+
+// Drops every fault and action not yet used.
 void ClearFaults();
 
 #endif  // BRINDLECAP_TESTS_FAULT_INJECTION_H_

@@ -212,6 +212,7 @@ void ResetWatcher(const std::string& folder) {
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
   ObservedStamp = 0;
   LastSeenStamp = 0;
+  WatchStatus = WatcherStatus{};
 }
 
 void ReplayFolderTest::SetUp() {

@@ -12,6 +12,30 @@ bool DateTagEnabled = true;
 char ReplayFolder[kPathSize];
 int32_t ObservedStamp = 0;
 int32_t LastSeenStamp = 0;
+WatcherStatus WatchStatus;
+
+namespace {
+
+RetryReason ReasonOf(ReadOutcome outcome) {
+  switch (outcome) {
+    case kReadCameShort: return kRetryStillWriting;
+    case kReadNoMemory: return kRetryNoMemory;
+    default: return kRetryCannotOpen;
+  }
+}
+
+// A pass that ends with the replay still waiting says why.
+PassOutcome Retry(RetryReason reason) {
+  WatchStatus.retry = reason;
+  WatchStatus.retry_path[0] = '\0';
+  if (reason == kRetryCopyFailed) {
+    snprintf(WatchStatus.retry_path, sizeof WatchStatus.retry_path, "%s", FiledPath);
+    WatchStatus.copy_error = CopyError;
+  }
+  return kPassRetryLater;
+}
+
+}  // namespace
 
 int FileExists(const char* path) {
   int32_t stamp = 0;
@@ -73,14 +97,21 @@ PassOutcome SaveLastReplay(bool prime) {
   // still holds, a short read or a failed copy is tried again on the next pass.
   unsigned char* bytes = nullptr;
   size_t size = 0;
-  switch (ReadReplayFile(path, &bytes, &size)) {
-    case kReadWhole:
-      break;
-    case kReadTooShort:
-      LastSeenStamp = stamp;
-      return kPassTooShort;
-    default:
-      return kPassRetryLater;
+  const ReadOutcome read = ReadReplayFile(path, &bytes, &size);
+  if (read == kReadTooShort) {
+    LastSeenStamp = stamp;
+    WatchStatus.retry = kRetryNothing;
+    return kPassTooShort;
+  }
+  if (read != kReadWhole) return Retry(ReasonOf(read));
+  // The game may have written on while we read: a new stamp or length means what
+  // we hold may be half a replay. Take it whole on a later pass.
+  int32_t stamp_after = 0;
+  int64_t length_after = -1;
+  if (!PlatformProbe(path, &stamp_after, &length_after) || stamp_after != stamp ||
+      length_after != static_cast<int64_t>(size)) {
+    free(bytes);
+    return Retry(kRetryStillWriting);
   }
 
   DecodeResult result;
@@ -97,6 +128,12 @@ PassOutcome SaveLastReplay(bool prime) {
     }
   }
   free(bytes);
-  if (outcome != kPassRetryLater) LastSeenStamp = stamp;
+  if (outcome == kPassRetryLater) return Retry(kRetryCopyFailed);
+  LastSeenStamp = stamp;
+  WatchStatus.retry = kRetryNothing;
+  if (outcome == kPassFiled) {
+    ++WatchStatus.saved;
+    snprintf(WatchStatus.last_copy, sizeof WatchStatus.last_copy, "%s", FiledPath);
+  }
   return outcome;
 }

@@ -6,6 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/platform.h"
+
 enum {
   kPathSize = 1024,             // every path and name buffer: 1023 characters and a NUL
   kReplayMinimumLength = 5120,  // shorter files are never filed
@@ -47,6 +49,26 @@ enum ReadOutcome {
 
 // Reads a replay file whole into one heap block.
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
+
+// Why the replay now in LastReplay.w3g has not been saved yet.
+enum RetryReason {
+  kRetryNothing,       // no replay is waiting
+  kRetryCannotOpen,    // the game or another program holds the file, or it went away
+  kRetryStillWriting,  // it changed or came short while being read
+  kRetryNoMemory,      // no buffer for it
+  kRetryCopyFailed,    // the copy under retry_path could not be made; copy_error says why
+};
+
+// What the passes have done since start, kept by the pass for whoever shows it
+// (the about box, the terminal); the pass is its only writer.
+struct WatcherStatus {
+  int saved;                    // copies made
+  char last_copy[kPathSize];    // the latest copy's path, "" before the first
+  RetryReason retry;            // what keeps the waiting replay, if any, from a copy
+  char retry_path[kPathSize];   // with kRetryCopyFailed, the copy that could not be made
+  PlatformError copy_error;     // with kRetryCopyFailed, why
+};
+extern WatcherStatus WatchStatus;
 
 // One pass. With prime set, the file present now is recorded without a copy.
 PassOutcome SaveLastReplay(bool prime);

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -196,6 +197,71 @@ TEST_F(Pass, CopyFailuresKeepTheirCause) {
   ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
   EXPECT_EQ(kFiled, FileReplay(&result, file.data(), file.size()));
   EXPECT_EQ(kPlatformOk, CopyError);
+}
+
+// The game writing on while a pass reads: nothing is filed from what was read, and
+// the next pass takes the replay whole.
+TEST_F(Pass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> change;
+  } cases[] = {
+      {"new stamp", [](const std::string& path) { SetWriteTime(path, kBaseTime + 500); }},
+      {"grew", [](const std::string& path) {
+         Bytes longer = Ladder();
+         longer.resize(longer.size() + 100, 0);
+         WriteFileBytes(path, longer);
+         SetWriteTime(path, kBaseTime + 10);  // the stamp the pass first saw
+       }},
+  };
+  for (const Case& c : cases) {
+    GameWrites(Ladder(), 10);
+    LastSeenStamp = 0;
+    DuringCall(kPlatformCallRead, last_, [&] { c.change(last_); });
+    EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kRetryStillWriting, WatchStatus.retry) << c.what;
+    EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
+    EXPECT_EQ(kPassFiled, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kRetryNothing, WatchStatus.retry) << c.what;
+    Bytes now, copy;
+    ASSERT_TRUE(ReadFileBytes(last_, &now));
+    ASSERT_TRUE(ReadFileBytes(folder_ + kOneVsOne, &copy)) << c.what;
+    EXPECT_EQ(now, copy) << c.what;
+    RemoveTree(folder_ + "1v1\\");
+  }
+}
+
+// What the passes did, as the about box shows it: copies made, the latest, and
+// the replay waiting for a retry with the reason.
+TEST_F(Pass, StatusCountsCopiesAndNamesWhatWaits) {
+  GameWrites(Ladder(), 10);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  GameWrites(BuildReplay(LadderReplay({{"Gamma", 2}, {"Delta", 4}})), 20);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(2, WatchStatus.saved);
+  EXPECT_EQ(folder_ + "1v1\\Gamma(o) vs Delta(e).w3g", WatchStatus.last_copy);
+  EXPECT_EQ(kRetryNothing, WatchStatus.retry);
+
+  // A file where the subfolder belongs.
+  RemoveTree(folder_ + "1v1\\");
+  ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
+  GameWrites(Ladder(), 30);
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kRetryCopyFailed, WatchStatus.retry);
+  EXPECT_EQ(folder_ + kOneVsOne, WatchStatus.retry_path);
+  EXPECT_EQ(kPlatformMissing, WatchStatus.copy_error);
+  EXPECT_EQ(2, WatchStatus.saved);
+
+  InjectFault(kPlatformCallOpenRead, 1, last_);
+  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kRetryCannotOpen, WatchStatus.retry);
+  EXPECT_STREQ("", WatchStatus.retry_path);
+
+  ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(3, WatchStatus.saved);
+  EXPECT_EQ(folder_ + kOneVsOne, WatchStatus.last_copy);
+  EXPECT_EQ(kRetryNothing, WatchStatus.retry);
 }
 
 TEST_F(Pass, ASubfolderThatCannotBeMadeIsRetriedUntilItCan) {
