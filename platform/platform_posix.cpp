@@ -72,6 +72,24 @@ PlatformFile* FromFd(int fd) {
   return fd < 0 ? nullptr : reinterpret_cast<PlatformFile*>(static_cast<intptr_t>(fd) + 1);
 }
 
+// A call that opens nothing, with its cause.
+PlatformFile* Refused(PlatformError error) {
+  LastError = error;
+  return nullptr;
+}
+
+// The file behind fd, made known to the fault hooks; or, when the open failed,
+// nothing and the cause.
+PlatformFile* Opened(int fd, const char* path) {
+  if (fd < 0) {
+    Fail(errno);
+    return nullptr;
+  }
+  PlatformFile* file = FromFd(fd);
+  PlatformFaultOpened(file, path);
+  return file;
+}
+
 }  // namespace
 
 int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
@@ -101,57 +119,25 @@ int PlatformMakeDirectory(const char* path) {
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
-  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) {
-    FailAs(kPlatformInUse);
-    return nullptr;
-  }
+  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
   char native[kPathBytes];
-  if (!ToPosixPath(path, native)) {
-    FailAs(kPlatformMissing);
-    return nullptr;
-  }
-  int fd = open(native, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail(errno);
-    return nullptr;
-  }
+  if (!ToPosixPath(path, native)) return Refused(kPlatformMissing);
+  const int fd = open(native, O_RDONLY | O_CLOEXEC);
   struct stat st;
   // A directory opens for reading on POSIX but never on Windows; keep them alike.
-  const bool stated = fstat(fd, &st) == 0;
-  if (!stated || S_ISDIR(st.st_mode)) {
-    const int error = errno;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     close(fd);
-    if (stated) {
-      FailAs(kPlatformIsFolder);
-    } else {
-      Fail(error);
-    }
-    return nullptr;
+    return Refused(kPlatformIsFolder);
   }
-  PlatformFile* file = FromFd(fd);
-  PlatformFaultOpened(file, path);
-  return file;
+  return Opened(fd, path);
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {
   ++PlatformCallCount;
-  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) {
-    FailAs(kPlatformDenied);
-    return nullptr;
-  }
+  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) return Refused(kPlatformDenied);
   char native[kPathBytes];
-  if (!ToPosixPath(path, native)) {
-    FailAs(kPlatformMissing);
-    return nullptr;
-  }
-  const int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Fail(errno);
-    return nullptr;
-  }
-  PlatformFile* file = FromFd(fd);
-  PlatformFaultOpened(file, path);
-  return file;
+  if (!ToPosixPath(path, native)) return Refused(kPlatformMissing);
+  return Opened(open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666), path);
 }
 
 int64_t PlatformFileLength(PlatformFile* file) {
@@ -219,7 +205,7 @@ PlatformKind PlatformKindOf(const char* path) {
   char native[kPathBytes];
   struct stat st;
   if (!ToPosixPath(path, native)) {
-    FailAs(kPlatformMissing);
+    Refused(kPlatformMissing);
     return kPlatformNothing;
   }
   if (stat(native, &st) != 0) {

@@ -66,6 +66,24 @@ PlatformFile* FromHandle(HANDLE handle) {
 // Largest single ReadFile/WriteFile request; larger transfers go in pieces.
 const DWORD kChunk = 1u << 30;
 
+// A call that opens nothing, with its cause.
+PlatformFile* Refused(PlatformError error) {
+  LastError = error;
+  return nullptr;
+}
+
+// The file behind handle, made known to the fault hooks; or, when the open
+// failed, nothing and the cause.
+PlatformFile* Opened(HANDLE handle, const char* path) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    Fail(GetLastError(), path);
+    return nullptr;
+  }
+  PlatformFile* file = FromHandle(handle);
+  PlatformFaultOpened(file, path);
+  return file;
+}
+
 }  // namespace
 
 int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
@@ -104,36 +122,18 @@ int PlatformMakeDirectory(const char* path) {
 
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
-  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) {
-    FailAs(kPlatformInUse);
-    return nullptr;
-  }
-  PlatformFile* file =
-      FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file == nullptr) {
-    Fail(GetLastError(), path);
-    return nullptr;
-  }
-  PlatformFaultOpened(file, path);
-  return file;
+  if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
+  return Opened(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                path);
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {
   ++PlatformCallCount;
-  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) {
-    FailAs(kPlatformDenied);
-    return nullptr;
-  }
-  PlatformFile* file =
-      FromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file == nullptr) {
-    Fail(GetLastError(), path);
-    return nullptr;
-  }
-  PlatformFaultOpened(file, path);
-  return file;
+  if (PlatformFaultInjected(kPlatformCallCreateNew, path, nullptr)) return Refused(kPlatformDenied);
+  return Opened(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+                path);
 }
 
 int64_t PlatformFileLength(PlatformFile* file) {
