@@ -6,6 +6,8 @@
 //                              wait for it and exit with its exit code
 //   window PID [WAIT_MS]       find the program's main window; print hwnd= visible=
 //   tray HWND                  is tray icon 101 of that window known to the shell?
+//   untray HWND                remove tray icon 101 of that window, as a dying Explorer loses it
+//   taskbar HWND               send the window the shell's registered "TaskbarCreated"
 //   click PID left|right [ID]  post the tray callback for a button going down
 //   key PID escape             post an Escape key-down to the main window
 //   boxes PID                  print how many of the program's message boxes are open
@@ -133,6 +135,27 @@ int Tray(HWND window) {
   return known ? 0 : 1;
 }
 
+int Untray(HWND window) {
+  NOTIFYICONDATAA record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = window;
+  record.uID = kTrayId;
+  BOOL removed = Shell_NotifyIconA(NIM_DELETE, &record);
+  printf("untray=%d\n", removed ? 1 : 0);
+  return removed ? 0 : 1;
+}
+
+// What a new Explorer sends every top-level window once its taskbar is up.
+int Taskbar(HWND window) {
+  const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  DWORD_PTR result = 0;
+  BOOL sent = message != 0 && SendMessageTimeoutA(window, message, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                                  &result) != 0;
+  printf("taskbar=%d\n", sent ? 1 : 0);
+  return sent ? 0 : 1;
+}
+
 int Click(DWORD process, const char* button, UINT id) {
   HWND window = FindMainWindow(process, 0);
   if (window == NULL) {
@@ -232,6 +255,12 @@ int main(int argc, char** argv) {
   if (strcmp(command, "window") == 0) return Window(target, argc > 3 ? Number(argv[3]) : 0);
   if (strcmp(command, "tray") == 0) {
     return Tray(reinterpret_cast<HWND>(static_cast<UINT_PTR>(target)));
+  }
+  if (strcmp(command, "untray") == 0) {
+    return Untray(reinterpret_cast<HWND>(static_cast<UINT_PTR>(target)));
+  }
+  if (strcmp(command, "taskbar") == 0) {
+    return Taskbar(reinterpret_cast<HWND>(static_cast<UINT_PTR>(target)));
   }
   if (strcmp(command, "click") == 0 && argc >= 4) {
     return Click(target, argv[3], argc > 4 ? Number(argv[4]) : kTrayId);
