@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/shell.h"
+#include "watcher/replay_folder.h"
 #include "watcher/watcher.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_state) {

@@ -1,6 +1,7 @@
-// The resident program's shell: the switches, the replay folder, the hidden main
-// window with its ten-second timer, the tray icon and its two prompts. Everything
-// runs on the one thread that runs the message loop.
+// The resident program's shell: the switches, the hidden main window with its
+// ten-second timer, the tray icon and its two prompts. (The replay folder is found
+// by watcher/replay_folder.h, which brindlecap-cli shares.) Everything runs on the
+// one thread that runs the message loop.
 #ifndef BRINDLECAP_APP_SHELL_H_
 #define BRINDLECAP_APP_SHELL_H_
 
@@ -25,8 +26,6 @@ extern const char kPromptCaption[];      // caption of both message boxes
 extern const char kClosePromptText[];
 extern const char kAlreadyRunningText[];  // "Brindlecap is already running."
 extern const char kInstanceName[];        // the mutex that marks a running watcher
-extern const char kDefaultReplayFolder[];
-extern const char kGameRegistryKey[];    // below HKEY_CURRENT_USER
 
 // Kept at start-up: the tray icon is loaded from this module.
 extern HINSTANCE AppInstance;
@@ -46,18 +45,6 @@ int ClaimInstance(const char* name, HANDLE* claim);
 // anywhere turns DateTagEnabled off. Case-sensitive substring tests, so a switch
 // inside a longer word counts too. Settings the text does not name stay as they are.
 void ReadSwitches(const char* command_line);
-
-// Appends a backslash unless the folder already ends in "\" or "/" (an empty
-// string gets one), then "replay\". Returns 1 on success; returns 0 and leaves
-// the folder untouched when the result and its NUL would not fit in size bytes.
-int AppendReplaySubfolder(char* folder, size_t size);
-
-// Finds the replay folder from the install path kept under root\key: the value
-// "InstallPathX", else "InstallPath", with "replay\" appended; "\replay\" when the
-// key opens but neither value gives a usable path (an install path too long for
-// "replay\" to fit counts as unusable); kDefaultReplayFolder when the key does
-// not open. Nothing is written past size bytes.
-void DiscoverReplayFolder(HKEY root, const char* key, char* folder, size_t size);
 
 // Registers the window class and creates the main window (setting MainWindow,
 // which also adds the tray icon), shows it with show_state, hides it at once and

@@ -32,6 +32,13 @@ const char kSortUsage[] =
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
     "  never changed. --dry-run prints the same lines and writes nothing.\n";
 
+const char kFolderUsage[] =
+    "usage: brindlecap-cli folder\n"
+    "  Prints the replay folder the tray program watches, found as it finds it: the\n"
+    "  game's install path in the current user's registry settings (InstallPathX,\n"
+    "  else InstallPath) with replay\\ added, or the game's default folder when the\n"
+    "  game's key is missing. Needs Windows (or Wine).\n";
+
 namespace {
 
 const char kOverview[] =
@@ -54,6 +61,7 @@ const char kBriefUsage[] =
     "usage: brindlecap-cli watch [-custom] [-nodate] FOLDER\n"
     "       brindlecap-cli sort [-custom] [-nodate] [--dry-run] FOLDER FILE...\n"
     "       brindlecap-cli name [-custom] [-nodate] FILE...\n"
+    "       brindlecap-cli folder\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
 void PrintOverview(FILE* stream) {
@@ -63,6 +71,8 @@ void PrintOverview(FILE* stream) {
   fputs(kSortUsage, stream);
   fputc('\n', stream);
   fputs(kNameUsage, stream);
+  fputc('\n', stream);
+  fputs(kFolderUsage, stream);
   fputc('\n', stream);
   fputs(kSwitches, stream);
 }
@@ -185,6 +195,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kSortUsage, out);
     } else if (strcmp(topic, "name") == 0) {
       fputs(kNameUsage, out);
+    } else if (strcmp(topic, "folder") == 0) {
+      fputs(kFolderUsage, out);
     } else {
       PrintOverview(out);
     }
@@ -197,6 +209,7 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "watch") == 0) return CommandWatch(argc, argv, out, err);
   if (strcmp(command, "sort") == 0) return CommandSort(argc, argv, out, err);
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
+  if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

@@ -9,6 +9,7 @@
 extern const char kNameUsage[];
 extern const char kWatchUsage[];
 extern const char kSortUsage[];
+extern const char kFolderUsage[];
 
 // Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
 // on err. Returns 2, the exit code of every usage error.
@@ -36,6 +37,7 @@ const char* BelowReplayFolder(const char* path);
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);
+int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
 
 // System services (system.cpp).
 
