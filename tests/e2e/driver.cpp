@@ -13,6 +13,8 @@
 //   boxes PID                  print how many of the program's message boxes are open
 //   box PID [WAIT_MS]          wait for a message box; print its owner, style, buttons, text
 //   press PID yes|no|ok [WAIT_MS]  press a button of the topmost box; wait until it is gone
+//   utf8-replay PATH 1v1|4v4   write a ladder replay whose players have Cyrillic and
+//                              Korean names (the 4v4 caps them inside a character)
 //
 // A PID of 0 stands for any process, for use by hand against a single instance.
 #include <stdio.h>
@@ -21,6 +23,8 @@
 #include <windows.h>
 
 #include <shellapi.h>
+
+#include "tests/replay_builder.h"
 
 namespace {
 
@@ -242,6 +246,25 @@ int Press(DWORD process, const char* which, DWORD wait_ms) {
   return 1;
 }
 
+// The game writes names in UTF-8; these are written here byte for byte, so that no
+// code page of the driver's comes between.
+const char kRozovyj[] = "\xD0\xA0\xD0\xBE\xD0\xB7\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9";  // Розовый
+const char kAnnyeong[] = "\xEC\x95\x88\xEB\x85\x95";                                     // 안녕
+
+int Utf8Replay(const char* path, const char* kind) {
+  std::vector<SyntheticPlayer> players = {{kRozovyj, 0x01}, {kAnnyeong, 0x08}};
+  if (strcmp(kind, "4v4") == 0) {
+    for (const char* name : {"A", "B", "C", "D", "E", "F"}) players.push_back({name, 0x02});
+  } else if (strcmp(kind, "1v1") != 0) {
+    return 2;
+  }
+  const Bytes file = BuildReplay(LadderReplay(players));
+  FILE* out = fopen(path, "wb");
+  if (out == NULL) return 1;
+  const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
+  return fclose(out) == 0 && written ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +291,7 @@ int main(int argc, char** argv) {
   if (strcmp(command, "key") == 0) return Key(target);
   if (strcmp(command, "boxes") == 0) return Boxes(target);
   if (strcmp(command, "box") == 0) return Box(target, argc > 3 ? Number(argv[3]) : 0);
+  if (strcmp(command, "utf8-replay") == 0 && argc >= 4) return Utf8Replay(argv[2], argv[3]);
   if (strcmp(command, "press") == 0 && argc >= 4) {
     return Press(target, argv[3], argc > 4 ? Number(argv[4]) : 0);
   }
