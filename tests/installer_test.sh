@@ -2,13 +2,14 @@
 # Builds the installer from a MinGW build folder and runs it silently under Wine,
 # as a player's silent install would: it must put the programs under Program
 # Files with a Start-menu shortcut and (unless /NOSTARTUP) a Startup shortcut, and
-# the silent uninstaller must take all of it away again.
+# the silent uninstaller must take all of it away again. With Brindlecap running,
+# an install over it and the uninstaller must end it first.
 #   installer_test.sh CPACK BUILD_DIR [WINE]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-if [[ -z "${WINEPREFIX:-}" ]]; then
-  # Never touch the user's own Wine prefix: run in a throwaway one.
-  exec "$here/../tools/wine-session" bash "$0" "$@"
+if [[ -z "${BRINDLECAP_XVFB:-}" ]]; then
+  # The running program needs a display; never touch the user's own Wine prefix.
+  exec "$here/../tools/with-xvfb" "$here/../tools/wine-session" bash "$0" "$@"
 fi
 cpack=$1
 build=$2
@@ -49,6 +50,22 @@ uninstall() {
   done
 }
 
+# Starts the installed program as the Startup shortcut would, and waits for its
+# window. The exit code lands in $work/running.exit once it ends.
+driver="$build/e2e/brindlecap-driver.exe"
+start_installed() {
+  rm -f "$work/running.exit"
+  ("$wine" "$folder/brindlecap.exe" </dev/null >/dev/null 2>&1; echo $? >"$work/running.exit") &
+  "$wine" "$driver" window 0 20000 >/dev/null 2>&1
+}
+ended_with_zero() {
+  for _ in $(seq 100); do
+    [[ -s "$work/running.exit" ]] && break
+    sleep 0.1
+  done
+  [[ "$(cat "$work/running.exit" 2>/dev/null)" == 0 ]]
+}
+
 # A silent install takes every component, the Startup shortcut included.
 "$wine" "$installer" /S
 check "installer exit code" test $? -eq 0
@@ -70,6 +87,22 @@ check "uninstall removes the Start-menu shortcut" absent "$menu_link"
 check "uninstall removes the Startup shortcut" test -z "$(startup_link)"
 check "uninstall removes the Apps and Features entry" \
   bash -c "! '$wine' reg query '$key' >/dev/null 2>&1"
+
+# Brindlecap running: an install over it ends it and replaces its files, the
+# uninstaller ends it and leaves nothing.
+"$wine" "$installer" /S
+check "install to run" test -f "$folder/brindlecap.exe"
+check "the installed program runs" start_installed
+echo "changed" >>"$folder/README.txt"
+"$wine" "$installer" /S
+check "an install over the running program ends it, with exit code 0" ended_with_zero
+check "... and replaces its files" cmp -s "$folder/README.txt" "$here/../README.md"
+check "... the program too" cmp -s "$folder/brindlecap.exe" "$build/brindlecap.exe"
+check "the program runs again" start_installed
+uninstall
+check "the uninstaller ends the running program, with exit code 0" ended_with_zero
+check "... and leaves nothing" absent "$folder"
+check "... no Start-menu shortcut either" absent "$menu_link"
 
 # The Startup shortcut is an offer: /NOSTARTUP declines it in a silent install.
 "$wine" "$installer" /S /NOSTARTUP
