@@ -146,7 +146,7 @@ Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
       break;
   }
   DecodeResult result;
-  Decode(bytes, length, &result);
+  DecodeReplay(bytes, length, &result);
   Verdict verdict;
   if (!result.ladder && !SaveCustomGames) {
     *reason = "not a ladder game";

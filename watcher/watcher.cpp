@@ -78,7 +78,7 @@ PassOutcome SaveLastReplay(bool prime) {
   }
 
   DecodeResult result;
-  Decode(bytes, size, &result);
+  DecodeReplay(bytes, size, &result);
   PassOutcome outcome;
   if (!result.ladder && !SaveCustomGames) {
     outcome = kPassNotLadder;
