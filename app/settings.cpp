@@ -1,4 +1,4 @@
-// The two switches and the replay folder, read once at start-up.
+// The switches and the replay folder, read once at start-up.
 #include <stdio.h>
 #include <string.h>
 
@@ -40,6 +40,7 @@ void ReadSwitches(const char* command_line) {
   if (command_line == NULL) return;
   if (strstr(command_line, "-custom") != NULL) SaveCustomGames = true;
   if (strstr(command_line, "-nodate") != NULL) DateTagEnabled = false;
+  if (strstr(command_line, "-modern") != NULL) ModernReading = true;
 }
 
 int AppendReplaySubfolder(char* folder, size_t size) {

@@ -31,8 +31,9 @@ extern HINSTANCE AppInstance;
 extern HWND MainWindow;
 
 // Switches: "-custom" anywhere in the text turns SaveCustomGames on, "-nodate"
-// anywhere turns DateTagEnabled off. Case-sensitive substring tests, so a switch
-// inside a longer word counts too. Settings the text does not name stay as they are.
+// anywhere turns DateTagEnabled off, "-modern" anywhere turns ModernReading on.
+// Case-sensitive substring tests, so a switch inside a longer word counts too.
+// Settings the text does not name stay as they are.
 void ReadSwitches(const char* command_line);
 
 // Appends a backslash unless the folder already ends in "\" or "/" (an empty
@@ -62,7 +63,7 @@ BOOL RemoveTrayIcon(HWND window, UINT id);
 // program, left button down shows the about box. Everything else is ignored.
 void TrayClicked(WPARAM id, LPARAM mouse_message);
 
-// The about box's text: what the program does, the folder it watches and the two
+// The about box's text: what the program does, the folder it watches and the
 // settings. Always terminated within size; returns the length written.
 size_t FormatAboutText(char* out, size_t size);
 

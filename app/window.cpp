@@ -157,12 +157,14 @@ size_t FormatAboutText(char* out, size_t size) {
       "\n"
       "Custom games: %s\n"
       "Date tag: %s%s\n"
+      "Game versions 1.30 and later: %s\n"
       "\n"
       "Right-click the tray icon to close Brindlecap.",
       ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
       SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
       DateTagEnabled ? "on, names start with " : "off",
-      DateTagEnabled ? DateTag : " (-nodate)");
+      DateTagEnabled ? DateTag : " (-nodate)",
+      ModernReading ? "named (-modern)" : "not read (start with -modern)");
   if (written < 0) {
     out[0] = '\0';
     return 0;

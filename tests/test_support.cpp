@@ -208,6 +208,7 @@ std::vector<ExpectedRow> ReadExpectedRows() {
 void ResetWatcher(const std::string& folder) {
   SaveCustomGames = false;
   DateTagEnabled = true;
+  ModernReading = false;
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
   ObservedStamp = 0;
   LastSeenStamp = 0;
