@@ -266,9 +266,9 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   if (inflateInit(&stream) != Z_OK) return kModernBroken;
   ModernVerdict verdict = kModernNeedsMore;
   size_t at = kModernFileHeader;
-  for (bool first = true; verdict == kModernNeedsMore && header->inflated < kHeaderBufferSize &&
-                          block_header <= length - at;
-       first = false) {
+  size_t walked = 0;  // how much the latest walk saw
+  bool more = block_header <= length - at;
+  for (bool first = true; more; first = false) {
     const uint32_t packed = wide ? LoadU32(bytes + at) : LoadU16(bytes + at);
     const uint32_t holds = wide ? LoadU32(bytes + at + 4) : LoadU16(bytes + at + 2);
     at += block_header;
@@ -286,11 +286,24 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
     const size_t produced =
         static_cast<size_t>(stream.next_out - (HeaderBuffer + header->inflated));
     header->inflated += produced;
-    verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
+
     // The next block continues the records only when this one gave all it says it
     // holds; after a short or damaged block its output would not join up.
-    if (produced != holds || packed > length - at) break;
-    at += packed;
+    more = produced == holds && produced > 0 && packed <= length - at &&
+           header->inflated < kHeaderBufferSize;
+    if (more) {
+      at += packed;
+      more = block_header <= length - at;
+    }
+    // Each walk starts from the top, so it runs again only once the data has
+    // doubled (or no more will come): a file of many tiny blocks costs a few
+    // walks, not one per block. Real blocks hold 8 KB, so the second block is
+    // walked as soon as it is in.
+    if (!more || header->inflated >= 2 * walked) {
+      verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
+      walked = header->inflated;
+      if (verdict != kModernNeedsMore) break;
+    }
   }
   inflateEnd(&stream);
   return verdict;
