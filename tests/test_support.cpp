@@ -185,11 +185,11 @@ std::string RealReplayFolder() {
   return "";
 }
 
-std::vector<ExpectedRow> ReadExpectedRows() {
+std::vector<ExpectedRow> ReadExpectedRows(const char* list) {
   std::vector<ExpectedRow> rows;
   Bytes text;
   std::string folder = RealReplayFolder();
-  if (folder.empty() || !ReadFileBytes(folder + "expected.tsv", &text)) return rows;
+  if (folder.empty() || !ReadFileBytes(folder + list, &text)) return rows;
   std::string all(text.begin(), text.end());
   size_t start = all.find('\n');  // skip the column names
   while (start != std::string::npos && start + 1 < all.size()) {
