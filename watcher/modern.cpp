@@ -16,7 +16,8 @@ const char kEmpty[] = "";
 
 const unsigned kPlayerRecord = 0x16;
 const unsigned kSlotTable = 0x19;
-// Metadata records of the current game: kind, subtype, u32 length, data.
+// Metadata records of the current game (0x39 in 1.32 files, 0x38 in 2.0 ones):
+// kind, subtype, u32 length, data.
 const unsigned kMetadata = 0x38;
 const unsigned kOldMetadata = 0x39;
 // The slot fields read: player id, download percent, status, computer flag, team,
@@ -106,30 +107,32 @@ bool IsZlibHeader(unsigned method, unsigned flags) {
          ((method << 8) | flags) % 31 == 0 && (flags & 0x20) == 0;
 }
 
-ModernVerdict ShortOf(const Cursor& c) { return c.out_of_reach ? kModernBroken : kModernNeedsMore; }
+ModernVerdict ShortOf(const Cursor& c) {
+  return c.out_of_reach ? kModernBroken : kModernNeedsMore;
+}
 
 // A player: a used slot that is no computer and no observer, whose id has a record.
 struct Candidate {
   long order;   // the record's place: 0 for the host, then the player records in turn
   size_t name;
   int race;
+  int team;
   int side;
 };
 
 // Sides in naming order: the host's team first when the host plays, then the other
-// teams by number. Returns the number of sides.
-int AssignSides(Candidate* found, const unsigned char* teams, int count, int host_team) {
+// teams by number.
+void AssignSides(Candidate* found, int count, int host_team) {
   int side_of_team[256];
   bool present[256] = {};
   for (int& side : side_of_team) side = -1;
-  for (int i = 0; i < count; ++i) present[teams[i]] = true;
+  for (int i = 0; i < count; ++i) present[found[i].team] = true;
   int sides = 0;
   if (host_team >= 0) side_of_team[host_team] = sides++;
   for (int team = 0; team < 256; ++team) {
     if (present[team] && side_of_team[team] < 0) side_of_team[team] = sides++;
   }
-  for (int i = 0; i < count; ++i) found[i].side = side_of_team[teams[i]];
-  return sides;
+  for (int i = 0; i < count; ++i) found[i].side = side_of_team[found[i].team];
 }
 
 // By side, then in record order (the host first); a handful of entries.
@@ -215,7 +218,7 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   if (!ReadU16(&c, &table_length)) return ShortOf(c);
   if (table_length < kSlotTableFixed) return kModernBroken;
   if (!Has(&c, table_length)) return ShortOf(c);
-  ReadByte(&c, &count);
+  ReadByte(&c, &count);  // inside the record just checked
   if (count == 0) return kModernBroken;
   const size_t slot_size = (table_length - kSlotTableFixed) / count;
   if (slot_size < kSlotFieldsRead) return kModernBroken;
@@ -223,7 +226,6 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   const unsigned char* slots = data + c.at;
 
   Candidate found[256];
-  unsigned char teams[256];
   bool seated[256] = {};  // one seat per player id, the first slot that has it
   int found_count = 0;
   int host_team = -1;
@@ -235,10 +237,9 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
     if (record_order[id] < 0 || seated[id]) continue;
     seated[id] = true;
     if (id == host_id) host_team = team;
-    teams[found_count] = static_cast<unsigned char>(team);
-    found[found_count++] = Candidate{record_order[id], record_name[id], slot[6] & 0x0F, 0};
+    found[found_count++] = Candidate{record_order[id], record_name[id], slot[6] & 0x0F, team, 0};
   }
-  AssignSides(found, teams, found_count, host_team);
+  AssignSides(found, found_count, host_team);
   SortBySideThenRecord(found, found_count);
 
   // Beyond the table's sixteen the last players are left out; names are then cut
