@@ -30,7 +30,8 @@ struct DecodeResult {
   int sides = 0;
 };
 
-// The decoded start of the first block; cleared before every decode.
+// The decoded start of the first block (of the first blocks, with -modern). Decode
+// clears it first; the length-aware reading reads only the part it inflated.
 extern unsigned char HeaderBuffer[kHeaderBufferSize];
 
 // Entry 0 is the host, 1 to players-1 the following records in file order. Valid

@@ -268,6 +268,7 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   if (version < kModernOldObserverBelow) header->observer_team = kModernOldObserverTeam;
   const bool wide = version >= kModernWideBlocks;
   const size_t block_header = wide ? 12 : 8;
+  if (block_header > length - kModernFileHeader) return kModernBroken;  // no first block
 
   z_stream stream;
   memset(&stream, 0, sizeof stream);
@@ -278,7 +279,7 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   ModernVerdict verdict = kModernNeedsMore;
   size_t at = kModernFileHeader;
   size_t walked = 0;  // how much the latest walk saw
-  bool more = block_header <= length - at;
+  bool more = true;
   for (bool first = true; more; first = false) {
     const uint32_t packed = wide ? LoadU32(bytes + at) : LoadU16(bytes + at);
     const uint32_t holds = wide ? LoadU32(bytes + at + 4) : LoadU16(bytes + at + 2);

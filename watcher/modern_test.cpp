@@ -325,6 +325,7 @@ TEST(ModernReading, FallsBackToTheDefaultReadingWhenLengthsLie) {
     file = BuildModernReplay(OneVsOne(version));
     file[0] = 'w';
     cases.push_back({"no leading text", file});
+    cases.push_back({"a file header and nothing more", WrapModernHeader({}, version, 8192, 0)});
   }
   cases.push_back({"a classic header", BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}))});
   cases.push_back({"zeros", Bytes(8192, 0)});
