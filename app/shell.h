@@ -42,8 +42,9 @@ extern UINT TaskbarCreatedMessage;
 int ClaimInstance(const char* name, HANDLE* claim);
 
 // Switches: "-custom" anywhere in the text turns SaveCustomGames on, "-nodate"
-// anywhere turns DateTagEnabled off. Case-sensitive substring tests, so a switch
-// inside a longer word counts too. Settings the text does not name stay as they are.
+// anywhere turns DateTagEnabled off, "-modern" anywhere turns ModernReading on.
+// Case-sensitive substring tests, so a switch inside a longer word counts too.
+// Settings the text does not name stay as they are.
 void ReadSwitches(const char* command_line);
 
 // Registers the window class and creates the main window (setting MainWindow,

@@ -225,6 +225,7 @@ size_t FormatAboutText(char* out, size_t size) {
       "\n"
       "Custom games: %s\n"
       "Date tag: %s%s\n"
+      "Game versions 1.30 and later: %s\n"
       "\n"
       "%s%s\n"
       "\n"
@@ -232,7 +233,8 @@ size_t FormatAboutText(char* out, size_t size) {
       ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
       SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
       DateTagEnabled ? "on, names start with " : "off",
-      DateTagEnabled ? DateTag : " (-nodate)", saved, waiting);
+      DateTagEnabled ? DateTag : " (-nodate)",
+      ModernReading ? "named (-modern)" : "not read (start with -modern)", saved, waiting);
   if (written < 0) {
     out[0] = '\0';
     return 0;

@@ -193,18 +193,24 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", "D:\\Games\\Warcraft III\\replay\\");
   SaveCustomGames = false;
   DateTagEnabled = true;
+  ModernReading = false;
   char text[kAboutTextSize];
   FormatAboutText(text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "\nD:\\Games\\Warcraft III\\replay\\\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "does not exist")) << text;
   EXPECT_NE(nullptr, strstr(text, "Custom games: not saved")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: not read (start with -modern)\n"))
+      << text;
 
   SaveCustomGames = true;
   DateTagEnabled = false;
+  ModernReading = true;
   FormatAboutText(text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "Custom games: saved\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: named (-modern)\n")) << text;
+  ModernReading = false;
 }
 
 TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {

@@ -14,19 +14,19 @@
 #endif
 
 const char kNameUsage[] =
-    "usage: brindlecap-cli name [-custom] [-nodate] FILE...\n"
+    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] FILE...\n"
     "  Prints, for each replay FILE, where it would be filed below an empty replay\n"
     "  folder, or '-' and the reason it would not. Writes nothing.\n";
 
 const char kWatchUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] FOLDER\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] FOLDER\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
     "  start is left alone. Ctrl-C stops.\n";
 
 const char kSortUsage[] =
-    "usage: brindlecap-cli sort [-custom] [-nodate] [--dry-run] FOLDER FILE...\n"
+    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [--dry-run] FOLDER FILE...\n"
     "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
@@ -52,15 +52,16 @@ const char kSwitches[] =
     "switches:\n"
     "  -custom    also file games that are not ladder games, named after the game\n"
     "  -nodate    leave the [BCmmdd] date tag out of names\n"
+    "  -modern    read headers by their lengths, for game versions 1.30 and later\n"
     "  --dry-run  (sort only) print what would be done, write nothing\n"
     "\n"
     "exit status: 0 done, 1 some FILE could not be handled, 2 usage error\n";
 
 // What a mistyped command line gets: the forms, not the whole manual.
 const char kBriefUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] FOLDER\n"
-    "       brindlecap-cli sort [-custom] [-nodate] [--dry-run] FOLDER FILE...\n"
-    "       brindlecap-cli name [-custom] [-nodate] FILE...\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] FOLDER\n"
+    "       brindlecap-cli sort [-custom] [-nodate] [-modern] [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli name [-custom] [-nodate] [-modern] FILE...\n"
     "       brindlecap-cli folder\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
@@ -92,7 +93,7 @@ int NameOne(const char* path, FILE* out, FILE* err) {
       return 1;
   }
   DecodeResult result;
-  Decode(bytes, length, &result);
+  DecodeReplay(bytes, length, &result);
   free(bytes);
   if (!result.ladder && !SaveCustomGames) {
     fprintf(out, "%s\t- not a ladder game\n", path);
@@ -127,6 +128,8 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
       SaveCustomGames = true;
     } else if (strcmp(word, "-nodate") == 0) {
       DateTagEnabled = false;
+    } else if (strcmp(word, "-modern") == 0) {
+      ModernReading = true;
     } else if (dry_run != nullptr && strcmp(word, "--dry-run") == 0) {
       *dry_run = true;
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {

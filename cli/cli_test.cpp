@@ -67,6 +67,15 @@ const Bytes& AlphaBeta() {
   return bytes;
 }
 
+// A ladder game of the current game (12-byte block headers): nothing to the
+// default reading, a 1v1 to -modern.
+const Bytes& ReforgedOneVsOne() {
+  static const Bytes bytes = BuildModernReplay(
+      ModernGame({{"anXieTy#2932", 0x41, 0}, {"IroNSoul#22724", 0x08, 1}, {"Blizzard", 0x60, 24}}));
+  return bytes;
+}
+const char kReforgedName[] = "1v1\\anXieTy(h) vs IroNSoul(u).w3g";
+
 class CliName : public ReplayFolderTest {
  protected:
   std::string Write(const char* name, const Bytes& bytes) {
@@ -74,6 +83,7 @@ class CliName : public ReplayFolderTest {
     EXPECT_TRUE(WriteFileBytes(path, bytes));
     return path;
   }
+  void NameRealReplays(std::vector<std::string> args, const char* list);
 };
 
 TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {
@@ -98,9 +108,18 @@ TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {
 }
 
 TEST_F(CliName, RealReplaysNameAsExpected) {
-  std::vector<ExpectedRow> rows = ReadExpectedRows();
+  NameRealReplays({"name", "-nodate", "-custom"}, "expected.tsv");
+}
+
+TEST_F(CliName, RealReplaysNameAsExpectedWithModern) {
+  NameRealReplays({"name", "-modern", "-nodate", "-custom"}, "expected-modern.tsv");
+}
+
+// Names every real replay of a list in one run and compares each line with the
+// list's path.
+void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
+  std::vector<ExpectedRow> rows = ReadExpectedRows(list);
   if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
-  std::vector<std::string> args = {"name", "-nodate", "-custom"};
   std::string expected;
   for (const ExpectedRow& row : rows) {
     std::string path = RealReplayFolder() + row.file;
@@ -111,6 +130,15 @@ TEST_F(CliName, RealReplaysNameAsExpected) {
   CliRun run = RunWith(args);
   EXPECT_EQ(0, run.code) << run.err;
   EXPECT_EQ(expected, run.out);
+}
+
+TEST_F(CliName, ModernReadsTheCurrentGame) {
+  const std::string file = Write("r.w3g", ReforgedOneVsOne());
+  CliRun run = RunWith({"name", "-nodate", file});
+  EXPECT_EQ(file + "\t- not a ladder game\n", run.out);
+  run = RunWith({"name", "-modern", "-nodate", file});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(file + "\t" + kReforgedName + "\n", run.out);
 }
 
 // ---------------------------------------------------------------------------
@@ -390,6 +418,16 @@ TEST_F(CliSort, DryRunPredictsTheRealRunAndWritesNothing) {
   RemoveTree(source);
 }
 
+TEST_F(CliSort, ModernReadsTheCurrentGame) {
+  const std::string file = Write("r.w3g", ReforgedOneVsOne());
+  for (const char* mode : {"--dry-run", "-nodate"}) {
+    CliRun run = RunWith({"sort", "-nodate", "-modern", mode, folder_, file});
+    EXPECT_EQ(0, run.code) << mode << run.err;
+    EXPECT_EQ(file + "\t" + kReforgedName + "\n", run.out) << mode;
+  }
+  EXPECT_EQ(ReforgedOneVsOne(), Read(kReforgedName));
+}
+
 TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   const std::string replay = Write("a.w3g", AlphaBeta());
   const std::string copy = folder_ + "1v1\\Alpha(h) vs Beta(u).w3g";
@@ -654,6 +692,32 @@ TEST_F(CliWatch, CustomGamesWithTheDateTagWhenAskedFor) {
   std::string out, err;
   Stop(&out, &err);
   EXPECT_EQ(0, code_);
+}
+
+TEST_F(CliWatch, ModernReadsTheCurrentGame) {
+  Start({"-modern", "-nodate"});
+  Place(ReforgedOneVsOne());
+  EXPECT_EQ(kReforgedName, NextOut());
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ(0, code_);
+}
+
+TEST_F(CliUsage, EveryUsageNamesModern) {
+  CliRun run = RunWith({"--help"});
+  EXPECT_TRUE(Contains(run.out, "  -modern    ")) << run.out;
+  for (const char* command : {"watch", "sort", "name"}) {
+    run = RunWith({command, "--help"});
+    EXPECT_TRUE(Contains(run.out, "[-modern]")) << command;
+  }
+  // The brief usage a mistake gets shows it for all three commands.
+  run = RunWith({"rename"});
+  size_t forms = 0;
+  for (size_t at = run.err.find("[-modern]"); at != std::string::npos;
+       at = run.err.find("[-modern]", at + 1)) {
+    ++forms;
+  }
+  EXPECT_EQ(3u, forms) << run.err;
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
     return kFailed;
   }
   DecodeResult result;
-  Decode(bytes, length, &result);
+  DecodeReplay(bytes, length, &result);
   if (!result.ladder && !SaveCustomGames) {
     free(bytes);
     *reason = "not a ladder game";

@@ -51,7 +51,7 @@ add_library(fuzz_checks STATIC tests/fuzz_support.cpp tests/fuzz_support.h
             tests/destination_check.cpp tests/destination_check.h)
 target_link_libraries(fuzz_checks PUBLIC watcher_fuzzing)
 
-foreach(target replay_fuzz header_fuzz)
+foreach(target replay_fuzz header_fuzz modern_fuzz)
   add_executable(${target} watcher/${target}.cpp)
   target_link_libraries(${target} PRIVATE fuzz_checks)
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer)

@@ -1,8 +1,8 @@
-// Writes the seed corpora of the two fuzz targets:
-//   fuzz_seeds DIR    ->  DIR/replay_fuzz/*  and  DIR/header_fuzz/*
-// from synthetic replays (every shape the naming rules tell apart) and, when they
-// are there, from the real replays beside the repository. Each seed carries the
-// targets' leading switch byte.
+// Writes the seed corpora of the three fuzz targets:
+//   fuzz_seeds DIR    ->  DIR/replay_fuzz/*, DIR/header_fuzz/*, DIR/modern_fuzz/*
+// from synthetic replays (every shape the naming rules tell apart, classic and
+// modern) and, when they are there, from the real replays beside the repository.
+// Each seed carries the targets' leading switch byte.
 #include <stdio.h>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -14,11 +14,14 @@
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "watcher/decode.h"
+#include "watcher/modern.h"
 
 namespace {
 
 // What decoding reads of a replay file: the stream's first 1024 bytes at offset 76.
 const size_t kReadPart = kStreamOffset + kStreamInput;
+// The longest input the modern target takes (tools/fuzz-run's -max_len).
+const size_t kModernInput = 10000;
 
 int written = 0;
 
@@ -43,6 +46,73 @@ bool WriteBoth(const std::string& dir, const Bytes& file, const Bytes& header) {
   unsigned switches = kSwitches[turn++ % (sizeof kSwitches / sizeof kSwitches[0])];
   return WriteSeed(dir + "/replay_fuzz", switches, file, kReadPart) &&
          WriteSeed(dir + "/header_fuzz", switches, header, 4096);
+}
+
+// The modern target's version bits for a file of this version: the same block
+// layout and the same observer team.
+unsigned ModernVersionBits(uint32_t version) {
+  unsigned index = 0;
+  if (version >= 29) index = 1;
+  if (version >= 10032) index = 2;
+  if (version >= 10100) index = 3;
+  return index << kFuzzModernVersionShift;
+}
+
+// A replay file as the modern target's raw input: the file from its first block
+// header on; the target writes the file header for the version bits.
+bool WriteModernRaw(const std::string& dir, unsigned switches, const Bytes& file,
+                    uint32_t version) {
+  if (file.size() < kModernFileHeader) return true;
+  const Bytes rest(file.begin() + kModernFileHeader, file.end());
+  return WriteSeed(dir + "/modern_fuzz", switches | kFuzzModernRaw | ModernVersionBits(version),
+                   rest, kModernInput - 1);
+}
+
+// A modern header as the modern target's header input, in blocks of the chosen
+// size (an index into kFuzzModernBlockSizes), the last one padded or not.
+bool WriteModernHeader(const std::string& dir, unsigned switches, const Bytes& header,
+                       uint32_t version, unsigned blocks) {
+  Bytes input(1, static_cast<unsigned char>(blocks));
+  input.insert(input.end(), header.begin(), header.end());
+  return WriteSeed(dir + "/modern_fuzz", switches | ModernVersionBits(version), input,
+                   kModernInput - 1);
+}
+
+std::vector<SyntheticModernReplay> ModernShapes() {
+  std::vector<SyntheticModernReplay> shapes;
+  shapes.push_back(ModernGame(
+      {{"anXieTy#2932", 0x41, 0}, {"IroNSoul#22724", 0x08, 1}, {"Blizzard", 0x60, 24}}));
+  SyntheticModernReplay two = ModernGame(
+      {{"Anna", 0x01, 0}, {"Bob", 0x02, 1}, {"Cleo", 0x04, 0}, {"Dave", 0x08, 1}}, 10031);
+  two.record_order = {3, 1, 2};
+  two.host_extra = Bytes(8, 0);
+  two.player_extra = Bytes(8, 0);
+  shapes.push_back(two);
+  shapes.push_back(ModernGame({{"A", 0x01, 3}, {"B", 0x02, 1}, {"C", 0x04, 2}, {"D", 0x20, 0}}));
+  SyntheticModernReplay computers =
+      ModernGame({{"Alpha", 0x01, 0}, {"", 0x02, 1, true}, {"Beta", 0x08, 1}, {"W", 0x60, 12}}, 26);
+  computers.game_name = "w3c-20-abc";
+  computers.password = "hunter2";
+  shapes.push_back(computers);
+  SyntheticModernReplay meta = ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}});
+  meta.metadata = {{0x38, 4, {1, 2}}, {0x39, 3, Bytes(300, 0x19)}, {0x38, 5, {}}};
+  shapes.push_back(meta);
+  SyntheticModernReplay custom = ModernGame({{"Host", 0x01, 0}, {"Guest", 0x02, 1}}, 10032);
+  custom.game_name = "WoW RPG multiplayer test";
+  custom.host_extra = {0x00};
+  shapes.push_back(custom);
+  SyntheticModernReplay damaged = ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}});
+  damaged.slot_count = 0;
+  shapes.push_back(damaged);
+  damaged.slot_count = -1;
+  damaged.table_length = 0xFFFF;
+  shapes.push_back(damaged);
+  std::vector<SyntheticSeat> many;
+  for (int i = 0; i < 24; ++i) {
+    many.push_back({std::string(1, 'a' + i) + "#1", 0x01, static_cast<unsigned char>(i % 3)});
+  }
+  shapes.push_back(ModernGame(many));
+  return shapes;
 }
 
 std::vector<SyntheticReplay> Shapes() {
@@ -104,7 +174,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   for (const std::string& sub : {std::string(), std::string("/replay_fuzz"),
-                                 std::string("/header_fuzz")}) {
+                                 std::string("/header_fuzz"), std::string("/modern_fuzz")}) {
     mkdir((dir + sub).c_str(), 0777);
   }
   int synthetic = 0;
@@ -115,11 +185,33 @@ int main(int argc, char** argv) {
     }
     ++synthetic;
   }
+  // The modern target: every modern shape in each block size, the classic shapes
+  // (no slot table, so they fall back) as raw files.
+  unsigned turn = 0;
+  for (const SyntheticModernReplay& shape : ModernShapes()) {
+    for (unsigned blocks = 0; blocks < 4; ++blocks, ++turn) {
+      const unsigned pad = turn % 2 == 0 ? kFuzzModernPadLastBlock : 0;
+      if (!WriteModernHeader(dir, turn % 4, BuildModernHeader(shape), shape.version,
+                             blocks | pad)) {
+        return 1;
+      }
+    }
+    if (!WriteModernRaw(dir, kFuzzCustom, BuildModernReplay(shape), shape.version)) return 1;
+    ++synthetic;
+  }
+  for (const SyntheticReplay& shape : Shapes()) {
+    if (!WriteModernRaw(dir, kFuzzCustom, BuildReplay(shape), 26)) return 1;
+  }
   int real = 0;
   for (const ExpectedRow& row : ReadExpectedRows()) {
     Bytes file;
     if (!ReadFileBytes(RealReplayFolder() + row.file, &file)) continue;
     if (!WriteBoth(dir, file, InflatedHeader(file))) return 1;
+    uint32_t version = 0;
+    for (int k = 3; k >= 0 && file.size() >= kModernFileHeader; --k) {
+      version = (version << 8) | file[kModernVersionOffset + k];
+    }
+    if (!WriteModernRaw(dir, kFuzzCustom | kFuzzNoDate, file, version)) return 1;
     ++real;
   }
   printf("fuzz_seeds: %d synthetic and %d real replays%s\n", synthetic, real,

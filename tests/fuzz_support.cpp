@@ -61,6 +61,24 @@ void CheckDecodedString(const char* text, const char* what) {
   }
 }
 
+// Only the length-aware reading groups players by side: one side after another,
+// numbered from 0, as many as it says, and an FFA exactly when more than two.
+void CheckSides(const DecodeResult& result) {
+  if (!result.modern || !result.ladder) {
+    if (result.sides != 0) Fail("sides without the length-aware reading of a ladder game", "");
+    return;
+  }
+  if (result.players < 0) Fail("a negative player count from the length-aware reading", "");
+  int side = 0;
+  for (int i = 0; i < result.players; ++i) {
+    const int next = PlayerTable[i].side;
+    if (next != side && !(i > 0 && next == side + 1)) Fail("players out of side order", "");
+    side = next;
+  }
+  if (result.sides != (result.players == 0 ? 0 : side + 1)) Fail("side count is off", "");
+  if (result.ffa != (result.sides > 2)) Fail("FFA is not more than two sides", "");
+}
+
 void CheckDecode(const DecodeResult& result) {
   if (result.players > kPlayerTableSize) Fail("player count above the table", "");
   if (!result.ladder && (result.players != 0 || result.ffa)) {
@@ -72,6 +90,7 @@ void CheckDecode(const DecodeResult& result) {
     CheckDecodedString(PlayerTable[i].name, "player name");
     if (PlayerTable[i].race < 0 || PlayerTable[i].race > 15) Fail("race out of 0..15", "");
   }
+  CheckSides(result);
 }
 
 bool IsDeviceName(const char* stem) {
@@ -93,7 +112,7 @@ void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length)
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder);
 
   DecodeResult result;
-  Decode(file, length, &result);
+  DecodeReplay(file, length, &result);
   CheckDecode(result);
   if (!result.ladder && !SaveCustomGames) return;  // the pass records it and files nothing
 

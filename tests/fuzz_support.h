@@ -4,6 +4,7 @@
 #define BRINDLECAP_TESTS_FUZZ_SUPPORT_H_
 
 #include <stddef.h>
+#include <stdint.h>
 
 // Bits of the leading input byte that choose the settings of the run.
 enum {
@@ -13,7 +14,19 @@ enum {
   kFuzzFolderCount = 8,
 };
 
-// Decodes file[0, length) and, when the pass would file it, names it under the
+// The modern target's use of the leading byte's top three bits, and of the second
+// byte in its header mode (see modern_fuzz.cpp).
+enum {
+  kFuzzModernVersionShift = kFuzzFolderShift + 3,  // two bits: kFuzzModernVersions
+  kFuzzModernRaw = 0x80,        // the input is the file from the first block on
+  kFuzzModernPadLastBlock = 4,  // second byte, with two bits of kFuzzModernBlockSizes
+};
+// Both block layouts, and both observer teams in the 8-byte one.
+const uint32_t kFuzzModernVersions[4] = {26, 10031, 10032, 10100};
+const size_t kFuzzModernBlockSizes[4] = {8192, 2048, 256, 64};
+
+// Decodes file[0, length) as the pass does (DecodeReplay, so with the reading
+// ModernReading asks for) and, when the pass would file it, names it under the
 // replay folder the switches pick: the body, candidates 0, 1 and 999. Aborts with
 // a message on stderr when a decoded string leaves HeaderBuffer, a count or race
 // leaves its range, a name is refused although one fits, or a destination breaks

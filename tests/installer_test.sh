@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the installer from a MinGW build folder and runs it silently under Wine,
 # as a player's silent install would: it must put the programs under Program
-# Files with a Start-menu shortcut and (unless /NOSTARTUP) a Startup shortcut, and
-# the silent uninstaller must take all of it away again. With Brindlecap running,
-# an install over it and the uninstaller must end it first.
+# Files with a Start-menu shortcut and (unless /NOSTARTUP) a Startup shortcut, both
+# starting Brindlecap with -modern (unless /NOMODERN), and the silent uninstaller
+# must take all of it away again. With Brindlecap running, an install over it and
+# the uninstaller must end it first.
 #   installer_test.sh CPACK BUILD_DIR [WINE]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,6 +27,14 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 absent() { [[ ! -e "$1" ]]; }
+# A shortcut keeps its command-line arguments as UTF-16 text after their count of
+# characters (Wine counts the terminating NUL, Windows does not); bytes are
+# compared one by one, so that no match can straddle two of them.
+starts_modern() {  # starts_modern LINK
+  [[ -f "$1" ]] && od -An -tx1 -v "$1" | tr -s ' \n' '  ' |
+    grep -Eq ' 0[78] 00 2d 00 6d 00 6f 00 64 00 65 00 72 00 6e 00'
+}
+starts_plain() { [[ -f "$1" ]] && ! starts_modern "$1"; }
 
 if ! "$cpack" --config "$build/CPackConfig.cmake" -G NSIS -B "$work" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log"
@@ -74,6 +83,8 @@ for file in brindlecap.exe brindlecap-cli.exe README.txt LICENSE.txt Uninstall.e
 done
 check "Start-menu shortcut" test -f "$menu_link"
 check "Startup shortcut" test -n "$(startup_link)"
+check "Start-menu shortcut passes -modern" starts_modern "$menu_link"
+check "Startup shortcut passes -modern" starts_modern "$(startup_link)"
 check "listed in Apps and Features" \
   bash -c "'$wine' reg query '$key' /v UninstallString >/dev/null 2>&1"
 expected=$(basename "$installer" -setup.exe)
@@ -111,6 +122,14 @@ check "no Startup shortcut with /NOSTARTUP" test -z "$(startup_link)"
 check "Start-menu shortcut with /NOSTARTUP" test -f "$menu_link"
 uninstall
 check "second uninstall removes everything" absent "$folder"
+
+# -modern is an offer too: /NOMODERN leaves it off both shortcuts.
+"$wine" "$installer" /S /NOMODERN
+check "install with /NOMODERN" test -f "$folder/brindlecap.exe"
+check "Start-menu shortcut without -modern with /NOMODERN" starts_plain "$menu_link"
+check "Startup shortcut without -modern with /NOMODERN" starts_plain "$(startup_link)"
+uninstall
+check "third uninstall removes everything" absent "$folder"
 
 if [[ $failures -ne 0 ]]; then
   echo "$failures check(s) failed"

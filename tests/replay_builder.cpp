@@ -96,3 +96,133 @@ SyntheticReplay CustomReplay(const std::string& game_name) {
   replay.others.clear();
   return replay;
 }
+
+namespace {
+
+void PutU16(Bytes* out, size_t value) {
+  out->push_back(static_cast<unsigned char>(value & 0xFF));
+  out->push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+}
+
+void PutU32(Bytes* out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    out->push_back(static_cast<unsigned char>((value >> shift) & 0xFF));
+  }
+}
+
+void PutNameAndExtra(Bytes* out, const std::string& name, const Bytes& extra) {
+  Put(out, name);
+  out->push_back(static_cast<unsigned char>(extra.size()));
+  out->insert(out->end(), extra.begin(), extra.end());
+}
+
+// One block as the game writes it: a zlib stream of its own, flushed to a byte
+// boundary but not finished.
+Bytes DeflateBlock(const unsigned char* data, size_t length) {
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  deflateInit(&stream, Z_DEFAULT_COMPRESSION);
+  Bytes packed(deflateBound(&stream, static_cast<uLong>(length)) + 16);
+  stream.next_in = const_cast<Bytef*>(data);
+  stream.avail_in = static_cast<uInt>(length);
+  stream.next_out = packed.data();
+  stream.avail_out = static_cast<uInt>(packed.size());
+  deflate(&stream, Z_SYNC_FLUSH);
+  packed.resize(packed.size() - stream.avail_out);
+  deflateEnd(&stream);
+  return packed;
+}
+
+}  // namespace
+
+Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
+  Bytes out;
+  PutField(&out, 0x10);  // leading field
+  out.push_back(0x00);   // host record kind
+  out.push_back(0x01);   // the host's player id
+  PutNameAndExtra(&out, replay.seats.empty() ? "" : replay.seats[0].name, replay.host_extra);
+  Put(&out, replay.game_name);
+  Put(&out, replay.password);
+  Put(&out, replay.settings);
+  PutU32(&out, static_cast<uint32_t>(replay.seats.size()));  // player count
+  PutU32(&out, 0x09);                                         // game type
+  PutU32(&out, 0x00);                                         // language
+  std::vector<size_t> order = replay.record_order;
+  if (order.empty()) {
+    for (size_t i = 1; i < replay.seats.size(); ++i) order.push_back(i);
+  }
+  for (size_t i : order) {
+    const SyntheticSeat& seat = replay.seats[i];
+    if (seat.computer || !seat.record) continue;
+    out.push_back(0x16);
+    out.push_back(static_cast<unsigned char>(i + 1));
+    PutNameAndExtra(&out, seat.name, replay.player_extra);
+    PutU32(&out, 0);
+  }
+  for (const SyntheticMetadata& meta : replay.metadata) {
+    out.push_back(meta.kind);
+    out.push_back(meta.subtype);
+    PutU32(&out, static_cast<uint32_t>(meta.data.size()));
+    out.insert(out.end(), meta.data.begin(), meta.data.end());
+  }
+  if (!replay.slot_table) {
+    out.push_back(0x1A);  // the game start record that follows the slot table
+    return out;
+  }
+  const size_t count = replay.seats.size();
+  out.push_back(0x19);
+  PutU16(&out, replay.table_length >= 0 ? static_cast<size_t>(replay.table_length)
+                                        : 1 + count * replay.slot_size + 6);
+  out.push_back(static_cast<unsigned char>(replay.slot_count >= 0 ? replay.slot_count : count));
+  for (size_t i = 0; i < count; ++i) {
+    const SyntheticSeat& seat = replay.seats[i];
+    const unsigned char slot[9] = {
+        static_cast<unsigned char>(seat.computer ? 0 : i + 1), 100, seat.status,
+        static_cast<unsigned char>(seat.computer ? 1 : 0), seat.team,
+        static_cast<unsigned char>(i), seat.race, 1, 100};
+    for (size_t k = 0; k < replay.slot_size; ++k) out.push_back(k < sizeof slot ? slot[k] : 0);
+  }
+  PutU32(&out, 0x12345678);  // random seed
+  out.push_back(0x00);       // select mode
+  out.push_back(static_cast<unsigned char>(count));  // start spots
+  out.push_back(0x1A);
+  return out;
+}
+
+Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
+                       size_t file_length) {
+  const bool wide = version >= 10032;
+  Bytes file(68, 0);
+  memcpy(file.data(), "Warcraft III recorded game\x1A", 27);
+  file[0x1C] = 68;  // header size
+  for (int k = 0; k < 4; ++k) file[0x34 + k] = static_cast<unsigned char>(version >> (8 * k));
+  for (size_t start = 0; start < header.size(); start += block_size) {
+    Bytes block(block_size, 0);
+    const size_t part = header.size() - start < block_size ? header.size() - start : block_size;
+    memcpy(block.data(), header.data() + start, part);
+    const Bytes packed = DeflateBlock(block.data(), block.size());
+    if (wide) {
+      PutU32(&file, static_cast<uint32_t>(packed.size()));
+      PutU32(&file, static_cast<uint32_t>(block_size));
+    } else {
+      PutU16(&file, packed.size());
+      PutU16(&file, block_size);
+    }
+    PutU32(&file, 0);  // checksum, not read
+    file.insert(file.end(), packed.begin(), packed.end());
+  }
+  if (file.size() < file_length) file.resize(file_length, 0);
+  return file;
+}
+
+Bytes BuildModernReplay(const SyntheticModernReplay& replay) {
+  return WrapModernHeader(BuildModernHeader(replay), replay.version, replay.block_size,
+                          replay.file_length);
+}
+
+SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats, uint32_t version) {
+  SyntheticModernReplay replay;
+  replay.version = version;
+  replay.seats = seats;
+  return replay;
+}

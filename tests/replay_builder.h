@@ -1,10 +1,12 @@
 // Builds synthetic replay files for tests: lays out the header records the watcher
 // walks, deflates them with zlib behind a 68-byte file header and an 8-byte block
-// header, and pads the file.
+// header, and pads the file. The Modern* builders lay out every record the
+// length-aware reading walks, down to the slot table, in blocks of either layout.
 #ifndef BRINDLECAP_TESTS_REPLAY_BUILDER_H_
 #define BRINDLECAP_TESTS_REPLAY_BUILDER_H_
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -44,5 +46,59 @@ SyntheticReplay LadderReplay(const std::vector<SyntheticPlayer>& players, bool f
 
 // A custom game with the given game name.
 SyntheticReplay CustomReplay(const std::string& game_name);
+
+// One slot of a modern header, in slot-table order, and the player record of its
+// player id (the slot's index + 1), if it has one.
+struct SyntheticSeat {
+  std::string name;
+  unsigned char race;  // the slot's race flags
+  unsigned char team;
+  bool computer = false;    // a computer's slot: player id 0, computer flag, no record
+  bool record = true;       // a human without a player record when false
+  unsigned char status = 2; // 2 = used
+};
+
+// A metadata record of the current game: kind (0x38 or 0x39), subtype, data.
+struct SyntheticMetadata {
+  unsigned char kind;
+  unsigned char subtype;
+  Bytes data;
+};
+
+struct SyntheticModernReplay {
+  uint32_t version = 10100;  // at file offset 0x34; 12-byte block headers from 10032
+  std::vector<SyntheticSeat> seats;  // seats[0] is the host, whose record leads
+  // Order of the player records after the host's, as indices into seats; empty
+  // for slot order.
+  std::vector<size_t> record_order;
+  Bytes host_extra = {0, 0};    // the host record's extra data; its length byte is its size
+  Bytes player_extra = {0, 0};  // the same for every player record
+  std::string game_name = "BNet";
+  std::string password;  // the second string after the game name
+  std::string settings = "\x01\x03\x49\x07\x01\x01\x91\x01\x15\x0b\x69\x01\x1d\x0b\x9d\x33";
+  std::vector<SyntheticMetadata> metadata;
+  bool slot_table = true;
+  int slot_count = -1;    // the count byte written; -1 for the number of seats
+  int table_length = -1;  // the u16 length written; -1 for the true one
+  size_t slot_size = 9;
+  size_t block_size = 8192;   // inflated bytes per data block, the last one padded
+  size_t file_length = 8192;  // the file is padded with zeros up to this length
+};
+
+// The inflated header records of a modern replay.
+Bytes BuildModernHeader(const SyntheticModernReplay& replay);
+
+// A replay file of the given version whose data blocks (block_size inflated bytes
+// each, zlib streams of their own, flushed but not finished as the game writes
+// them) inflate to header followed by zeros.
+Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
+                       size_t file_length);
+
+// BuildModernHeader and WrapModernHeader in one.
+Bytes BuildModernReplay(const SyntheticModernReplay& replay);
+
+// A game of the given seats (the host first) with every other field as defaulted.
+SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats,
+                                 uint32_t version = 10100);
 
 #endif  // BRINDLECAP_TESTS_REPLAY_BUILDER_H_

@@ -186,11 +186,11 @@ std::string RealReplayFolder() {
   return "";
 }
 
-std::vector<ExpectedRow> ReadExpectedRows() {
+std::vector<ExpectedRow> ReadExpectedRows(const char* list) {
   std::vector<ExpectedRow> rows;
   Bytes text;
   std::string folder = RealReplayFolder();
-  if (folder.empty() || !ReadFileBytes(folder + "expected.tsv", &text)) return rows;
+  if (folder.empty() || !ReadFileBytes(folder + list, &text)) return rows;
   std::string all(text.begin(), text.end());
   size_t start = all.find('\n');  // skip the column names
   while (start != std::string::npos && start + 1 < all.size()) {
@@ -209,6 +209,7 @@ std::vector<ExpectedRow> ReadExpectedRows() {
 void ResetWatcher(const std::string& folder) {
   SaveCustomGames = false;
   DateTagEnabled = true;
+  ModernReading = false;
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
   ObservedStamp = 0;
   LastSeenStamp = 0;

@@ -32,13 +32,14 @@ std::vector<std::string> ListFiles(const std::string& folder);
 // when it is not there.
 std::string RealReplayFolder();
 
-// The rows of the real replays' expected.tsv: file name and expected path (or a
-// row whose path starts with "(" for a file that is never filed).
+// The rows of one of the real replays' lists, expected.tsv (the default reading)
+// or expected-modern.tsv (-modern): file name and expected path (or a row whose
+// path starts with "(" for a file that is never filed).
 struct ExpectedRow {
   std::string file;
   std::string path;
 };
-std::vector<ExpectedRow> ReadExpectedRows();
+std::vector<ExpectedRow> ReadExpectedRows(const char* list = "expected.tsv");
 
 // Resets the watcher's settings and stamps to their start-up values and points
 // ReplayFolder at folder.

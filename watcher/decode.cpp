@@ -76,6 +76,8 @@ void Decode(const unsigned char* bytes, size_t length, DecodeResult* result) {
   result->ffa = false;
   result->players = 0;
   result->game_name = kEmpty;
+  result->modern = false;
+  result->sides = 0;
   if (!result->ladder) {
     result->game_name = StringAt(9 + L);
     return;

@@ -33,6 +33,50 @@ void AppendSide(int first, int count, size_t cap, char* body, size_t body_size) 
   }
 }
 
+// The current game names players by account tag, "anXieTy#2932": the '#' and the
+// digits after it number the account and say nothing a reader needs. Returns the
+// name's length without them; a name that is nothing but a tag keeps it.
+size_t LengthWithoutAccountTag(const char* name) {
+  const size_t length = strlen(name);
+  size_t digits_start = length;
+  while (digits_start > 0 && name[digits_start - 1] >= '0' && name[digits_start - 1] <= '9') {
+    --digits_start;
+  }
+  if (digits_start == length || digits_start < 2 || name[digits_start - 1] != '#') return length;
+  return digits_start - 1;
+}
+
+// Sides as the length-aware reading grouped them: two are set against each other,
+// more are listed one after another as an FFA is.
+void AppendModernSides(const DecodeResult* result, char* body, size_t body_size) {
+  const int n = result->players < kPlayerTableSize ? result->players : kPlayerTableSize;
+  const size_t cap = static_cast<size_t>(NameCap(n));
+  for (int i = 0; i < n; ++i) {
+    const PlayerEntry& player = PlayerTable[i];
+    if (i > 0 && result->sides == 2 && player.side != PlayerTable[i - 1].side) {
+      AppendCapped(body, body_size, " vs ", 4);
+    }
+    // A copy without the tag: HeaderBuffer keeps the name as it was decoded.
+    char name[kPathSize];
+    size_t kept = LengthWithoutAccountTag(player.name);
+    if (kept > sizeof name - 1) kept = sizeof name - 1;
+    memcpy(name, player.name, kept);
+    name[kept] = '\0';
+    AppendPlayer(body, body_size, name, player.race, cap);
+  }
+}
+
+// Two sides of the same size k, 1 to 4, are a kvk game; anything else an FFA.
+const char* ModernSubfolder(const DecodeResult* result) {
+  static const char* const kEvenSides[] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\"};
+  if (result->sides != 2) return "FFA\\";
+  const int n = result->players < kPlayerTableSize ? result->players : kPlayerTableSize;
+  int first = 0;
+  for (int i = 0; i < n; ++i) first += PlayerTable[i].side == 0 ? 1 : 0;
+  if (first < 1 || first > 4 || n - first != first) return "FFA\\";
+  return kEvenSides[first - 1];
+}
+
 // Device names Windows resolves whatever folder they stand in ("CON.w3g" is the
 // console). Only a custom game's body can be one: ladder bodies carry race tags
 // or " vs ".
@@ -166,6 +210,7 @@ void EnsureSubfolder(const char* folder, const char* subfolder) {
 
 const char* ChooseSubfolder(const DecodeResult* result) {
   if (!result->ladder) return "Custom\\";
+  if (result->modern) return ModernSubfolder(result);
   if (result->ffa) return "FFA\\";
   switch (result->players) {
     case 2: return "1v1\\";
@@ -182,6 +227,11 @@ void BuildNameBody(const DecodeResult* result, char* body, size_t body_size) {
   if (!result->ladder) {
     snprintf(body, body_size, "%s", result->game_name);
     SanitiseGameName(body);
+    return;
+  }
+  if (result->modern) {
+    AppendModernSides(result, body, body_size);
+    SanitisePlayerName(body);
     return;
   }
   const int n = result->players;

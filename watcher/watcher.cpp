@@ -115,7 +115,7 @@ PassOutcome SaveLastReplay(bool prime) {
   }
 
   DecodeResult result;
-  Decode(bytes, size, &result);
+  DecodeReplay(bytes, size, &result);
   PassOutcome outcome;
   if (!result.ladder && !SaveCustomGames) {
     outcome = kPassNotLadder;

@@ -16,6 +16,7 @@ enum {
 // Settings, set once at start-up and only read by the pass.
 extern bool SaveCustomGames;     // "-custom": file games that are not ladder games too
 extern bool DateTagEnabled;      // on unless "-nodate"
+extern bool ModernReading;       // "-modern": read headers by their lengths (modern.h)
 extern char ReplayFolder[kPathSize];  // ends in a backslash
 
 // Last-write time found by the latest FileExists, and that of the last-replay

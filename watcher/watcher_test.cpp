@@ -35,6 +35,9 @@ class Pass : public ReplayFolderTest {
     ASSERT_TRUE(WriteFileBytes(last_, file));
     ASSERT_TRUE(SetWriteTime(last_, kBaseTime + second));
   }
+  // Files each replay of a list of real replays alone into the empty folder and
+  // checks that it lands where the list says.
+  void FileRealReplaysAsListed(const char* list);
   std::vector<std::string> Copies() {
     std::vector<std::string> files = ListFiles(folder_);
     std::vector<std::string> copies;
@@ -308,8 +311,15 @@ TEST_F(Pass, AReplayHeldOpenWithoutSharingIsSavedAfterRelease) {
 #endif
 
 // Real replays recorded by the game, each filed alone into an empty folder.
-TEST_F(Pass, RealReplaysAreFiledWhereExpected) {
-  std::vector<ExpectedRow> rows = ReadExpectedRows();
+TEST_F(Pass, RealReplaysAreFiledWhereExpected) { FileRealReplaysAsListed("expected.tsv"); }
+
+TEST_F(Pass, RealReplaysAreFiledWhereExpectedWithModern) {
+  ModernReading = true;
+  FileRealReplaysAsListed("expected-modern.tsv");
+}
+
+void Pass::FileRealReplaysAsListed(const char* list) {
+  std::vector<ExpectedRow> rows = ReadExpectedRows(list);
   if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
   SaveCustomGames = true;
   int64_t second = 0;

@@ -1,0 +1,354 @@
+#include "watcher/modern.h"
+
+#include <string.h>
+#include <zlib.h>
+
+#include "watcher/watcher.h"
+
+// Defined beside the reading it switches, so that the pass only has to call
+// DecodeReplay.
+bool ModernReading = false;
+
+namespace {
+
+const char kLeadingText[] = "Warcraft III recorded game";
+const char kEmpty[] = "";
+
+const unsigned kPlayerRecord = 0x16;
+const unsigned kSlotTable = 0x19;
+// Metadata records of the current game (0x39 in 1.32 files, 0x38 in 2.0 ones):
+// kind, subtype, u32 length, data.
+const unsigned kMetadata = 0x38;
+const unsigned kOldMetadata = 0x39;
+// The slot fields read: player id, download percent, status, computer flag, team,
+// colour, race flags. A slot table whose slots are shorter cannot be read.
+const size_t kSlotFieldsRead = 7;
+const unsigned kSlotUsed = 2;
+// After the slots the record holds a u32 seed and two bytes; with the count byte
+// that is what the slot table's length counts besides the slots.
+const size_t kSlotTableFixed = 7;
+// Bytes a player record carries after its extra data.
+const size_t kPlayerRecordTail = 4;
+// Leading field of the header, count, game type and language after the settings.
+const size_t kLeadingField = 4;
+const size_t kGameFields = 12;
+
+uint32_t LoadU16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
+uint32_t LoadU32(const unsigned char* p) {
+  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// A read position over data[0, length). Every read is checked against length
+// first; a read that would pass it fails and says whether more inflated data could
+// ever satisfy it (HeaderBuffer bounds what any number of blocks can give).
+struct Cursor {
+  const unsigned char* data;
+  size_t length;
+  size_t at;  // never beyond length
+  bool out_of_reach;
+};
+
+bool Has(Cursor* c, size_t count) {
+  if (count <= c->length - c->at) return true;
+  if (c->at > kHeaderBufferSize || count > kHeaderBufferSize - c->at) c->out_of_reach = true;
+  return false;
+}
+
+bool Skip(Cursor* c, size_t count) {
+  if (!Has(c, count)) return false;
+  c->at += count;
+  return true;
+}
+
+bool ReadByte(Cursor* c, unsigned* value) {
+  if (!Has(c, 1)) return false;
+  *value = c->data[c->at++];
+  return true;
+}
+
+bool ReadU16(Cursor* c, uint32_t* value) {
+  if (!Has(c, 2)) return false;
+  *value = LoadU16(c->data + c->at);
+  c->at += 2;
+  return true;
+}
+
+bool ReadU32(Cursor* c, uint32_t* value) {
+  if (!Has(c, 4)) return false;
+  *value = LoadU32(c->data + c->at);
+  c->at += 4;
+  return true;
+}
+
+// A NUL-terminated string; offset (when not NULL) gets where it starts.
+bool ReadString(Cursor* c, size_t* offset) {
+  const void* nul = memchr(c->data + c->at, 0, c->length - c->at);
+  if (nul == nullptr) {
+    // Its end could still come with the next block, unless the buffer is full.
+    if (c->length >= kHeaderBufferSize) c->out_of_reach = true;
+    return false;
+  }
+  if (offset != nullptr) *offset = c->at;
+  c->at = static_cast<size_t>(static_cast<const unsigned char*>(nul) - c->data) + 1;
+  return true;
+}
+
+// What the host record and the player records share: a name, a length byte and
+// that many bytes of extra data (0, 1, 2 and 8 occur).
+bool ReadNameAndExtra(Cursor* c, size_t* name) {
+  unsigned extra = 0;
+  return ReadString(c, name) && ReadByte(c, &extra) && Skip(c, extra);
+}
+
+// The header a zlib stream opens with, as zlib itself checks it: deflate, a
+// window of at most 32 KB, the check bits, and no preset dictionary.
+bool IsZlibHeader(unsigned method, unsigned flags) {
+  return (method & 0x0F) == Z_DEFLATED && (method >> 4) <= 7 &&
+         ((method << 8) | flags) % 31 == 0 && (flags & 0x20) == 0;
+}
+
+ModernVerdict ShortOf(const Cursor& c) {
+  return c.out_of_reach ? kModernBroken : kModernNeedsMore;
+}
+
+// A player: a used slot that is no computer and no observer, whose id has a record.
+struct Candidate {
+  long order;   // the record's place: 0 for the host, then the player records in turn
+  size_t name;
+  int race;
+  int team;
+  int side;
+};
+
+// Sides in naming order: the host's team first when the host plays, then the other
+// teams by number.
+void AssignSides(Candidate* found, int count, int host_team) {
+  int side_of_team[256];
+  bool present[256] = {};
+  for (int& side : side_of_team) side = -1;
+  for (int i = 0; i < count; ++i) present[found[i].team] = true;
+  int sides = 0;
+  if (host_team >= 0) side_of_team[host_team] = sides++;
+  for (int team = 0; team < 256; ++team) {
+    if (present[team] && side_of_team[team] < 0) side_of_team[team] = sides++;
+  }
+  for (int i = 0; i < count; ++i) found[i].side = side_of_team[found[i].team];
+}
+
+// By side, then in record order (the host first); a handful of entries.
+void SortBySideThenRecord(Candidate* found, int count) {
+  for (int i = 1; i < count; ++i) {
+    const Candidate moving = found[i];
+    int j = i;
+    for (; j > 0 && (found[j - 1].side > moving.side ||
+                     (found[j - 1].side == moving.side && found[j - 1].order > moving.order));
+         --j) {
+      found[j] = found[j - 1];
+    }
+    found[j] = moving;
+  }
+}
+
+bool IsModernLadder(const char* game_name) {
+  if (EqualsIgnoringAsciiCase(game_name, "BNet")) return true;
+  // The community ladder names its matchmaking games "w3c-20-<id>".
+  static const char kPrefix[] = "w3c-";
+  for (size_t i = 0; i + 1 < sizeof kPrefix; ++i) {
+    char c = game_name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kPrefix[i]) return false;  // a NUL ends the name here too
+  }
+  return true;
+}
+
+}  // namespace
+
+ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
+                               ModernHeader* header) {
+  Cursor c = {data, length, 0, false};
+  // The first record of each player id: its place in record order and its name.
+  long record_order[256];
+  size_t record_name[256];
+  for (long& order : record_order) order = -1;
+
+  unsigned host_id = 0;
+  size_t name = 0;
+  // The host record: kind, player id, name and extra data.
+  if (!Skip(&c, kLeadingField) || !Skip(&c, 1) || !ReadByte(&c, &host_id) ||
+      !ReadNameAndExtra(&c, &name)) {
+    return ShortOf(c);
+  }
+  record_order[host_id] = 0;
+  record_name[host_id] = name;
+
+  // Game name; a second string that can hold the game's password (skipped, never
+  // kept); the encoded settings; count, game type and language.
+  size_t game_name = 0;
+  if (!ReadString(&c, &game_name) || !ReadString(&c, nullptr) || !ReadString(&c, nullptr) ||
+      !Skip(&c, kGameFields)) {
+    return ShortOf(c);
+  }
+
+  long records = 1;
+  unsigned kind = 0;
+  for (;;) {
+    if (!ReadByte(&c, &kind)) return ShortOf(c);
+    if (kind != kPlayerRecord) break;
+    unsigned id = 0;
+    if (!ReadByte(&c, &id) || !ReadNameAndExtra(&c, &name) || !Skip(&c, kPlayerRecordTail)) {
+      return ShortOf(c);
+    }
+    if (record_order[id] < 0) {
+      record_order[id] = records;
+      record_name[id] = name;
+    }
+    ++records;
+  }
+  while (kind == kMetadata || kind == kOldMetadata) {
+    uint32_t size = 0;
+    if (!Skip(&c, 1) || !ReadU32(&c, &size) || !Skip(&c, size) || !ReadByte(&c, &kind)) {
+      return ShortOf(c);
+    }
+  }
+  if (kind != kSlotTable) return kModernBroken;
+
+  // The slot table, read only once all of it lies in the data.
+  uint32_t table_length = 0;
+  unsigned count = 0;
+  if (!ReadU16(&c, &table_length)) return ShortOf(c);
+  if (table_length < kSlotTableFixed) return kModernBroken;
+  if (!Has(&c, table_length)) return ShortOf(c);
+  ReadByte(&c, &count);  // inside the record just checked
+  if (count == 0) return kModernBroken;
+  const size_t slot_size = (table_length - kSlotTableFixed) / count;
+  if (slot_size < kSlotFieldsRead) return kModernBroken;
+  // count * slot_size <= table_length - 7, so every slot lies in the checked record.
+  const unsigned char* slots = data + c.at;
+
+  Candidate found[256];
+  bool seated[256] = {};  // one seat per player id, the first slot that has it
+  int found_count = 0;
+  int host_team = -1;
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned char* slot = slots + i * slot_size;
+    const unsigned id = slot[0];
+    const int team = slot[4];
+    if (slot[2] != kSlotUsed || slot[3] != 0 || team == observer_team) continue;
+    if (record_order[id] < 0 || seated[id]) continue;
+    seated[id] = true;
+    if (id == host_id) host_team = team;
+    found[found_count++] = Candidate{record_order[id], record_name[id], slot[6] & 0x0F, team, 0};
+  }
+  AssignSides(found, found_count, host_team);
+  SortBySideThenRecord(found, found_count);
+
+  // Beyond the table's sixteen the last players are left out; names are then cut
+  // to four characters anyway.
+  const int kept = found_count < kPlayerTableSize ? found_count : kPlayerTableSize;
+  header->game_name = game_name;
+  header->players = kept;
+  header->sides = kept > 0 ? found[kept - 1].side + 1 : 0;
+  for (int i = 0; i < kept; ++i) {
+    header->seat[i] = ModernSeat{found[i].name, found[i].race, found[i].side};
+  }
+  return kModernComplete;
+}
+
+ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, ModernHeader* header) {
+  header->inflated = 0;
+  header->players = 0;
+  header->sides = 0;
+  header->game_name = 0;
+  header->observer_team = kModernObserverTeam;
+  if (length < kModernFileHeader ||
+      memcmp(bytes, kLeadingText, sizeof kLeadingText - 1) != 0) {
+    return kModernBroken;
+  }
+  const uint32_t version = LoadU32(bytes + kModernVersionOffset);
+  if (version < kModernOldObserverBelow) header->observer_team = kModernOldObserverTeam;
+  const bool wide = version >= kModernWideBlocks;
+  const size_t block_header = wide ? 12 : 8;
+  if (block_header > length - kModernFileHeader) return kModernBroken;  // no first block
+
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  // Raw inflating, with the two-byte zlib header checked here: the game flushes
+  // its blocks but never finishes them, so their checksum can never be compared,
+  // and computing it would cost a tenth of the decode.
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kModernBroken;
+  ModernVerdict verdict = kModernNeedsMore;
+  size_t at = kModernFileHeader;
+  size_t walked = 0;  // how much the latest walk saw
+  bool more = true;
+  for (bool first = true; more; first = false) {
+    const uint32_t packed = wide ? LoadU32(bytes + at) : LoadU16(bytes + at);
+    const uint32_t holds = wide ? LoadU32(bytes + at + 4) : LoadU16(bytes + at + 2);
+    at += block_header;
+    // Each block is a zlib stream of its own; the whole of it is inflated, as far
+    // as the file and HeaderBuffer reach.
+    if (!first) inflateReset(&stream);
+    const size_t input = packed < length - at ? packed : length - at;
+    const bool zlib_stream = input >= 2 && IsZlibHeader(bytes[at], bytes[at + 1]);
+    stream.next_in = const_cast<Bytef*>(bytes + at + (zlib_stream ? 2 : 0));
+    stream.avail_in = zlib_stream ? static_cast<uInt>(input - 2) : 0;
+    stream.next_out = HeaderBuffer + header->inflated;
+    stream.avail_out = static_cast<uInt>(kHeaderBufferSize - header->inflated);
+    int status = Z_OK;
+    while (status == Z_OK && stream.avail_in > 0 && stream.avail_out > 0) {
+      status = inflate(&stream, Z_NO_FLUSH);
+    }
+    const size_t produced =
+        static_cast<size_t>(stream.next_out - (HeaderBuffer + header->inflated));
+    header->inflated += produced;
+
+    // The next block continues the records only when this one gave all it says it
+    // holds; after a short or damaged block its output would not join up.
+    more = produced == holds && produced > 0 && packed <= length - at &&
+           header->inflated < kHeaderBufferSize;
+    if (more) {
+      at += packed;
+      more = block_header <= length - at;
+    }
+    // Each walk starts from the top, so it runs again only once the data has
+    // doubled (or no more will come): a file of many tiny blocks costs a few
+    // walks, not one per block. Real blocks hold 8 KB, so the second block is
+    // walked as soon as it is in.
+    if (!more || header->inflated >= 2 * walked) {
+      verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
+      walked = header->inflated;
+      if (verdict != kModernNeedsMore) break;
+    }
+  }
+  inflateEnd(&stream);
+  return verdict;
+}
+
+bool DecodeModern(const unsigned char* bytes, size_t length, DecodeResult* result) {
+  ModernHeader header;
+  if (ReadModernHeader(bytes, length, &header) != kModernComplete) return false;
+  for (int i = 0; i < kPlayerTableSize; ++i) PlayerTable[i] = PlayerEntry{kEmpty, 0, 0};
+  const char* game_name = reinterpret_cast<const char*>(HeaderBuffer + header.game_name);
+  result->modern = true;
+  result->ladder = IsModernLadder(game_name);
+  result->ffa = false;
+  result->players = 0;
+  result->sides = 0;
+  result->game_name = result->ladder ? kEmpty : game_name;
+  if (!result->ladder) return true;
+  for (int i = 0; i < header.players; ++i) {
+    const ModernSeat& seat = header.seat[i];
+    PlayerTable[i] = PlayerEntry{reinterpret_cast<const char*>(HeaderBuffer + seat.name),
+                                 seat.race, seat.side};
+  }
+  result->players = header.players;
+  result->sides = header.sides;
+  result->ffa = header.sides > 2;
+  return true;
+}
+
+void DecodeReplay(const unsigned char* bytes, size_t length, DecodeResult* result) {
+  // Anything the length-aware reading cannot follow is read as without -modern,
+  // so the switch never names a replay worse than the default does.
+  if (ModernReading && DecodeModern(bytes, length, result)) return;
+  Decode(bytes, length, result);
+}

@@ -1,0 +1,65 @@
+// The length-aware reading of a replay header ("-modern"): it finds the first data
+// block from the game version, inflates it whole (and further blocks while the
+// records are not complete), and walks every record by the lengths it stores, down
+// to the slot table, where the teams and races are. It serves every game version,
+// the current game's 12-byte block headers and growing metadata records included.
+#ifndef BRINDLECAP_WATCHER_MODERN_H_
+#define BRINDLECAP_WATCHER_MODERN_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "watcher/decode.h"
+
+enum {
+  kModernFileHeader = 68,       // the file header before the first block
+  kModernVersionOffset = 0x34,  // u32 game version inside it
+  // From this version on a block header is 12 bytes (u32 packed size, u32
+  // inflated size, u32 checksum); before it 8 (u16, u16, u32).
+  kModernWideBlocks = 10032,
+  // Observers sit in team 24, or in team 12 in files older than version 29.
+  kModernObserverTeam = 24,
+  kModernOldObserverTeam = 12,
+  kModernOldObserverBelow = 29,
+};
+
+enum ModernVerdict {
+  kModernComplete,   // every record up to the slot table was read
+  kModernNeedsMore,  // a record runs past the data given; more data may complete it
+  kModernBroken,     // the records cannot be read this way (no slot table, no slots)
+};
+
+// One player as the slot table and the player records give it.
+struct ModernSeat {
+  size_t name;  // offset of the NUL-terminated name in the walked data
+  int race;     // the slot's race flags & 0x0F
+  int side;     // 0 for the side named first, 1 for the next, ...
+};
+
+// What the walk found, as offsets into the data it walked, so that the same walk
+// can run over any copy of that data.
+struct ModernHeader {
+  size_t inflated;   // bytes of HeaderBuffer the blocks filled (ReadModernHeader)
+  int observer_team;
+  size_t game_name;  // offset of the game name
+  int players;       // at most kPlayerTableSize, in naming order: by side, then record order
+  int sides;
+  ModernSeat seat[kPlayerTableSize];
+};
+
+// Walks data[0, length) with the given observer team; reads nothing outside it.
+// Fills header's game_name, players, sides and seats when complete.
+ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
+                               ModernHeader* header);
+
+// Inflates the replay's blocks into HeaderBuffer, first block whole and the next
+// ones only while the walk needs more, and walks them. The result is the verdict
+// of the last walk; header->inflated tells how much of HeaderBuffer it walked.
+// kModernBroken also for a file without the leading text or the first block.
+ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, ModernHeader* header);
+
+// The length-aware reading into a decode result (modern set, players and sides by
+// team). Returns false, with the result not filled, when the records do not fit.
+bool DecodeModern(const unsigned char* bytes, size_t length, DecodeResult* result);
+
+#endif  // BRINDLECAP_WATCHER_MODERN_H_
