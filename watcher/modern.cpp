@@ -32,6 +32,9 @@ const size_t kPlayerRecordTail = 4;
 // Leading field of the header, count, game type and language after the settings.
 const size_t kLeadingField = 4;
 const size_t kGameFields = 12;
+// The records usually end within the first 1.1 KB of inflated data; the first walk
+// comes when twice that is in.
+const size_t kFirstWalk = 2048;
 
 uint32_t LoadU16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
 uint32_t LoadU32(const unsigned char* p) {
@@ -278,45 +281,53 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kModernBroken;
   ModernVerdict verdict = kModernNeedsMore;
   size_t at = kModernFileHeader;
-  size_t walked = 0;  // how much the latest walk saw
+  // The walk runs once this much is inflated. Each walk starts from the top, so
+  // the mark doubles every time: a file of many tiny blocks, or of records that
+  // grow, costs a few walks, not one per block or kilobyte.
+  size_t walk_at = kFirstWalk;
   bool more = true;
-  for (bool first = true; more; first = false) {
+  for (bool first = true; more && verdict == kModernNeedsMore; first = false) {
     const uint32_t packed = wide ? LoadU32(bytes + at) : LoadU16(bytes + at);
     const uint32_t holds = wide ? LoadU32(bytes + at + 4) : LoadU16(bytes + at + 2);
     at += block_header;
-    // Each block is a zlib stream of its own; the whole of it is inflated, as far
-    // as the file and HeaderBuffer reach.
+    // Each block is a zlib stream of its own, inflated as far as the file and
+    // HeaderBuffer reach, but only until the walk is complete: a walk that is
+    // complete over the start of the data gives what it gives over all of it,
+    // and inflating the rest of an 8 KB block would cost three times the decode.
     if (!first) inflateReset(&stream);
     const size_t input = packed < length - at ? packed : length - at;
     const bool zlib_stream = input >= 2 && IsZlibHeader(bytes[at], bytes[at + 1]);
     stream.next_in = const_cast<Bytef*>(bytes + at + (zlib_stream ? 2 : 0));
     stream.avail_in = zlib_stream ? static_cast<uInt>(input - 2) : 0;
-    stream.next_out = HeaderBuffer + header->inflated;
-    stream.avail_out = static_cast<uInt>(kHeaderBufferSize - header->inflated);
+    const size_t block_start = header->inflated;
     int status = Z_OK;
-    while (status == Z_OK && stream.avail_in > 0 && stream.avail_out > 0) {
-      status = inflate(&stream, Z_NO_FLUSH);
-    }
-    const size_t produced =
-        static_cast<size_t>(stream.next_out - (HeaderBuffer + header->inflated));
-    header->inflated += produced;
-
-    // The next block continues the records only when this one gave all it says it
-    // holds; after a short or damaged block its output would not join up.
-    more = produced == holds && produced > 0 && packed <= length - at &&
-           header->inflated < kHeaderBufferSize;
-    if (more) {
-      at += packed;
-      more = block_header <= length - at;
-    }
-    // Each walk starts from the top, so it runs again only once the data has
-    // doubled (or no more will come): a file of many tiny blocks costs a few
-    // walks, not one per block. Real blocks hold 8 KB, so the second block is
-    // walked as soon as it is in.
-    if (!more || header->inflated >= 2 * walked) {
-      verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
-      walked = header->inflated;
-      if (verdict != kModernNeedsMore) break;
+    for (bool block_done = false; !block_done;) {
+      const size_t room = kHeaderBufferSize - header->inflated;
+      size_t step = walk_at > header->inflated ? walk_at - header->inflated : room;
+      if (step > room) step = room;
+      stream.next_out = HeaderBuffer + header->inflated;
+      stream.avail_out = static_cast<uInt>(step);
+      while (status == Z_OK && stream.avail_in > 0 && stream.avail_out > 0) {
+        status = inflate(&stream, Z_NO_FLUSH);
+      }
+      header->inflated = static_cast<size_t>(stream.next_out - HeaderBuffer);
+      block_done = status != Z_OK || stream.avail_in == 0 || header->inflated == kHeaderBufferSize;
+      if (block_done) {
+        // The next block continues the records only when this one gave all it
+        // says it holds; after a short or damaged block its output would not join up.
+        const size_t produced = header->inflated - block_start;
+        more = produced == holds && produced > 0 && packed <= length - at &&
+               header->inflated < kHeaderBufferSize;
+        if (more) {
+          at += packed;
+          more = block_header <= length - at;
+        }
+      }
+      if (header->inflated >= walk_at || (block_done && !more)) {
+        verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
+        walk_at = 2 * header->inflated;
+        if (verdict != kModernNeedsMore) break;
+      }
     }
   }
   inflateEnd(&stream);

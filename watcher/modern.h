@@ -1,7 +1,7 @@
 // The length-aware reading of a replay header ("-modern"): it finds the first data
-// block from the game version, inflates it whole (and further blocks while the
-// records are not complete), and walks every record by the lengths it stores, down
-// to the slot table, where the teams and races are. It serves every game version,
+// block from the game version, inflates it (and further blocks) until the records
+// are complete, and walks every record by the lengths it stores, down to the slot
+// table, where the teams and races are. It serves every game version,
 // the current game's 12-byte block headers and growing metadata records included.
 #ifndef BRINDLECAP_WATCHER_MODERN_H_
 #define BRINDLECAP_WATCHER_MODERN_H_
@@ -52,8 +52,8 @@ struct ModernHeader {
 ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
                                ModernHeader* header);
 
-// Inflates the replay's blocks into HeaderBuffer, first block whole and the next
-// ones only while the walk needs more, and walks them. The result is the verdict
+// Inflates the replay's blocks into HeaderBuffer, in steps, only while the walk
+// needs more, and walks them. The result is the verdict
 // of the last walk; header->inflated tells how much of HeaderBuffer it walked.
 // kModernBroken also for a file without the leading text or the first block.
 ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, ModernHeader* header);
