@@ -126,25 +126,27 @@ int Window(DWORD process, DWORD wait_ms) {
   return 0;
 }
 
-// NIM_MODIFY succeeds only for an icon the shell holds, so asking to change
-// nothing about icon 101 of the window tells whether it is there.
-int Tray(HWND window) {
+// The record that names tray icon 101 of a window, and nothing else.
+NOTIFYICONDATAA TrayRecord(HWND window) {
   NOTIFYICONDATAA record;
   memset(&record, 0, sizeof record);
   record.cbSize = NOTIFYICONDATAA_V1_SIZE;
   record.hWnd = window;
   record.uID = kTrayId;
+  return record;
+}
+
+// NIM_MODIFY succeeds only for an icon the shell holds, so asking to change
+// nothing about icon 101 of the window tells whether it is there.
+int Tray(HWND window) {
+  NOTIFYICONDATAA record = TrayRecord(window);
   BOOL known = Shell_NotifyIconA(NIM_MODIFY, &record);
   printf("tray=%d\n", known ? 1 : 0);
   return known ? 0 : 1;
 }
 
 int Untray(HWND window) {
-  NOTIFYICONDATAA record;
-  memset(&record, 0, sizeof record);
-  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  record.hWnd = window;
-  record.uID = kTrayId;
+  NOTIFYICONDATAA record = TrayRecord(window);
   BOOL removed = Shell_NotifyIconA(NIM_DELETE, &record);
   printf("untray=%d\n", removed ? 1 : 0);
   return removed ? 0 : 1;
