@@ -60,8 +60,8 @@ enum RetryReason {
   kRetryCopyFailed,    // the copy under retry_path could not be made; copy_error says why
 };
 
-// What the passes have done since start, kept by the pass for whoever shows it
-// (the about box, the terminal); the pass is its only writer.
+// What the passes have done since start, kept by the pass for the about box to
+// show; the pass is its only writer.
 struct WatcherStatus {
   int saved;                    // copies made
   char last_copy[kPathSize];    // the latest copy's path, "" before the first
