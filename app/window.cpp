@@ -54,12 +54,6 @@ const char* RetryWords(const WatcherStatus& status) {
   }
 }
 
-// A path the watcher wrote, from below the replay folder.
-const char* BelowFolder(const char* path) {
-  const size_t length = strlen(ReplayFolder);
-  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
-}
-
 }  // namespace
 
 int ClaimInstance(const char* name, HANDLE* claim) {
@@ -200,13 +194,13 @@ size_t FormatAboutText(char* out, size_t size) {
     snprintf(saved, sizeof saved, "Saved since start: none yet");
   } else {
     snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", WatchStatus.saved,
-             WatchStatus.saved == 1 ? "replay" : "replays", BelowFolder(WatchStatus.last_copy));
+             WatchStatus.saved == 1 ? "replay" : "replays", BelowReplayFolder(WatchStatus.last_copy));
   }
   char waiting[kPathSize + 128] = "";
   if (WatchStatus.retry != kRetryNothing) {
     snprintf(waiting, sizeof waiting,
              "\n\nNot saved yet, tried again every ten seconds:\n%s\nReason: %s",
-             WatchStatus.retry == kRetryCopyFailed ? BelowFolder(WatchStatus.retry_path)
+             WatchStatus.retry == kRetryCopyFailed ? BelowReplayFolder(WatchStatus.retry_path)
                                                    : "LastReplay.w3g",
              RetryWords(WatchStatus));
   }

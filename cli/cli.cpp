@@ -169,11 +169,6 @@ int UseReplayFolder(const char* folder, FILE* err) {
   return 1;
 }
 
-const char* BelowReplayFolder(const char* path) {
-  const size_t length = strlen(ReplayFolder);
-  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
-}
-
 int CommandName(int argc, char** argv, FILE* out, FILE* err) {
   int first = ParseSwitches(argc, argv, kNameUsage, nullptr, out, err);
   if (first == kHelpShown) return 0;

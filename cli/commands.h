@@ -31,9 +31,6 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
 // name is too long.
 int UseReplayFolder(const char* folder, FILE* err);
 
-// The part of a path written by the watcher that lies below ReplayFolder.
-const char* BelowReplayFolder(const char* path);
-
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "platform/platform.h"
 #include "watcher/decode.h"
@@ -36,6 +37,11 @@ PassOutcome Retry(RetryReason reason) {
 }
 
 }  // namespace
+
+const char* BelowReplayFolder(const char* path) {
+  const size_t length = strlen(ReplayFolder);
+  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
+}
 
 int FileExists(const char* path) {
   int32_t stamp = 0;

@@ -24,6 +24,10 @@ extern char ReplayFolder[kPathSize];  // ends in a backslash
 extern int32_t ObservedStamp;
 extern int32_t LastSeenStamp;
 
+// The part of a path the watcher wrote that lies below ReplayFolder (the path
+// itself when it does not start there), as players are shown it.
+const char* BelowReplayFolder(const char* path);
+
 // 1 when the path names an existing entry; then ObservedStamp holds its stamp.
 int FileExists(const char* path);
 
