@@ -1,5 +1,6 @@
 // Entry of the resident program: start-up in a fixed order, then the message loop
 // until a quit message ends it.
+#include <stdio.h>
 #include <windows.h>
 
 #include "app/shell.h"
@@ -20,6 +21,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_s
   // further down always comes first.
   SetTimer(MainWindow, kTickTimerId, kTickMilliseconds, NULL);
   ReadSwitches(command_line);
+  // Better no watcher than one that files where, or as, the player did not ask.
+  if (SwitchProblem[0] != '\0') {
+    char text[512];
+    snprintf(text, sizeof text, "Brindlecap cannot start: %s.", SwitchProblem);
+    MessageBoxA(NULL, text, kPromptCaption, MB_OK | MB_ICONERROR);
+    RemoveTrayIcon(MainWindow, kTrayIconId);
+    return 2;
+  }
   DiscoverReplayFolder(HKEY_CURRENT_USER, kGameRegistryKey, ReplayFolder, sizeof ReplayFolder);
   // Whatever replay is there now was there before we started: record it, don't copy it.
   SaveLastReplay(true);

@@ -1,6 +1,9 @@
 // The switches: substring tests that only switch settings on and off.
+#include <string>
+
 #include "app/shell.h"
 #include "gtest/gtest.h"
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -41,6 +44,56 @@ TEST(ReadSwitches, SubstringTestsThatOnlySwitchOnAndOff) {
     EXPECT_EQ(c.date_tag, DateTagEnabled);
     EXPECT_EQ(c.modern, ModernReading);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReadSwitches, ValueSwitchesTakeTheNextWordAndHideIt) {
+  struct Case {
+    const char* line;
+    const char* folders;   // the -folder values, joined by '|'
+    const char* name;      // NameTemplate afterwards
+    bool custom;
+    bool modern;
+    bool problem;
+  } cases[] = {
+      {"-folder C:\\a", "C:\\a", "", false, false, false},
+      {"-folder \"C:\\my games\\r\" -modern", "C:\\my games\\r", "", false, true, false},
+      {"-folder C:\\my-custom-games", "C:\\my-custom-games", "", false, false, false},
+      {"-folder a -folder \"b c\" -custom", "a|b c", "", true, false, false},
+      {"-name \"{players} on {map}\" -modern", "", "{players} on {map}", false, true, false},
+      {"-name {year}-custom-{map}", "", "{year}-custom-{map}", false, false, false},
+      {"-modern -name \"-folder x\"", "", "-folder x", false, true, false},
+      {"x-folder y-custom", "", "", true, false, false},  // not a word of its own
+      {"-folder", "", "", false, false, true},
+      {"-name \"\"", "", "", false, false, true},
+      {"-custom -folder   ", "", "", true, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    SaveCustomGames = false;
+    DateTagEnabled = true;
+    ModernReading = false;
+    NameTemplate[0] = '\0';
+    FolderSwitchCount = 0;
+    SwitchProblem[0] = '\0';
+    ReadSwitches(c.line);
+    std::string folders;
+    for (int i = 0; i < FolderSwitchCount; ++i) {
+      folders += (i > 0 ? "|" : "") + std::string(FolderSwitches[i]);
+    }
+    EXPECT_EQ(c.folders, folders);
+    EXPECT_STREQ(c.name, NameTemplate);
+    EXPECT_EQ(c.custom, SaveCustomGames);
+    EXPECT_TRUE(DateTagEnabled);
+    EXPECT_EQ(c.modern, ModernReading);
+    EXPECT_EQ(c.problem, SwitchProblem[0] != '\0') << SwitchProblem;
+  }
+  FolderSwitchCount = 0;
+  SwitchProblem[0] = '\0';
+  NameTemplate[0] = '\0';
 }
 
 }  // namespace

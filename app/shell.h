@@ -45,7 +45,27 @@ int ClaimInstance(const char* name, HANDLE* claim);
 // anywhere turns DateTagEnabled off, "-modern" anywhere turns ModernReading on.
 // Case-sensitive substring tests, so a switch inside a longer word counts too.
 // Settings the text does not name stay as they are.
+// Two switches take a value, the next word, in double quotes when it holds
+// blanks: "-folder PATH" (repeatable, into FolderSwitches) and "-name TEMPLATE"
+// (into NameTemplate). Each must stand as a word of its own, and both it and its
+// value are taken out of the text before the substring tests, so a folder named
+// "my-custom-games" does not switch -custom on. What cannot be read goes to
+// SwitchProblem.
 void ReadSwitches(const char* command_line);
+
+enum { kMaxFolderSwitches = 16 };
+extern char FolderSwitches[kMaxFolderSwitches][1024];
+extern int FolderSwitchCount;
+// Why the command line cannot be followed, "" when it can. The program says so
+// in a box and ends rather than watching with settings the player did not mean.
+extern char SwitchProblem[256];
+
+// Takes the next word from *text: skips blanks, then reads up to the next blank,
+// where text in double quotes counts as one word without its quotes. Copies at
+// most size-1 bytes into word (when word is not NULL). Returns the word's length
+// in the text, or -1 when no word is left; *text is moved past the word.
+// *fits is false when the word did not fit in size.
+int NextSwitchWord(const char** text, char* word, size_t size, bool* fits);
 
 // Registers the window class and creates the main window (setting MainWindow,
 // which also adds the tray icon), shows it with show_state, hides it at once and

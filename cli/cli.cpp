@@ -130,6 +130,18 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
       DateTagEnabled = false;
     } else if (strcmp(word, "-modern") == 0) {
       ModernReading = true;
+    } else if (strcmp(word, "-name") == 0) {
+      // The template is the next argument, whatever it looks like.
+      if (i + 1 >= argc) {
+        UsageError(err, usage, "-name needs a TEMPLATE after it");
+        return kSwitchesFailed;
+      }
+      const int n = snprintf(NameTemplate, sizeof NameTemplate, "%s", argv[++i]);
+      if (n < 0 || static_cast<size_t>(n) >= sizeof NameTemplate) {
+        NameTemplate[0] = '\0';
+        UsageError(err, usage, "the -name TEMPLATE is too long");
+        return kSwitchesFailed;
+      }
     } else if (dry_run != nullptr && strcmp(word, "--dry-run") == 0) {
       *dry_run = true;
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {

@@ -21,7 +21,7 @@ enum {
 };
 
 // Reads the switches that lead a command's arguments (-custom, -nodate, -modern,
-// and --dry-run where dry_run is not NULL), setting the watcher's settings as it
+// -name TEMPLATE, and --dry-run where dry_run is not NULL), setting the watcher's settings as it
 // goes. Returns the index of the first operand, or one of the values above.
 int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
                   FILE* err);

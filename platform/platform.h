@@ -58,6 +58,25 @@ int PlatformRemove(const char* path);
 // The local date: month 1 to 12 and day of the month 1 to 31.
 void PlatformLocalDate(int* month, int* day);
 
+// A local date and time as names carry it: year (2026), month 1 to 12, day 1 to
+// 31, hour 0 to 23, minute and second 0 to 59.
+struct PlatformTime {
+  int year;
+  int month;
+  int day;
+  int hour;
+  int minute;
+  int second;
+};
+
+// The local date and time now.
+void PlatformLocalTime(PlatformTime* now);
+
+// Breaks a stamp as PlatformProbe gives it (whole seconds of local time since
+// 1970) into its date and time. Pure arithmetic: no seam call, never fails; a
+// negative stamp (an unknown time) gives 1970-01-01 00:00:00.
+void PlatformTimeFromStamp(int32_t stamp, PlatformTime* time);
+
 // What stands under a path, as the system sees it.
 enum PlatformKind {
   kPlatformNothing,  // no entry (or the path cannot be looked up)
@@ -65,6 +84,19 @@ enum PlatformKind {
   kPlatformFolder,
 };
 PlatformKind PlatformKindOf(const char* path);
+
+// Called by PlatformListFolder for each entry: its name (no folder, never "." or
+// ".."), what it is (a link counts as what it leads to, kPlatformNothing when it
+// leads nowhere), and whether the entry itself is a link (a symbolic link, or on
+// Windows any reparse point, junctions included). Returns 0 to stop the listing.
+typedef int (*PlatformVisitor)(void* context, const char* name, PlatformKind kind, bool link);
+
+// Lists the entries of a folder, in no particular order, calling visit for each.
+// The folder may end in a separator or not. Returns 1 when the folder could be
+// read to its end (or visit stopped it), 0 when it could not be listed at all
+// (PlatformLastError says why). Names too long for kPlatformPathLimit are passed
+// over. Counts as one seam call, whatever the number of entries.
+int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context);
 
 // Why the latest seam call that failed did so, in the terms the watcher and its
 // users care about. Set by every failing call; meaningless after a success.

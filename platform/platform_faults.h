@@ -13,6 +13,7 @@ enum PlatformCall {
   kPlatformCallRead,       // delivers half of what was asked: the file shrank
   kPlatformCallWrite,      // stores half and reports it: a full disk
   kPlatformCallClose,      // reports a failed close (a delayed write failure)
+  kPlatformCallList,       // refused: a folder that may not be listed
 };
 
 // Told which path a file just opened or created names, so that later calls on the
@@ -20,7 +21,7 @@ enum PlatformCall {
 void PlatformFaultOpened(PlatformFile* file, const char* path);
 
 // Asked before a call that can fail, with the path it names (for open and create)
-// or the file it works on (NULL for open and create). Nonzero: fail this call.
+// or the file it works on (NULL for open, create and list; list names its folder). Nonzero: fail this call.
 int PlatformFaultInjected(PlatformCall call, const char* path, PlatformFile* file);
 
 #endif  // BRINDLECAP_PLATFORM_PLATFORM_FAULTS_H_

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/platform_faults.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
@@ -228,4 +229,60 @@ void PlatformLocalDate(int* month, int* day) {
   }
   *month = local.tm_mon + 1;
   *day = local.tm_mday;
+}
+
+void PlatformLocalTime(PlatformTime* now) {
+  ++PlatformCallCount;
+  const time_t t = time(nullptr);
+  struct tm local;
+  if (localtime_r(&t, &local) == nullptr) {
+    PlatformTimeFromStamp(0, now);
+    return;
+  }
+  now->year = local.tm_year + 1900;
+  now->month = local.tm_mon + 1;
+  now->day = local.tm_mday;
+  now->hour = local.tm_hour;
+  now->minute = local.tm_min;
+  now->second = local.tm_sec;
+}
+
+int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context) {
+  ++PlatformCallCount;
+  if (PlatformFaultInjected(kPlatformCallList, folder, nullptr)) return FailAs(kPlatformDenied);
+  char native[kPathBytes];
+  if (!ToPosixPath(folder, native)) return FailAs(kPlatformMissing);
+  DIR* dir = opendir(native);
+  if (dir == nullptr) return Fail(errno);
+  const size_t folder_length = strlen(native);
+  const bool separated = folder_length > 0 && native[folder_length - 1] == '/';
+  int result = 1;
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) result = Fail(errno);
+      break;
+    }
+    const char* name = entry->d_name;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    const size_t name_length = strlen(name);
+    // The entry's own path, to ask what it is; names that cannot be addressed
+    // within the limit could never be opened either.
+    const size_t full = folder_length + (separated ? 0 : 1) + name_length;
+    if (full + 1 > static_cast<size_t>(kPlatformPathLimit) || full + 1 > kPathBytes) continue;
+    char path[kPathBytes];
+    memcpy(path, native, folder_length);
+    size_t at = folder_length;
+    if (!separated) path[at++] = '/';
+    memcpy(path + at, name, name_length + 1);
+    struct stat own;
+    struct stat target;
+    const bool link = lstat(path, &own) == 0 && S_ISLNK(own.st_mode);
+    PlatformKind kind = kPlatformNothing;
+    if (stat(path, &target) == 0) kind = S_ISDIR(target.st_mode) ? kPlatformFolder : kPlatformFile;
+    if (!visit(context, name, kind, link)) break;
+  }
+  closedir(dir);
+  return result;
 }

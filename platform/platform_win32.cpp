@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 #include "platform/platform_faults.h"
 
+#include <string.h>
 #include <windows.h>
 
 uint64_t PlatformCallCount = 0;
@@ -215,4 +216,56 @@ void PlatformLocalDate(int* month, int* day) {
   GetLocalTime(&now);
   *month = now.wMonth;
   *day = now.wDay;
+}
+
+void PlatformLocalTime(PlatformTime* now) {
+  ++PlatformCallCount;
+  SYSTEMTIME local;
+  GetLocalTime(&local);
+  now->year = local.wYear;
+  now->month = local.wMonth;
+  now->day = local.wDay;
+  now->hour = local.wHour;
+  now->minute = local.wMinute;
+  now->second = local.wSecond;
+}
+
+int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context) {
+  ++PlatformCallCount;
+  if (PlatformFaultInjected(kPlatformCallList, folder, nullptr)) return FailAs(kPlatformDenied);
+  const size_t folder_length = strlen(folder);
+  const char last = folder_length > 0 ? folder[folder_length - 1] : '\0';
+  const bool separated = last == '\\' || last == '/';
+  // folder, a separator, "*" and the NUL.
+  if (folder_length + 3 > static_cast<size_t>(kPlatformPathLimit)) return FailAs(kPlatformMissing);
+  char pattern[kPlatformPathLimit];
+  memcpy(pattern, folder, folder_length);
+  size_t at = folder_length;
+  if (!separated) pattern[at++] = '\\';
+  pattern[at++] = '*';
+  pattern[at] = '\0';
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // An empty folder still has "." and "..", so no first entry means no folder.
+    return Fail(GetLastError());
+  }
+  do {
+    const char* name = found.cFileName;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    if (at - 1 + strlen(name) + 1 > static_cast<size_t>(kPlatformPathLimit)) continue;
+    const DWORD attributes = found.dwFileAttributes;
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    PlatformKind kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatformFolder : kPlatformFile;
+    if (link) {
+      // The find data describes the link itself; ask what it leads to.
+      memcpy(pattern + at - 1, name, strlen(name) + 1);
+      const DWORD target = GetFileAttributesA(pattern);
+      kind = target == INVALID_FILE_ATTRIBUTES ? kPlatformNothing
+             : (target & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatformFolder : kPlatformFile;
+    }
+    if (!visit(context, name, kind, link)) break;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return 1;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
@@ -210,6 +211,8 @@ void ResetWatcher(const std::string& folder) {
   SaveCustomGames = false;
   DateTagEnabled = true;
   ModernReading = false;
+  NameTemplate[0] = '\0';
+  NameTimeFixed = false;
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
   ObservedStamp = 0;
   LastSeenStamp = 0;

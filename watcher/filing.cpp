@@ -7,6 +7,9 @@
 #include "platform/platform.h"
 
 char DateTag[16];
+PlatformTime NameTime;
+bool NameTimeFixed = false;
+char NameTemplate[kPathSize];
 char FiledPath[kPathSize];
 PlatformError CopyError = kPlatformOk;
 
@@ -245,11 +248,9 @@ void BuildNameBody(const DecodeResult* result, char* body, size_t body_size) {
 
 void BuildDateTag() {
   DateTag[0] = '\0';
+  if (!NameTimeFixed) PlatformLocalTime(&NameTime);
   if (!DateTagEnabled) return;
-  int month = 0;
-  int day = 0;
-  PlatformLocalDate(&month, &day);
-  snprintf(DateTag, sizeof DateTag, "[BC%02d%02d]", month, day);
+  snprintf(DateTag, sizeof DateTag, "[BC%02d%02d]", NameTime.month, NameTime.day);
 }
 
 int FitNameBody(char* body, const char* folder, const char* subfolder) {

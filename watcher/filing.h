@@ -11,6 +11,15 @@
 // The date tag of the latest filing: "[BCmmdd]", or "" when DateTagEnabled is off.
 extern char DateTag[16];
 
+// The date and time the latest name was built from (BuildDateTag sets it): the
+// moment of filing, read from the clock, or while NameTimeFixed is set, the time
+// put in NameTime by the caller (sort: the time the game wrote the replay).
+extern PlatformTime NameTime;
+extern bool NameTimeFixed;
+
+// "-name TEMPLATE": the template names are built from; "" for the default.
+extern char NameTemplate[kPathSize];
+
 // Path of the latest copy FileReplay wrote, or after kCopyFailed the copy it
 // could not make.
 extern char FiledPath[kPathSize];
@@ -56,7 +65,8 @@ const char* ChooseSubfolder(const DecodeResult* result);
 // otherwise.
 void BuildNameBody(const DecodeResult* result, char* body, size_t body_size);
 
-// Rebuilds DateTag from the local date (or empties it when DateTagEnabled is off).
+// Reads the clock into NameTime unless NameTimeFixed is set, then rebuilds DateTag
+// from NameTime's month and day (or empties it when DateTagEnabled is off).
 void BuildDateTag();
 
 // Shortens body so that every candidate folder+subfolder+DateTag+body[+"[999]"]+".w3g"

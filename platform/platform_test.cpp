@@ -1,0 +1,190 @@
+// The seam's folder listing and its date arithmetic, on the real file system.
+#include <stdint.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "platform/platform.h"
+#include "tests/fault_injection.h"
+#include "tests/test_support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct Entry {
+  std::string name;
+  PlatformKind kind;
+  bool link;
+  bool operator<(const Entry& other) const { return name < other.name; }
+};
+
+int Collect(void* context, const char* name, PlatformKind kind, bool link) {
+  static_cast<std::vector<Entry>*>(context)->push_back({name, kind, link});
+  return 1;
+}
+
+int StopAtFirst(void* context, const char*, PlatformKind, bool) {
+  ++*static_cast<int*>(context);
+  return 0;
+}
+
+class ListFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    ClearFaults();
+  }
+  void TearDown() override {
+    ClearFaults();
+    RemoveTree(folder_);
+  }
+  std::vector<Entry> List(const std::string& folder, int* result) {
+    std::vector<Entry> entries;
+    *result = PlatformListFolder(folder.c_str(), Collect, &entries);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  }
+  std::string folder_;
+};
+
+TEST_F(ListFolderTest, NamesEachEntryWithWhatItIs) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "123").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "\xE6\x97\xA5\xE6\x9C\xAC").c_str()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "LastReplay.w3g", Bytes(10, 'x')));
+  // With and without the trailing separator, the same listing and one seam call.
+  for (const std::string& folder : {folder_, folder_.substr(0, folder_.size() - 1)}) {
+    SCOPED_TRACE(folder);
+    const uint64_t calls = PlatformCallCount;
+    int result = 0;
+    const std::vector<Entry> entries = List(folder, &result);
+    EXPECT_EQ(1u, PlatformCallCount - calls);
+    EXPECT_EQ(1, result);
+    ASSERT_EQ(3u, entries.size());
+    EXPECT_EQ("123", entries[0].name);
+    EXPECT_EQ(kPlatformFolder, entries[0].kind);
+    EXPECT_EQ("LastReplay.w3g", entries[1].name);
+    EXPECT_EQ(kPlatformFile, entries[1].kind);
+    EXPECT_EQ("\xE6\x97\xA5\xE6\x9C\xAC", entries[2].name);
+    EXPECT_EQ(kPlatformFolder, entries[2].kind);
+    for (const Entry& entry : entries) EXPECT_FALSE(entry.link) << entry.name;
+  }
+}
+
+TEST_F(ListFolderTest, EmptyMissingFileAndRefusedFolders) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "empty").c_str()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "file", Bytes(1, 'x')));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "refused").c_str()));
+  InjectFault(kPlatformCallList, 1, folder_ + "refused");
+  struct Case {
+    const char* name;
+    int result;
+    PlatformError error;  // kPlatformOk: listed
+  } cases[] = {
+      {"empty", 1, kPlatformOk},
+      {"missing", 0, kPlatformMissing},
+      {"file", 0, kPlatformOther},  // the cause differs by system; only the refusal matters
+      {"refused", 0, kPlatformDenied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int result = -1;
+    const std::vector<Entry> entries = List(folder_ + c.name, &result);
+    EXPECT_EQ(c.result, result);
+    EXPECT_TRUE(entries.empty());
+    if (c.result == 0 && c.error != kPlatformOther) {
+      EXPECT_EQ(c.error, PlatformLastError());
+    }
+  }
+}
+
+TEST_F(ListFolderTest, TheVisitorCanStopTheListing) {
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_TRUE(WriteFileBytes(folder_ + name, Bytes(1, 'x')));
+  }
+  int visits = 0;
+  EXPECT_EQ(1, PlatformListFolder(folder_.c_str(), StopAtFirst, &visits));
+  EXPECT_EQ(1, visits);
+}
+
+#ifndef _WIN32
+// A link named as the watcher names paths, with backslashes.
+int MakeLink(const char* target, std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return symlink(target, path.c_str());
+}
+
+TEST_F(ListFolderTest, LinksAreMarkedAndCountAsWhatTheyLeadTo) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "real").c_str()));
+  ASSERT_EQ(0, MakeLink("real", folder_ + "to-folder"));
+  ASSERT_EQ(0, MakeLink(".", folder_ + "loop"));
+  ASSERT_EQ(0, MakeLink("nowhere", folder_ + "dangling"));
+  int result = 0;
+  const std::vector<Entry> entries = List(folder_, &result);
+  EXPECT_EQ(1, result);
+  ASSERT_EQ(4u, entries.size());
+  EXPECT_EQ("dangling", entries[0].name);
+  EXPECT_EQ(kPlatformNothing, entries[0].kind);
+  EXPECT_TRUE(entries[0].link);
+  EXPECT_EQ("loop", entries[1].name);
+  EXPECT_EQ(kPlatformFolder, entries[1].kind);
+  EXPECT_TRUE(entries[1].link);
+  EXPECT_EQ("real", entries[2].name);
+  EXPECT_FALSE(entries[2].link);
+  EXPECT_EQ("to-folder", entries[3].name);
+  EXPECT_EQ(kPlatformFolder, entries[3].kind);
+  EXPECT_TRUE(entries[3].link);
+}
+#endif
+
+TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
+  struct Case {
+    int32_t stamp;
+    PlatformTime time;
+  } cases[] = {
+      {0, {1970, 1, 1, 0, 0, 0}},
+      {-5, {1970, 1, 1, 0, 0, 0}},
+      {951782400, {2000, 2, 29, 0, 0, 0}},             // a leap day of a century year
+      {951868799, {2000, 2, 29, 23, 59, 59}},
+      {1659212999, {2022, 7, 30, 20, 29, 59}},
+      {1703980800 + 86399, {2023, 12, 31, 23, 59, 59}},  // the last second of a year
+      {1703980800 + 86400, {2024, 1, 1, 0, 0, 0}},
+      {1709164800, {2024, 2, 29, 0, 0, 0}},
+      {INT32_MAX, {2038, 1, 19, 3, 14, 7}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    PlatformTime t;
+    PlatformTimeFromStamp(c.stamp, &t);
+    EXPECT_EQ(c.time.year, t.year);
+    EXPECT_EQ(c.time.month, t.month);
+    EXPECT_EQ(c.time.day, t.day);
+    EXPECT_EQ(c.time.hour, t.hour);
+    EXPECT_EQ(c.time.minute, t.minute);
+    EXPECT_EQ(c.time.second, t.second);
+  }
+}
+
+TEST(PlatformTimeFromStamp, AgreesWithTheProbeOfAFileWrittenThen) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_FALSE(folder.empty());
+  const std::string path = folder + "a.w3g";
+  ASSERT_TRUE(WriteFileBytes(path, Bytes(1, 'x')));
+  // Noon UTC: whatever the zone, the local day is the 29th or the 30th.
+  ASSERT_TRUE(SetWriteTime(path, 1659182400));
+  int32_t stamp = 0;
+  ASSERT_EQ(1, PlatformProbe(path.c_str(), &stamp));
+  PlatformTime t;
+  PlatformTimeFromStamp(stamp, &t);
+  EXPECT_EQ(2022, t.year);
+  EXPECT_EQ(7, t.month);
+  EXPECT_TRUE(t.day == 29 || t.day == 30 || t.day == 31) << t.day;
+  RemoveTree(folder);
+}
+
+}  // namespace
