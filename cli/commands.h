@@ -31,6 +31,21 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
 // name is too long.
 int UseReplayFolder(const char* folder, FILE* err);
 
+// What a sort run did, counted by the lines it printed.
+struct SortCounts {
+  int saved;    // copies written (a dry run: planned)
+  int already;  // the same bytes already stood under one of the replay's names
+  int skipped;  // not a ladder game, or too short
+  int failed;   // could not be read or copied, or not sortable at all
+};
+
+// Sorts the SOURCEs (replay files; with -modern also folders, walked whole) into
+// dest's subfolders, printing one line per file on out and adding to counts.
+// Returns 0 after saying why on err when dest is no usable folder. One call per
+// destination: a run over several replay folders calls it for each.
+int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,
+             FILE* err, SortCounts* counts);
+
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);

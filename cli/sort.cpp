@@ -1,16 +1,20 @@
 // brindlecap-cli sort: files copies of replays already on disk, each exactly as the
-// watcher would have filed it had it just been played.
+// watcher would have filed it had it just been played. With -modern it also takes
+// whole folders, dates each copy by the game, and files no replay twice.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "cli/commands.h"
+#include "platform/platform.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/game_time.h"
 #include "watcher/watcher.h"
 
 namespace {
 
-enum Verdict { kSaved, kSkipped, kFailed };
+enum Verdict { kSaved, kAlready, kSkipped, kFailed };
 
 // "shorter than 5120 bytes", written out once kReplayMinimumLength is known.
 char TooShort[48];
@@ -18,6 +22,316 @@ char TooShort[48];
 // The names a dry run has handed out, so that it predicts the [1], [2] a real
 // run gets for repeats.
 PlannedNames Planned = {nullptr, 0, 0};
+
+// The six subfolders a run files into: their contents are its own copies, never
+// replays to sort.
+const char* const kSortedSubfolders[] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"};
+const int kSortedCount = 6;
+
+// Where the run files, as folder identities: DEST itself, its sorted subfolders
+// that exist, and the folders above it.
+struct Destination {
+  PlatformIdentity self;
+  bool self_known;
+  PlatformIdentity sorted[kSortedCount];
+  int sorted_count;
+  PlatformIdentity above[64];
+  int above_count;
+};
+Destination Dest;
+
+bool SameIdentity(const PlatformIdentity& a, const PlatformIdentity& b) {
+  return a.volume == b.volume && a.index == b.index;
+}
+
+bool AmongIdentities(const PlatformIdentity& id, const PlatformIdentity* list, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (SameIdentity(id, list[i])) return true;
+  }
+  return false;
+}
+
+// The separator a player of this system types, for the paths the walk prints.
+#ifdef _WIN32
+const char kSeparator[] = "\\";
+#else
+const char kSeparator[] = "/";
+#endif
+
+// folder + separator (unless it ends in one) + name into out. False when it does
+// not fit.
+bool JoinPath(char* out, size_t size, const char* folder, const char* name) {
+  const size_t length = strlen(folder);
+  const char last = length > 0 ? folder[length - 1] : '\0';
+  const char* separator = length == 0 || last == '\\' || last == '/' ? "" : kSeparator;
+  const int n = snprintf(out, size, "%s%s%s", folder, separator, name);
+  return n >= 0 && static_cast<size_t>(n) < size;
+}
+
+// Calls visit for folder and each folder above it, nearest first, until the root
+// (whose ".." is itself) or visit returns true. Returns what visit last returned.
+template <typename Visit>
+bool UpFrom(const char* folder, Visit visit) {
+  char path[kPathSize];
+  snprintf(path, sizeof path, "%s", folder);
+  PlatformIdentity previous = {0, 0};
+  for (int level = 0; level < 64; ++level) {
+    PlatformIdentity id;
+    if (!PlatformIdentify(path, &id)) return false;
+    if (level > 0 && SameIdentity(id, previous)) return false;
+    if (visit(id, level)) return true;
+    previous = id;
+    char up[kPathSize];
+    if (!JoinPath(up, sizeof up, path, "..")) return false;
+    memcpy(path, up, sizeof path);
+  }
+  return false;
+}
+
+void LearnDestination() {
+  Dest = Destination();
+  Dest.self_known = PlatformIdentify(ReplayFolder, &Dest.self) != 0;
+  for (const char* name : kSortedSubfolders) {
+    char path[kPathSize];
+    if (JoinPath(path, sizeof path, ReplayFolder, name) &&
+        PlatformIdentify(path, &Dest.sorted[Dest.sorted_count])) {
+      ++Dest.sorted_count;
+    }
+  }
+  UpFrom(ReplayFolder, [](const PlatformIdentity& id, int level) {
+    if (level > 0 && Dest.above_count < 64) Dest.above[Dest.above_count++] = id;
+    return false;
+  });
+}
+
+// True when folder is one of DEST's sorted subfolders or lies below one.
+bool InsideSorted(const char* folder) {
+  if (Dest.sorted_count == 0) return false;
+  return UpFrom(folder, [](const PlatformIdentity& id, int) {
+    return AmongIdentities(id, Dest.sorted, Dest.sorted_count);
+  });
+}
+
+// What a run works through, in order: files to sort, and paths that only get a
+// line with the reason they are not sorted.
+struct Item {
+  size_t path;         // offset into Found.text
+  const char* reason;  // NULL: a file to sort
+};
+struct FoundList {
+  char* text;
+  size_t used;
+  size_t size;
+  Item* items;
+  int count;
+  int capacity;
+  bool out_of_memory;
+};
+FoundList Found;
+
+void AddItem(const char* path, const char* reason) {
+  const size_t length = strlen(path) + 1;
+  if (Found.out_of_memory) return;
+  if (Found.size - Found.used < length) {
+    size_t size = Found.size == 0 ? 65536 : Found.size * 2;
+    while (size - Found.used < length) size *= 2;
+    char* grown = static_cast<char*>(realloc(Found.text, size));
+    if (grown == nullptr) {
+      Found.out_of_memory = true;
+      return;
+    }
+    Found.text = grown;
+    Found.size = size;
+  }
+  if (Found.count == Found.capacity) {
+    const int capacity = Found.capacity == 0 ? 1024 : Found.capacity * 2;
+    Item* grown = static_cast<Item*>(realloc(Found.items, sizeof(Item) * capacity));
+    if (grown == nullptr) {
+      Found.out_of_memory = true;
+      return;
+    }
+    Found.items = grown;
+    Found.capacity = capacity;
+  }
+  memcpy(Found.text + Found.used, path, length);
+  Found.items[Found.count++] = Item{Found.used, reason};
+  Found.used += length;
+}
+
+void ForgetFound() {
+  free(Found.text);
+  free(Found.items);
+  Found = FoundList();
+}
+
+// The entries of one folder, collected so they can be taken in name order.
+struct Entry {
+  size_t name;  // offset into Listing.text
+  PlatformKind kind;
+  bool link;
+};
+struct Listing {
+  char* text;
+  size_t used;
+  size_t size;
+  Entry* entries;
+  int count;
+  int capacity;
+  bool out_of_memory;
+};
+
+int CollectEntry(void* context, const char* name, PlatformKind kind, bool link) {
+  Listing* listing = static_cast<Listing*>(context);
+  const size_t length = strlen(name) + 1;
+  if (listing->size - listing->used < length) {
+    size_t size = listing->size == 0 ? 4096 : listing->size * 2;
+    while (size - listing->used < length) size *= 2;
+    char* grown = static_cast<char*>(realloc(listing->text, size));
+    if (grown == nullptr) return listing->out_of_memory = true, 0;
+    listing->text = grown;
+    listing->size = size;
+  }
+  if (listing->count == listing->capacity) {
+    const int capacity = listing->capacity == 0 ? 64 : listing->capacity * 2;
+    Entry* grown = static_cast<Entry*>(realloc(listing->entries, sizeof(Entry) * capacity));
+    if (grown == nullptr) return listing->out_of_memory = true, 0;
+    listing->entries = grown;
+    listing->capacity = capacity;
+  }
+  memcpy(listing->text + listing->used, name, length);
+  listing->entries[listing->count++] = Entry{listing->used, kind, link};
+  listing->used += length;
+  return 1;
+}
+
+// Name order as a player's file browser shows it: ASCII case aside, then by bytes
+// so that the order never depends on the listing's.
+const char* SortingText = nullptr;
+int CompareEntries(const void* a, const void* b) {
+  const char* x = SortingText + static_cast<const Entry*>(a)->name;
+  const char* y = SortingText + static_cast<const Entry*>(b)->name;
+  for (size_t i = 0;; ++i) {
+    unsigned char cx = static_cast<unsigned char>(x[i]);
+    unsigned char cy = static_cast<unsigned char>(y[i]);
+    if (cx >= 'A' && cx <= 'Z') cx = static_cast<unsigned char>(cx + 32);
+    if (cy >= 'A' && cy <= 'Z') cy = static_cast<unsigned char>(cy + 32);
+    if (cx != cy) return cx < cy ? -1 : 1;
+    if (cx == '\0') break;
+  }
+  return strcmp(x, y);
+}
+
+bool EndsWithReplaySuffix(const char* name) {
+  const size_t length = strlen(name);
+  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
+}
+
+// The folders from the walk's root down to the folder being listed, to notice a
+// link that leads back up. A path of kPathSize bytes cannot go deeper than this.
+PlatformIdentity WalkStack[kPathSize / 2];
+int WalkDepth = 0;
+
+const char kUnreadableFolder[] = "cannot be read: the folder could not be listed";
+const char kLinkLoop[] = "a link loop: it leads back to a folder above it";
+const char kHoldsDest[] = "holds FOLDER, where the copies go (sort FOLDER FOLDER sorts in place)";
+const char kIsDest[] = "leads to FOLDER, where the copies go";
+const char kInSorted[] = "lies in FOLDER's sorted copies";
+
+// Adds every replay below folder, whose identity is already on WalkStack, in name
+// order: subfolders where they fall among the files.
+void WalkFolder(const char* folder) {
+  Listing listing = Listing();
+  if (!PlatformListFolder(folder, CollectEntry, &listing) || listing.out_of_memory) {
+    AddItem(folder, listing.out_of_memory ? "out of memory" : kUnreadableFolder);
+    free(listing.text);
+    free(listing.entries);
+    return;
+  }
+  SortingText = listing.text;
+  qsort(listing.entries, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
+  for (int i = 0; i < listing.count; ++i) {
+    const Entry& entry = listing.entries[i];
+    const char* name = listing.text + entry.name;
+    char path[kPathSize];
+    if (!JoinPath(path, sizeof path, folder, name)) continue;
+    if (entry.kind == kPlatformFolder) {
+      PlatformIdentity id;
+      if (!PlatformIdentify(path, &id)) {
+        AddItem(path, kUnreadableFolder);
+      } else if (AmongIdentities(id, Dest.sorted, Dest.sorted_count)) {
+        // The run's own copies.
+      } else if (AmongIdentities(id, WalkStack, WalkDepth)) {
+        AddItem(path, kLinkLoop);
+      } else if (Dest.self_known && SameIdentity(id, Dest.self)) {
+        AddItem(path, kIsDest);
+      } else if (WalkDepth < static_cast<int>(sizeof WalkStack / sizeof WalkStack[0])) {
+        WalkStack[WalkDepth++] = id;
+        WalkFolder(path);
+        --WalkDepth;
+      }
+    } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
+      // The game's file of a game in progress is half a replay; a link to
+      // nothing is reported as the missing file it is.
+      AddItem(path, entry.kind == kPlatformFile ? nullptr : "no such file");
+    }
+  }
+  free(listing.text);
+  free(listing.entries);
+}
+
+// The folder a SOURCE file lies in: its path up to the last separator, or "." .
+void FolderOf(const char* file, char* out, size_t size) {
+  const char* slash = strrchr(file, '\\');
+  const char* other = strrchr(file, '/');
+  if (other != nullptr && (slash == nullptr || other > slash)) slash = other;
+  if (slash == nullptr) {
+    snprintf(out, size, ".");
+  } else {
+    snprintf(out, size, "%.*s", static_cast<int>(slash - file + 1), file);
+  }
+}
+
+// Turns the SOURCEs into the list of items, walking folders.
+void GatherSources(char* const* sources, int count) {
+  char checked_folder[kPathSize] = "";
+  bool checked_inside = false;
+  for (int i = 0; i < count; ++i) {
+    const char* source = sources[i];
+    switch (PlatformKindOf(source)) {
+      case kPlatformNothing:
+        AddItem(source, PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be read");
+        break;
+      case kPlatformFile: {
+        // Files of one folder usually come together (a shell's wildcard): ask
+        // where that folder lies once.
+        char folder[kPathSize];
+        FolderOf(source, folder, sizeof folder);
+        if (strcmp(folder, checked_folder) != 0) {
+          memcpy(checked_folder, folder, sizeof folder);
+          checked_inside = InsideSorted(folder);
+        }
+        AddItem(source, checked_inside ? kInSorted : nullptr);
+        break;
+      }
+      case kPlatformFolder: {
+        PlatformIdentity id;
+        if (!PlatformIdentify(source, &id)) {
+          AddItem(source, kUnreadableFolder);
+        } else if (InsideSorted(source)) {
+          AddItem(source, kInSorted);
+        } else if (AmongIdentities(id, Dest.above, Dest.above_count)) {
+          AddItem(source, kHoldsDest);
+        } else {
+          WalkStack[0] = id;
+          WalkDepth = 1;
+          WalkFolder(source);
+          WalkDepth = 0;
+        }
+        break;
+      }
+    }
+  }
+}
 
 const char* WhyUnreadable(ReadOutcome outcome) {
   switch (outcome) {
@@ -27,10 +341,31 @@ const char* WhyUnreadable(ReadOutcome outcome) {
   }
 }
 
-// Files (or, in a dry run, plans) one FILE. Fills destination for a saved copy,
-// reason otherwise.
-Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
+bool IsReplay(const unsigned char* bytes, size_t length) {
+  static const char kLeading[] = "Warcraft III recorded game\x1A";
+  return length >= sizeof kLeading - 1 && memcmp(bytes, kLeading, sizeof kLeading - 1) == 0;
+}
+
+// The file name of a path, after its last separator.
+const char* FileName(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '/') name = p + 1;
+  }
+  return name;
+}
+
+// Files (or, in a dry run, plans) one FILE. Fills destination for a saved copy or
+// the one already there, reason otherwise. by_game: date the copy by the game,
+// refuse what is no replay, and file no replay twice.
+Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination, size_t size,
                 const char** reason) {
+  int32_t stamp = -1;
+  if (by_game && !TimeFromReplayName(FileName(file), &NameTime)) {
+    // Probed before the read, so that the read is the last word on the file.
+    PlatformProbe(file, &stamp);
+    PlatformTimeFromStamp(stamp, &NameTime);
+  }
   unsigned char* bytes = nullptr;
   size_t length = 0;
   const ReadOutcome read = ReadReplayFile(file, &bytes, &length);
@@ -42,6 +377,11 @@ Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
     *reason = WhyUnreadable(read);
     return kFailed;
   }
+  if (by_game && !IsReplay(bytes, length)) {
+    free(bytes);
+    *reason = "not a replay";
+    return kFailed;
+  }
   DecodeResult result;
   DecodeReplay(bytes, length, &result);
   if (!result.ladder && !SaveCustomGames) {
@@ -49,13 +389,17 @@ Verdict SortOne(const char* file, bool dry_run, char* destination, size_t size,
     *reason = "not a ladder game";
     return kSkipped;
   }
-  const FileOutcome outcome = dry_run ? PlanReplay(&result, &Planned, destination, size)
-                                      : FileReplay(&result, bytes, length);
+  NameTimeFixed = by_game;
+  const FileOutcome outcome =
+      dry_run ? PlanReplay(&result, &Planned, destination, size, by_game ? bytes : nullptr, length)
+              : FileReplay(&result, bytes, length, by_game);
+  NameTimeFixed = false;
   free(bytes);
   switch (outcome) {
     case kFiled:
+    case kAlreadyThere:
       if (!dry_run) snprintf(destination, size, "%s", FiledPath);
-      return kSaved;
+      return outcome == kFiled ? kSaved : kAlready;
     case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
     case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
     case kCopyFailed: *reason = "the copy could not be written"; break;
@@ -81,7 +425,71 @@ void ClearProgress(FILE* err) {
   ProgressWidth = 0;
 }
 
+// Sorts one item (the progress line, when shown, stays up while it works),
+// prints its line and counts it.
+void SortItem(const char* path, const char* reason, bool dry_run, bool by_game, FILE* out,
+              FILE* err, SortCounts* counts) {
+  char destination[kPathSize];
+  Verdict verdict = kFailed;
+  if (reason == nullptr) {
+    reason = "";
+    verdict = SortOne(path, dry_run, by_game, destination, sizeof destination, &reason);
+  }
+  ClearProgress(err);
+  switch (verdict) {
+    case kSaved:
+      ++counts->saved;
+      fprintf(out, "%s\t%s\n", path, BelowReplayFolder(destination));
+      break;
+    case kAlready:
+      ++counts->already;
+      fprintf(out, "%s\t- already there: %s\n", path, BelowReplayFolder(destination));
+      break;
+    case kSkipped:
+      ++counts->skipped;
+      fprintf(out, "%s\t- %s\n", path, reason);
+      break;
+    case kFailed:
+      ++counts->failed;
+      fprintf(out, "%s\t- %s\n", path, reason);
+      break;
+  }
+  fflush(out);
+}
+
 }  // namespace
+
+int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,
+             FILE* err, SortCounts* counts) {
+  if (!UseReplayFolder(dest, err)) return 0;
+  snprintf(TooShort, sizeof TooShort, "shorter than %d bytes", kReplayMinimumLength);
+  // Whole folders, the game's date and "already there" come with -modern; without
+  // it, sort files each FILE as it always has.
+  const bool by_game = ModernReading;
+  const bool progress = IsTerminal(err) != 0;
+  if (!by_game) {
+    for (int i = 0; i < count; ++i) {
+      if (progress) ShowProgress(err, i + 1, count);
+      SortItem(sources[i], nullptr, dry_run, false, out, err, counts);
+    }
+  } else {
+    LearnDestination();
+    GatherSources(sources, count);
+    if (Found.out_of_memory) {
+      ++counts->failed;
+      fprintf(err, "brindlecap-cli: out of memory while listing the SOURCEs\n");
+    }
+    for (int i = 0; i < Found.count; ++i) {
+      if (progress) ShowProgress(err, i + 1, Found.count);
+      const Item& item = Found.items[i];
+      SortItem(Found.text + item.path, item.reason, dry_run, true, out, err, counts);
+    }
+    ForgetFound();
+  }
+  ClearProgress(err);
+  ForgetPlannedNames(&Planned);
+  return 1;
+}
 
 int CommandSort(int argc, char** argv, FILE* out, FILE* err) {
   bool dry_run = false;
@@ -93,30 +501,17 @@ int CommandSort(int argc, char** argv, FILE* out, FILE* err) {
                       first >= argc ? "sort needs a FOLDER and at least one FILE"
                                     : "sort needs at least one FILE after FOLDER");
   }
-  if (!UseReplayFolder(argv[first], err)) return 2;
-
-  snprintf(TooShort, sizeof TooShort, "shorter than %d bytes", kReplayMinimumLength);
-  const bool progress = IsTerminal(err) != 0;
-  const int total = argc - first - 1;
-  int counts[3] = {0, 0, 0};
-  for (int i = 0; i < total; ++i) {
-    const char* file = argv[first + 1 + i];
-    if (progress) ShowProgress(err, i + 1, total);
-    char destination[kPathSize];
-    const char* reason = "";
-    const Verdict verdict = SortOne(file, dry_run, destination, sizeof destination, &reason);
-    ++counts[verdict];
-    ClearProgress(err);
-    if (verdict == kSaved) {
-      fprintf(out, "%s\t%s\n", file, BelowReplayFolder(destination));
-    } else {
-      fprintf(out, "%s\t- %s\n", file, reason);
-    }
-    fflush(out);
+  SortCounts counts = {0, 0, 0, 0};
+  if (!SortInto(argv[first], argv + first + 1, argc - first - 1, dry_run, out, err, &counts)) {
+    return 2;
   }
-  ClearProgress(err);
-  ForgetPlannedNames(&Planned);
-  fprintf(err, "%d saved, %d skipped, %d failed%s\n", counts[kSaved], counts[kSkipped],
-          counts[kFailed], dry_run ? " (dry run: nothing was written)" : "");
-  return counts[kFailed] == 0 ? 0 : 1;
+  const char* dry = dry_run ? " (dry run: nothing was written)" : "";
+  if (ModernReading) {
+    fprintf(err, "%d saved, %d already there, %d skipped, %d failed%s\n", counts.saved,
+            counts.already, counts.skipped, counts.failed, dry);
+  } else {
+    fprintf(err, "%d saved, %d skipped, %d failed%s\n", counts.saved, counts.skipped,
+            counts.failed, dry);
+  }
+  return counts.failed == 0 ? 0 : 1;
 }

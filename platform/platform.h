@@ -98,6 +98,18 @@ typedef int (*PlatformVisitor)(void* context, const char* name, PlatformKind kin
 // over. Counts as one seam call, whatever the number of entries.
 int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context);
 
+// Which folder a path leads to, whatever way it goes there (links, "..", another
+// spelling): two paths with equal identities name one folder. Lets a walk of a
+// folder tree notice a link that leads back up it.
+struct PlatformIdentity {
+  uint64_t volume;
+  uint64_t index;
+};
+
+// Fills *identity for the entry under path (a link counts as what it leads to).
+// Returns 1, or 0 when nothing can be found there.
+int PlatformIdentify(const char* path, PlatformIdentity* identity);
+
 // Why the latest seam call that failed did so, in the terms the watcher and its
 // users care about. Set by every failing call; meaningless after a success.
 enum PlatformError {

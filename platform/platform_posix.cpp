@@ -216,6 +216,17 @@ PlatformKind PlatformKindOf(const char* path) {
   return S_ISDIR(st.st_mode) ? kPlatformFolder : kPlatformFile;
 }
 
+int PlatformIdentify(const char* path, PlatformIdentity* identity) {
+  ++PlatformCallCount;
+  char native[kPathBytes];
+  struct stat st;
+  if (!ToPosixPath(path, native)) return FailAs(kPlatformMissing);
+  if (stat(native, &st) != 0) return Fail(errno);
+  identity->volume = static_cast<uint64_t>(st.st_dev);
+  identity->index = static_cast<uint64_t>(st.st_ino);
+  return 1;
+}
+
 PlatformError PlatformLastError() { return LastError; }
 
 void PlatformLocalDate(int* month, int* day) {

@@ -114,17 +114,35 @@ bool SameName(const char* a, const char* b) {
   return FoldCase(*x) == FoldCase(*y);
 }
 
-bool IsPlanned(const PlannedNames* planned, const char* path) {
-  if (planned == nullptr) return false;
-  for (size_t at = 0; at < planned->used; at += strlen(planned->text + at) + 1) {
-    if (SameName(planned->text + at, path)) return true;
+// A planned entry: the length and hash of the bytes planned under a path, then
+// the path itself.
+struct PlannedEntry {
+  uint64_t length;
+  uint64_t hash;
+};
+const size_t kEntryHead = sizeof(PlannedEntry);
+
+// The entry planned under path, or NULL.
+const char* FindPlanned(const PlannedNames* planned, const char* path) {
+  if (planned == nullptr) return nullptr;
+  for (size_t at = 0; at < planned->used;) {
+    const char* entry = planned->text + at;
+    if (SameName(entry + kEntryHead, path)) return entry;
+    at += kEntryHead + strlen(entry + kEntryHead) + 1;
   }
-  return false;
+  return nullptr;
 }
 
-// Remembers path. Returns false when memory runs out.
-bool RememberPlanned(PlannedNames* planned, const char* path) {
-  const size_t length = strlen(path) + 1;
+bool PlannedSame(const char* entry, const ReplayCopy* same) {
+  PlannedEntry head;
+  memcpy(&head, entry, sizeof head);
+  return head.length == same->length && head.hash == same->hash;
+}
+
+// Remembers path and what would be written there. Returns false when memory
+// runs out.
+bool RememberPlanned(PlannedNames* planned, const char* path, const ReplayCopy* same) {
+  const size_t length = kEntryHead + strlen(path) + 1;
   if (planned->size - planned->used < length) {
     size_t size = planned->size == 0 ? kPlannedBlock : planned->size * 2;
     if (size - planned->used < length) size = planned->used + length;
@@ -133,9 +151,28 @@ bool RememberPlanned(PlannedNames* planned, const char* path) {
     planned->text = grown;
     planned->size = size;
   }
-  memcpy(planned->text + planned->used, path, length);
+  const PlannedEntry head = {same != nullptr ? same->length : 0, same != nullptr ? same->hash : 0};
+  memcpy(planned->text + planned->used, &head, sizeof head);
+  memcpy(planned->text + planned->used + kEntryHead, path, length - kEntryHead);
   planned->used += length;
   return true;
+}
+
+// 1 when the file under path holds exactly same's bytes: read in pieces, so that
+// the first difference ends it, and to its end, so that a longer file differs.
+bool HoldsSameBytes(const char* path, const ReplayCopy* same) {
+  PlatformFile* file = PlatformOpenRead(path);
+  if (file == nullptr) return false;
+  unsigned char piece[65536];
+  bool equal = true;
+  for (size_t at = 0; equal && at < same->length;) {
+    const size_t want = same->length - at < sizeof piece ? same->length - at : sizeof piece;
+    equal = PlatformRead(file, piece, want) == want && memcmp(piece, same->bytes + at, want) == 0;
+    at += want;
+  }
+  if (equal) equal = PlatformRead(file, piece, 1) == 0;
+  PlatformClose(file);
+  return equal;
 }
 
 }  // namespace
@@ -293,23 +330,53 @@ void ForgetPlannedNames(PlannedNames* planned) {
   planned->used = planned->size = 0;
 }
 
+uint64_t ReplayHash(const unsigned char* bytes, size_t length) {
+  // FNV-1a, eight bytes at a time: a plan only has to tell apart replays of one
+  // length, which differ in thousands of bytes when they differ at all.
+  uint64_t hash = 14695981039346656037ull;
+  size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    uint64_t word;
+    memcpy(&word, bytes + at, sizeof word);
+    hash = (hash ^ word) * 1099511628211ull;
+  }
+  for (; at < length; ++at) hash = (hash ^ bytes[at]) * 1099511628211ull;
+  return hash;
+}
+
 FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* body,
-                         const PlannedNames* planned, char* path, size_t path_size) {
+                         const PlannedNames* planned, char* path, size_t path_size,
+                         const ReplayCopy* same) {
   for (int i = 0; i <= kLastCounter; ++i) {
     if (!ComposeCandidate(path, path_size, folder, subfolder, body, i)) return kNoNameFits;
-    if (!FileExists(path) && !IsPlanned(planned, path)) return kFiled;
+    int32_t stamp = 0;
+    int64_t length = -1;
+    if (PlatformProbe(path, &stamp, same != nullptr ? &length : nullptr)) {
+      ObservedStamp = stamp;
+      // The length from the probe spares reading every candidate of another size.
+      if (same != nullptr && length == static_cast<int64_t>(same->length) &&
+          HoldsSameBytes(path, same)) {
+        return kAlreadyThere;
+      }
+      continue;
+    }
+    const char* entry = FindPlanned(planned, path);
+    if (entry == nullptr) return kFiled;
+    if (same != nullptr && PlannedSame(entry, same)) return kAlreadyThere;
   }
   return kNoFreeName;
 }
 
-FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length) {
+FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length,
+                       bool unless_there) {
   char body[kPathSize];
   const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
   if (subfolder == nullptr) return kNoNameFits;
   EnsureSubfolder(ReplayFolder, subfolder);
 
-  const FileOutcome found =
-      FindFreeName(ReplayFolder, subfolder, body, nullptr, FiledPath, sizeof FiledPath);
+  const ReplayCopy same = {bytes, length, 0};
+  const FileOutcome found = FindFreeName(ReplayFolder, subfolder, body, nullptr, FiledPath,
+                                         sizeof FiledPath, unless_there ? &same : nullptr);
   if (found != kFiled) return found;
   PlatformFile* file = PlatformCreateNew(FiledPath);
   if (file == nullptr) {
@@ -330,11 +397,15 @@ FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, s
 }
 
 FileOutcome PlanReplay(const DecodeResult* result, PlannedNames* planned, char* path,
-                       size_t path_size) {
+                       size_t path_size, const unsigned char* bytes, size_t length) {
   char body[kPathSize];
   const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
   if (subfolder == nullptr) return kNoNameFits;
-  const FileOutcome found = FindFreeName(ReplayFolder, subfolder, body, planned, path, path_size);
+  ReplayCopy same = {bytes, length, 0};
+  if (bytes != nullptr) same.hash = ReplayHash(bytes, length);
+  const ReplayCopy* looked_for = bytes != nullptr ? &same : nullptr;
+  const FileOutcome found =
+      FindFreeName(ReplayFolder, subfolder, body, planned, path, path_size, looked_for);
   if (found != kFiled) return found;
-  return RememberPlanned(planned, path) ? kFiled : kNoMemory;
+  return RememberPlanned(planned, path, looked_for) ? kFiled : kNoMemory;
 }

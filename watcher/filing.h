@@ -3,6 +3,7 @@
 #define BRINDLECAP_WATCHER_FILING_H_
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "platform/platform.h"
 #include "watcher/decode.h"
@@ -91,11 +92,28 @@ enum FileOutcome {
   kCopyFailed,   // could not be created or written, CopyError says why; nothing
                  // is left behind
   kNoMemory,     // a plan could not be remembered
+  kAlreadyThere, // the same bytes already stand under one of the candidate names
+                 // (or were planned there): nothing written; FiledPath (a plan:
+                 // path) names that copy
 };
+
+// A replay looked for among the names the free-name search walks: a candidate
+// that holds exactly these bytes means the replay is already filed. hash is
+// ReplayHash(bytes, length), needed only where plans are consulted.
+struct ReplayCopy {
+  const unsigned char* bytes;
+  size_t length;
+  uint64_t hash;
+};
+
+// A 64-bit digest of the bytes, to recognise a planned copy without keeping it.
+uint64_t ReplayHash(const unsigned char* bytes, size_t length);
 
 // Names handed out by a run that writes nothing (sort --dry-run). A real run finds
 // its own earlier copies on disk; a plan must remember them to predict the same
-// [1], [2] for repeats. One growing block of NUL-ended paths; zero-initialise it.
+// [1], [2] for repeats, and the length and hash of what it planned there to
+// predict "already there". One growing block of entries (length, hash, NUL-ended
+// path); zero-initialise it.
 struct PlannedNames {
   char* text;
   size_t used;
@@ -109,17 +127,25 @@ void ForgetPlannedNames(PlannedNames* planned);
 // "[1]" to "[999]", that nothing stands under and, when planned is given, that
 // was not planned before (Windows names ignore ASCII case, so plans do too).
 // Writes it to path. Returns kFiled, kNoFreeName, or kNoNameFits when a candidate
-// does not fit path_size.
+// does not fit path_size. With same given, a candidate taken by a copy of exactly
+// those bytes ends the search with kAlreadyThere and path naming it; only a
+// candidate of the same length is read.
 FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* body,
-                         const PlannedNames* planned, char* path, size_t path_size);
+                         const PlannedNames* planned, char* path, size_t path_size,
+                         const ReplayCopy* same = nullptr);
 
-// Files a byte-for-byte copy of bytes[0, length) under ReplayFolder.
-FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length);
+// Files a byte-for-byte copy of bytes[0, length) under ReplayFolder. With
+// unless_there set, a copy of the same bytes under one of the candidate names
+// makes it kAlreadyThere instead of another copy.
+FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length,
+                       bool unless_there = false);
 
 // FileReplay without the copy: where it would go under ReplayFolder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
-// makes no folder.
+// makes no folder. With bytes given, answers kAlreadyThere as FileReplay with
+// unless_there would, counting what planned holds as written.
 FileOutcome PlanReplay(const DecodeResult* result, PlannedNames* planned, char* path,
-                       size_t path_size);
+                       size_t path_size, const unsigned char* bytes = nullptr,
+                       size_t length = 0);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_
