@@ -523,6 +523,165 @@ TEST_F(CliSort, ShowsProgressOnATerminal) {
 #endif
 
 // ---------------------------------------------------------------------------
+// sort -modern: folders as sources, the game's date, nothing filed twice
+
+#ifdef _WIN32
+const char kSeparator[] = "\\";
+#else
+const char kSeparator[] = "/";
+#endif
+
+// Noon (UTC) of a day: the same date in every time zone's local time.
+const int64_t kJuly30th2022 = 1659182400;
+const int64_t kDecember24th2021 = 1640347200;
+
+class CliSortFolders : public CliSort {
+ protected:
+  // Writes folder_ + the parts joined, making the folders on the way.
+  std::string Put(std::vector<std::string> parts, const Bytes& bytes) {
+    std::string path = folder_;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      path += parts[i];
+      PlatformMakeDirectory(path.c_str());
+      path += "\\";
+    }
+    path += parts.back();
+    EXPECT_TRUE(WriteFileBytes(path, bytes)) << path;
+    return Shown(parts);
+  }
+  // The path as the walk below folder_ prints it.
+  std::string Shown(const std::vector<std::string>& parts) {
+    std::string path = folder_;
+    for (size_t i = 0; i < parts.size(); ++i) path += (i > 0 ? kSeparator : "") + parts[i];
+    return path;
+  }
+};
+
+const Bytes& CleoDave() {
+  static const Bytes bytes = BuildReplay(LadderReplay({{"Cleo", 2}, {"Dave", 4}}));
+  return bytes;
+}
+
+// The same replay with its last (padding) byte changed: the same name, other bytes.
+Bytes LastByteChanged(const Bytes& replay, unsigned char value) {
+  Bytes changed = replay;
+  changed.back() = value;
+  return changed;
+}
+
+// A replay folder sorted in place, as a player would: the game's autosaved tree,
+// an old folder, a file the game is still writing, the run's own subfolders; then
+// again, when everything is already there. Each dry run says what its real run
+// does, line for line.
+TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
+  const Bytes changed = LastByteChanged(AlphaBeta(), 1);
+  const Bytes zeta = LastByteChanged(AlphaBeta(), 2);
+  const std::string early = Put({"Autosaved", "Multiplayer", "Replay_2024_05_12_2039.w3g"}, AlphaBeta());
+  const std::string ladder = Put({"Autosaved", "Multiplayer", "w3c-20250922152242.w3g"}, CleoDave());
+  Put({"Autosaved", "TempReplay.w3g"}, AlphaBeta());
+  Put({"Custom", "stray.w3g"}, CleoDave());  // as if filed by an earlier run
+  Put({"notes.txt"}, AlphaBeta());
+  const std::string bad_name = Put({"old", "Replay_2021_13_45_1200.w3g"}, CleoDave());
+  const std::string one_byte = Put({"old", "Replay_2024_05_12_2039.w3g"}, changed);
+  const std::string unnamed = Put({"old", "zeta.w3g"}, zeta);
+  const std::string again = Put({"Replay_2024_05_12_2039.w3g"}, AlphaBeta());
+  ASSERT_TRUE(SetWriteTime(folder_ + "old\\Replay_2021_13_45_1200.w3g", kDecember24th2021));
+  ASSERT_TRUE(SetWriteTime(folder_ + "old\\zeta.w3g", kJuly30th2022));
+  const std::vector<std::string> sources = ListFiles(folder_);
+
+  const std::string ab = "1v1\\[BC0512]Alpha(h) vs Beta(u)";
+  struct Row {
+    std::string source;
+    std::string first;  // the first run's line after the tab
+    std::string copy;   // the copy it makes or finds
+  };
+  const Row rows[] = {
+      {early, ab + ".w3g", ab + ".w3g"},
+      {ladder, "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g", "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g"},
+      {bad_name, "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g", "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g"},
+      {one_byte, ab + "[1].w3g", ab + "[1].w3g"},
+      {unnamed, "1v1\\[BC0730]Alpha(h) vs Beta(u).w3g", "1v1\\[BC0730]Alpha(h) vs Beta(u).w3g"},
+      {again, "- already there: " + ab + ".w3g", ab + ".w3g"},
+  };
+  std::string first;
+  std::string second;
+  for (const Row& row : rows) {
+    first += row.source + "\t" + row.first + "\n";
+    second += row.source + "\t- already there: " + row.copy + "\n";
+  }
+
+  struct Run {
+    const char* what;
+    std::string out;
+    std::string summary;
+  } runs[] = {
+      {"first", first, "5 saved, 1 already there, 0 skipped, 0 failed"},
+      {"second", second, "0 saved, 6 already there, 0 skipped, 0 failed"},
+  };
+  for (const Run& run : runs) {
+    const std::vector<std::string> before = ListFiles(folder_);
+    CliRun dry = RunWith({"sort", "-modern", "--dry-run", folder_, folder_});
+    EXPECT_EQ(before, ListFiles(folder_)) << run.what;
+    EXPECT_EQ(0, dry.code) << run.what;
+    EXPECT_EQ(run.out, dry.out) << run.what;
+    EXPECT_EQ(run.summary + " (dry run: nothing was written)\n", dry.err) << run.what;
+
+    CliRun real = RunWith({"sort", "-modern", folder_, folder_});
+    EXPECT_EQ(0, real.code) << run.what;
+    EXPECT_EQ(run.out, real.out) << run.what;
+    EXPECT_EQ(run.summary + "\n", real.err) << run.what;
+  }
+
+  EXPECT_EQ(AlphaBeta(), Read(ab + ".w3g"));
+  EXPECT_EQ(changed, Read(ab + "[1].w3g"));
+  EXPECT_EQ(zeta, Read("1v1\\[BC0730]Alpha(h) vs Beta(u).w3g"));
+  // The sources stand as they were; the five copies are all that was added.
+  std::vector<std::string> after = ListFiles(folder_);
+  EXPECT_EQ(sources.size() + 5, after.size());
+  for (const std::string& source : sources) {
+    EXPECT_EQ(1, std::count(after.begin(), after.end(), source)) << source;
+  }
+  EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
+}
+
+// Each bad SOURCE gets its line and the run goes on with the others.
+TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string in_sorted = Put({"dest", "1v1", "kept.w3g"}, CleoDave());
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string fake = Put({"src", "b.w3g"}, Bytes(6000, 'x'));
+  const std::string locked = Shown({"src", "locked"});
+  Put({"src", "locked", "c.w3g"}, CleoDave());
+  InjectFault(kPlatformCallList, 1, locked);
+  const std::string missing = folder_ + "gone";
+  std::string expected = missing + "\t- no such file\n" +
+                         good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" +
+                         fake + "\t- not a replay\n";
+  int failed = 6;
+#ifndef _WIN32
+  // A link that leads back up the tree being walked.
+  Put({"src", "deep", "d.txt"}, Bytes{1});
+  const std::string root = folder_.substr(0, folder_.size() - 1);
+  ASSERT_EQ(0, symlink("..", (root + "/src/deep/back").c_str()));
+  expected += Shown({"src", "deep", "back"}) + "\t- a link loop: it leads back to a folder above it\n";
+  ++failed;
+#endif
+  expected += locked + "\t- cannot be read: the folder could not be listed\n" +
+              folder_ + "\t- holds FOLDER, where the copies go (sort FOLDER FOLDER sorts in place)\n" +
+              dest + kSeparator + "1v1\t- lies in FOLDER's sorted copies\n" +
+              in_sorted + "\t- lies in FOLDER's sorted copies\n";
+
+  CliRun run = RunWith({"sort", "-modern", "-nodate", dest, missing, folder_ + "src", folder_,
+                        dest + kSeparator + "1v1", in_sorted});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(expected, run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, " + std::to_string(failed) + " failed\n", run.err);
+  EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
+  EXPECT_EQ(CleoDave(), Read("dest\\1v1\\kept.w3g"));
+}
+
+// ---------------------------------------------------------------------------
 // watch, run in this process on a second thread, its output read through pipes as
 // a terminal user would see it.
 

@@ -317,6 +317,108 @@ TEST_F(Filing, PlansCountEarlierPlansAsTaken) {
   EXPECT_EQ(nullptr, planned.text);
 }
 
+// With unless_there, a candidate holding the very same bytes ends the search: on
+// disk for a real filing, on disk or among the plans for a plan. Only candidates
+// of the replay's length are opened at all.
+TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  Bytes last_byte = replay;
+  last_byte.back() ^= 1;
+  Bytes longer = replay;
+  longer.push_back(0);
+  const Bytes shorter(replay.begin(), replay.end() - 1);
+  auto candidate = [](size_t i) {
+    return i == 0 ? std::string("1v1\\Alpha(h) vs Beta(u).w3g")
+                  : "1v1\\Alpha(h) vs Beta(u)[" + std::to_string(i) + "].w3g";
+  };
+  struct Case {
+    const char* what;
+    std::vector<Bytes> standing;  // under candidates 0, 1, 2, ...
+    FileOutcome outcome;
+    size_t path;                  // the candidate written, or the one found
+    std::vector<size_t> opened;   // the candidates read to compare
+  } cases[] = {
+      {"nothing there", {}, kFiled, 0, {}},
+      {"the same bytes", {replay}, kAlreadyThere, 0, {0}},
+      {"the same bytes under [2]", {longer, last_byte, replay}, kAlreadyThere, 2, {1, 2}},
+      {"only other bytes", {last_byte, longer, shorter}, kFiled, 3, {0}},
+  };
+  DecodeResult result;
+  Decode(replay.data(), replay.size(), &result);
+  for (const Case& c : cases) {
+    RemoveTree(folder_);
+    folder_ = MakeTempFolder();
+    ResetWatcher(folder_);
+    DateTagEnabled = false;
+    ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
+    for (size_t i = 0; i < c.standing.size(); ++i) {
+      ASSERT_TRUE(WriteFileBytes(folder_ + candidate(i), c.standing[i]));
+    }
+    const std::vector<std::string> before = ListFiles(folder_);
+    std::vector<size_t> opened;
+    auto watch_opens = [&] {
+      ClearFaults();
+      opened.clear();
+      for (size_t i = 0; i < c.standing.size(); ++i) {
+        DuringCall(kPlatformCallOpenRead, folder_ + candidate(i), [&opened, i] { opened.push_back(i); });
+      }
+    };
+
+    // A plan says what the filing after it does, and writes nothing.
+    watch_opens();
+    char planned_path[kPathSize];
+    PlannedNames planned = {nullptr, 0, 0};
+    EXPECT_EQ(c.outcome, PlanReplay(&result, &planned, planned_path, sizeof planned_path,
+                                    replay.data(), replay.size())) << c.what;
+    EXPECT_EQ(folder_ + candidate(c.path), planned_path) << c.what;
+    EXPECT_EQ(c.opened, opened) << c.what;
+    EXPECT_EQ(before, ListFiles(folder_)) << c.what;
+    ForgetPlannedNames(&planned);
+
+    watch_opens();
+    EXPECT_EQ(c.outcome, FileReplay(&result, replay.data(), replay.size(), true)) << c.what;
+    EXPECT_EQ(folder_ + candidate(c.path), FiledPath) << c.what;
+    EXPECT_EQ(c.opened, opened) << c.what;
+    Bytes copy;
+    ASSERT_TRUE(ReadFileBytes(FiledPath, &copy)) << c.what;
+    EXPECT_EQ(replay, copy) << c.what;
+    EXPECT_EQ(before.size() + (c.outcome == kFiled ? 1 : 0), ListFiles(folder_).size()) << c.what;
+  }
+}
+
+// A plan remembers what it planned under each name: the same bytes planned again
+// are already there, other bytes of the same length are not.
+TEST_F(Filing, PlansRecogniseTheBytesTheyPlanned) {
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  Bytes other = replay;
+  other[other.size() / 2] ^= 0x40;
+  DecodeResult result;
+  Decode(replay.data(), replay.size(), &result);
+  PlannedNames planned = {nullptr, 0, 0};
+  struct Step {
+    const Bytes* bytes;
+    FileOutcome outcome;
+    const char* path;
+  } steps[] = {
+      {&replay, kFiled, "1v1\\Alpha(h) vs Beta(u).w3g"},
+      {&other, kFiled, "1v1\\Alpha(h) vs Beta(u)[1].w3g"},
+      {&other, kAlreadyThere, "1v1\\Alpha(h) vs Beta(u)[1].w3g"},
+      {&replay, kAlreadyThere, "1v1\\Alpha(h) vs Beta(u).w3g"},
+  };
+  for (const Step& step : steps) {
+    char path[kPathSize];
+    EXPECT_EQ(step.outcome, PlanReplay(&result, &planned, path, sizeof path, step.bytes->data(),
+                                       step.bytes->size())) << step.path;
+    EXPECT_EQ(folder_ + step.path, path);
+  }
+  // Without bytes, a plan never looks: the plain filing of a repeat.
+  char path[kPathSize];
+  EXPECT_EQ(kFiled, PlanReplay(&result, &planned, path, sizeof path));
+  EXPECT_EQ(folder_ + "1v1\\Alpha(h) vs Beta(u)[2].w3g", path);
+  ForgetPlannedNames(&planned);
+  EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
+}
+
 TEST_F(Filing, AFailedWriteOrCloseLeavesNoPartialCopy) {
   Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
   InjectFault(kPlatformCallWrite);
