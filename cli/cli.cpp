@@ -30,7 +30,15 @@ const char kSortUsage[] =
     "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
-    "  never changed. --dry-run prints the same lines and writes nothing.\n";
+    "  never changed. --dry-run prints the same lines and writes nothing.\n"
+    "  With -modern, a FILE may also be a folder: every *.w3g below it, in every\n"
+    "  subfolder, in name order, but for TempReplay.w3g and FOLDER's own 1v1, 2v2,\n"
+    "  3v3, 4v4, FFA and Custom (so 'sort -modern X X' sorts X in place). The date\n"
+    "  tag is the day of the game: from the file's name when the game gave it\n"
+    "  (Replay_YYYY_MM_DD_HHMM.w3g, w3c-YYYYMMDDHHMMSS.w3g), else from the file's\n"
+    "  last-write time (local). A replay whose very bytes already stand under one\n"
+    "  of its names is not copied again: its line says '- already there:' and\n"
+    "  where, and the summary counts it apart.\n";
 
 const char kFolderUsage[] =
     "usage: brindlecap-cli folder\n"

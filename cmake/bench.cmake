@@ -18,5 +18,8 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
         tests/perftest_support.cpp tests/perftest_support.h)
       target_link_libraries(${perftest} PRIVATE test_support benchmark::benchmark)
     endforeach()
+    add_executable(sort_perftest cli/sort_perftest.cpp
+      tests/perftest_support.cpp tests/perftest_support.h)
+    target_link_libraries(sort_perftest PRIVATE cli test_support)
   endif()
 endif()

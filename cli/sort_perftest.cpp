@@ -1,0 +1,202 @@
+// Sort benchmark: `brindlecap-cli sort -modern` over a few thousand replays made
+// from the real ones, against a plain copy of the same files, and the same sort
+// again when every replay is already there. Each round times all three side by
+// side on the same files; the figures are the medians of each round's ratios.
+// The data set (about 1.4 GB for 3500 files) and the copies live in the
+// temporary folder (TMPDIR, else /tmp) and are removed at the end.
+//
+//   sort_perftest [--files=N] [--rounds=N]
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "tests/perftest_support.h"
+#include "tests/test_support.h"
+#include "watcher/watcher.h"
+
+namespace {
+
+void Fail(const char* what) {
+  fprintf(stderr, "sort_perftest: %s\n", what);
+  exit(1);
+}
+
+std::string Native(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+// One file of the data set: where it lies below the set's folder.
+struct SetFile {
+  std::string folder;  // "" or "a/b/", below the set
+  std::string name;
+};
+
+// Builds count replays under set: the real ones in turn, each copy a few bytes
+// longer than the last of its kind so that no two files hold the same bytes (a
+// real archive holds no copies of one game either). Two in three carry the
+// game's own autosave names across a year of days; the rest lie in older folders
+// under plain names, dated by their last-write times.
+std::vector<SetFile> MakeSet(const std::string& set, const std::vector<RealReplay>& replays,
+                             int count, size_t* bytes_total) {
+  std::vector<SetFile> files;
+  *bytes_total = 0;
+  PlatformMakeDirectory((set + "Autosaved").c_str());
+  PlatformMakeDirectory((set + "Autosaved\\Multiplayer").c_str());
+  PlatformMakeDirectory((set + "old").c_str());
+  for (int i = 0; i < count; ++i) {
+    const RealReplay& replay = replays[static_cast<size_t>(i) % replays.size()];
+    Bytes bytes = replay.bytes;
+    bytes.resize(bytes.size() + static_cast<size_t>(i) / replays.size() + 1, 0);
+    const int day = i / 10;  // ten games a day
+    const int month = day / 28 % 12 + 1;
+    const int day_of_month = day % 28 + 1;
+    char name[64];
+    SetFile file;
+    if (i % 3 != 2) {
+      file.folder = "Autosaved\\Multiplayer\\";
+      snprintf(name, sizeof name, "Replay_%d_%02d_%02d_%02d%02d.w3g", 2023 + day / 336, month,
+               day_of_month, i % 24, i % 60);
+    } else {
+      char folder[32];
+      snprintf(folder, sizeof folder, "old\\%02d\\", month);
+      file.folder = folder;
+      PlatformMakeDirectory((set + file.folder).c_str());
+      snprintf(name, sizeof name, "game-%05d.w3g", i);
+    }
+    file.name = name;
+    const std::string path = set + file.folder + file.name;
+    if (!WriteFileBytes(path, bytes)) Fail("cannot write the data set (is the disk full?)");
+    if (i % 3 == 2) SetWriteTime(path, 1672574400 + static_cast<int64_t>(i) * 3 * 3600);
+    files.push_back(file);
+    *bytes_total += bytes.size();
+  }
+  return files;
+}
+
+// What a player's script does: read each file whole, write it whole into the same
+// place below to, making its folders as it goes.
+void PlainCopy(const std::string& set, const std::vector<SetFile>& files, const std::string& to) {
+  std::string made;
+  for (const SetFile& file : files) {
+    if (file.folder != made) {
+      // Each level of the folder, as cp -r makes them.
+      for (size_t at = file.folder.find('\\'); at != std::string::npos;
+           at = file.folder.find('\\', at + 1)) {
+        mkdir(Native(to + file.folder.substr(0, at)).c_str(), 0777);
+      }
+      made = file.folder;
+    }
+    const std::string from = Native(set + file.folder + file.name);
+    const std::string target = Native(to + file.folder + file.name);
+    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) Fail("the plain copy cannot open a file");
+    const off_t size = lseek(in, 0, SEEK_END);
+    lseek(in, 0, SEEK_SET);
+    unsigned char* buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(size)));
+    bool ok = buffer != nullptr && read(in, buffer, static_cast<size_t>(size)) == size;
+    close(in);
+    int out = ok ? open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+    ok = out >= 0 && write(out, buffer, static_cast<size_t>(size)) == size;
+    if (out >= 0 && close(out) != 0) ok = false;
+    free(buffer);
+    if (!ok) Fail("the plain copy failed");
+  }
+}
+
+// One sort of set into dest, as the command line runs it. Returns the exit code.
+int Sort(const std::string& set, const std::string& dest) {
+  std::vector<std::string> args = {"brindlecap-cli", "sort", "-modern", "-custom", dest, set};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = fopen("/dev/null", "w");
+  FILE* err = fopen("/dev/null", "w");
+  if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
+  ResetWatcher("");
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  fclose(out);
+  fclose(err);
+  return code;
+}
+
+double Seconds(int64_t start) { return static_cast<double>(NowNanoseconds() - start) / 1e9; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int count = 3500;
+  int rounds = 5;
+  for (int i = 1; i < argc; ++i) {
+    if (strncmp(argv[i], "--files=", 8) == 0) count = atoi(argv[i] + 8);
+    if (strncmp(argv[i], "--rounds=", 9) == 0) rounds = atoi(argv[i] + 9);
+  }
+  if (count < 1 || rounds < 1) Fail("usage: sort_perftest [--files=N] [--rounds=N]");
+
+  std::vector<RealReplay> replays;
+  for (RealReplay& replay : LoadRealReplays()) {
+    // Shorter files are never filed; they would only make the sort look cheap.
+    if (replay.bytes.size() >= static_cast<size_t>(kReplayMinimumLength)) replays.push_back(replay);
+  }
+  if (replays.empty()) {
+    printf("sort_vs_copy_ratio n/a\nresort_vs_sort_ratio n/a\n");
+    return 0;
+  }
+  const std::string set = MakeTempFolder();
+  if (set.empty()) Fail("cannot make a temporary folder");
+  size_t total = 0;
+  const std::vector<SetFile> files = MakeSet(set, replays, count, &total);
+  printf("sort data set: %d replays, %.2f GB, made from %zu real ones\n", count,
+         static_cast<double>(total) / 1e9, replays.size());
+
+  std::vector<double> copying, sorting, resorting;
+  for (int round = 0; round < rounds; ++round) {
+    // The copy goes first in even rounds and last in odd ones; every step starts
+    // with the earlier writes on disk, so none pays for another's write-back.
+    for (int turn = 0; turn < 2; ++turn) {
+      const std::string to = MakeTempFolder();
+      if (to.empty()) Fail("cannot make a temporary folder");
+      sync();
+      if ((turn == 0) == (round % 2 == 0)) {
+        const int64_t start = NowNanoseconds();
+        PlainCopy(set, files, to);
+        copying.push_back(Seconds(start));
+      } else {
+        int64_t start = NowNanoseconds();
+        if (Sort(set, to) != 0) Fail("the sort failed");
+        sorting.push_back(Seconds(start));
+        // A sort that filed less than everything would only look fast.
+        if (ListFiles(to).size() != files.size()) Fail("the sort did not file every replay");
+        sync();
+        start = NowNanoseconds();
+        if (Sort(set, to) != 0) Fail("the second sort failed");
+        resorting.push_back(Seconds(start));
+      }
+      RemoveTree(to);
+    }
+  }
+  RemoveTree(set);
+
+  // Ratios within each round, where the three ran under the same load; their
+  // medians, so that a round disturbed by another program does not decide.
+  std::vector<double> sort_ratios, resort_ratios;
+  for (size_t i = 0; i < copying.size() && i < sorting.size(); ++i) {
+    printf("round %zu: copy %.3f s, sort %.3f s, sort again %.3f s\n", i + 1, copying[i],
+           sorting[i], resorting[i]);
+    sort_ratios.push_back(copying[i] > 0 ? sorting[i] / copying[i] : 0);
+    resort_ratios.push_back(sorting[i] > 0 ? resorting[i] / sorting[i] : 0);
+  }
+  printf("sort_seconds %.3f copy_seconds %.3f resort_seconds %.3f (medians of %d rounds)\n",
+         Median(&sorting), Median(&copying), Median(&resorting), rounds);
+  PrintFigure("sort_vs_copy_ratio", Median(&sort_ratios), 3);
+  PrintFigure("resort_vs_sort_ratio", Median(&resort_ratios), 3);
+  return 0;
+}
