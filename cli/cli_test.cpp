@@ -581,11 +581,15 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   Put({"Autosaved", "TempReplay.w3g"}, AlphaBeta());
   Put({"Custom", "stray.w3g"}, CleoDave());  // as if filed by an earlier run
   Put({"notes.txt"}, AlphaBeta());
-  const std::string bad_name = Put({"old", "Replay_2021_13_45_1200.w3g"}, CleoDave());
+  // The first replay again under a name of its own: dated otherwise, still the same.
+  const std::string renamed = Put({"old", "best.w3g"}, AlphaBeta());
+  const std::string bad_name =
+      Put({"old", "Replay_2021_13_45_1200.w3g"}, LastByteChanged(CleoDave(), 3));
   const std::string one_byte = Put({"old", "Replay_2024_05_12_2039.w3g"}, changed);
   const std::string unnamed = Put({"old", "zeta.w3g"}, zeta);
   const std::string again = Put({"Replay_2024_05_12_2039.w3g"}, AlphaBeta());
   ASSERT_TRUE(SetWriteTime(folder_ + "old\\Replay_2021_13_45_1200.w3g", kDecember24th2021));
+  ASSERT_TRUE(SetWriteTime(folder_ + "old\\best.w3g", kDecember24th2021));
   ASSERT_TRUE(SetWriteTime(folder_ + "old\\zeta.w3g", kJuly30th2022));
   const std::vector<std::string> sources = ListFiles(folder_);
 
@@ -598,6 +602,7 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   const Row rows[] = {
       {early, ab + ".w3g", ab + ".w3g"},
       {ladder, "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g", "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g"},
+      {renamed, "- already there: " + ab + ".w3g", ab + ".w3g"},
       {bad_name, "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g", "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g"},
       {one_byte, ab + "[1].w3g", ab + "[1].w3g"},
       {unnamed, "1v1\\[BC0730]Alpha(h) vs Beta(u).w3g", "1v1\\[BC0730]Alpha(h) vs Beta(u).w3g"},
@@ -615,8 +620,8 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
     std::string out;
     std::string summary;
   } runs[] = {
-      {"first", first, "5 saved, 1 already there, 0 skipped, 0 failed"},
-      {"second", second, "0 saved, 6 already there, 0 skipped, 0 failed"},
+      {"first", first, "5 saved, 2 already there, 0 skipped, 0 failed"},
+      {"second", second, "0 saved, 7 already there, 0 skipped, 0 failed"},
   };
   for (const Run& run : runs) {
     const std::vector<std::string> before = ListFiles(folder_);

@@ -112,104 +112,108 @@ bool InsideSorted(const char* folder) {
   });
 }
 
+// Records, each with a NUL-ended text, kept in two growing blocks: the walk's
+// listings, the files a run works through, what it has filed. Once memory runs
+// out nothing more is added and out_of_memory says so.
+template <typename Record>
+struct TextList {
+  char* text;
+  size_t used;
+  size_t size;
+  Record* records;
+  int count;
+  int capacity;
+  bool out_of_memory;
+
+  // Appends record, its text offset set to where a copy of text now lies.
+  bool Add(const char* added, Record record) {
+    const size_t length = strlen(added) + 1;
+    if (out_of_memory) return false;
+    if (size - used < length) {
+      size_t grown_size = size == 0 ? 4096 : size * 2;
+      while (grown_size - used < length) grown_size *= 2;
+      char* grown = static_cast<char*>(realloc(text, grown_size));
+      if (grown == nullptr) return !(out_of_memory = true);
+      text = grown;
+      size = grown_size;
+    }
+    if (count == capacity) {
+      const int grown_capacity = capacity == 0 ? 64 : capacity * 2;
+      Record* grown = static_cast<Record*>(realloc(records, sizeof(Record) * grown_capacity));
+      if (grown == nullptr) return !(out_of_memory = true);
+      records = grown;
+      capacity = grown_capacity;
+    }
+    memcpy(text + used, added, length);
+    record.text = used;
+    records[count++] = record;
+    used += length;
+    return true;
+  }
+  const char* TextOf(const Record& record) const { return text + record.text; }
+  void Forget() {
+    free(text);
+    free(records);
+    *this = TextList();
+  }
+};
+
 // What a run works through, in order: files to sort, and paths that only get a
 // line with the reason they are not sorted.
 struct Item {
-  size_t path;         // offset into Found.text
+  size_t text;         // the path
   const char* reason;  // NULL: a file to sort
 };
-struct FoundList {
-  char* text;
-  size_t used;
-  size_t size;
-  Item* items;
-  int count;
-  int capacity;
-  bool out_of_memory;
-};
-FoundList Found;
+TextList<Item> Found;
 
-void AddItem(const char* path, const char* reason) {
-  const size_t length = strlen(path) + 1;
-  if (Found.out_of_memory) return;
-  if (Found.size - Found.used < length) {
-    size_t size = Found.size == 0 ? 65536 : Found.size * 2;
-    while (size - Found.used < length) size *= 2;
-    char* grown = static_cast<char*>(realloc(Found.text, size));
-    if (grown == nullptr) {
-      Found.out_of_memory = true;
-      return;
-    }
-    Found.text = grown;
-    Found.size = size;
-  }
-  if (Found.count == Found.capacity) {
-    const int capacity = Found.capacity == 0 ? 1024 : Found.capacity * 2;
-    Item* grown = static_cast<Item*>(realloc(Found.items, sizeof(Item) * capacity));
-    if (grown == nullptr) {
-      Found.out_of_memory = true;
-      return;
-    }
-    Found.items = grown;
-    Found.capacity = capacity;
-  }
-  memcpy(Found.text + Found.used, path, length);
-  Found.items[Found.count++] = Item{Found.used, reason};
-  Found.used += length;
-}
-
-void ForgetFound() {
-  free(Found.text);
-  free(Found.items);
-  Found = FoundList();
-}
+void AddItem(const char* path, const char* reason) { Found.Add(path, Item{0, reason}); }
 
 // The entries of one folder, collected so they can be taken in name order.
 struct Entry {
-  size_t name;  // offset into Listing.text
+  size_t text;  // the name
   PlatformKind kind;
   bool link;
 };
-struct Listing {
-  char* text;
-  size_t used;
-  size_t size;
-  Entry* entries;
-  int count;
-  int capacity;
-  bool out_of_memory;
-};
 
 int CollectEntry(void* context, const char* name, PlatformKind kind, bool link) {
-  Listing* listing = static_cast<Listing*>(context);
-  const size_t length = strlen(name) + 1;
-  if (listing->size - listing->used < length) {
-    size_t size = listing->size == 0 ? 4096 : listing->size * 2;
-    while (size - listing->used < length) size *= 2;
-    char* grown = static_cast<char*>(realloc(listing->text, size));
-    if (grown == nullptr) return listing->out_of_memory = true, 0;
-    listing->text = grown;
-    listing->size = size;
+  return static_cast<TextList<Entry>*>(context)->Add(name, Entry{0, kind, link}) ? 1 : 0;
+}
+
+// Every copy this run has made or found, by length: the same bytes from another
+// source may be dated otherwise, and so come to other names than the first did.
+struct Filed {
+  size_t text;  // the copy's path
+  size_t length;
+  uint64_t hash;  // a dry run's: its copies are not there to read
+};
+TextList<Filed> FiledThisRun;
+
+// The copy this run made or found of exactly these bytes, or NULL. Only a copy of
+// the same length is compared.
+const char* FiledBefore(const unsigned char* bytes, size_t length, bool dry_run) {
+  ReplayCopy same = {bytes, length, 0};
+  bool hashed = false;
+  for (int i = 0; i < FiledThisRun.count; ++i) {
+    const Filed& filed = FiledThisRun.records[i];
+    if (filed.length != length) continue;
+    const char* path = FiledThisRun.TextOf(filed);
+    if (!dry_run) {
+      if (HoldsSameBytes(path, &same)) return path;
+      continue;
+    }
+    if (!hashed) same.hash = ReplayHash(bytes, length);
+    hashed = true;
+    if (filed.hash == same.hash) return path;
   }
-  if (listing->count == listing->capacity) {
-    const int capacity = listing->capacity == 0 ? 64 : listing->capacity * 2;
-    Entry* grown = static_cast<Entry*>(realloc(listing->entries, sizeof(Entry) * capacity));
-    if (grown == nullptr) return listing->out_of_memory = true, 0;
-    listing->entries = grown;
-    listing->capacity = capacity;
-  }
-  memcpy(listing->text + listing->used, name, length);
-  listing->entries[listing->count++] = Entry{listing->used, kind, link};
-  listing->used += length;
-  return 1;
+  return nullptr;
 }
 
 // Name order as a player's file browser shows it: ASCII case aside, then by bytes
 // so that the order never depends on the listing's.
 const char* SortingText = nullptr;
 int CompareEntries(const void* a, const void* b) {
-  const char* x = SortingText + static_cast<const Entry*>(a)->name;
-  const char* y = SortingText + static_cast<const Entry*>(b)->name;
+  const char* x = SortingText + static_cast<const Entry*>(a)->text;
+  const char* y = SortingText + static_cast<const Entry*>(b)->text;
   for (size_t i = 0;; ++i) {
     unsigned char cx = static_cast<unsigned char>(x[i]);
     unsigned char cy = static_cast<unsigned char>(y[i]);
@@ -240,18 +244,17 @@ const char kInSorted[] = "lies in FOLDER's sorted copies";
 // Adds every replay below folder, whose identity is already on WalkStack, in name
 // order: subfolders where they fall among the files.
 void WalkFolder(const char* folder) {
-  Listing listing = Listing();
+  TextList<Entry> listing = TextList<Entry>();
   if (!PlatformListFolder(folder, CollectEntry, &listing) || listing.out_of_memory) {
     AddItem(folder, listing.out_of_memory ? "out of memory" : kUnreadableFolder);
-    free(listing.text);
-    free(listing.entries);
+    listing.Forget();
     return;
   }
   SortingText = listing.text;
-  qsort(listing.entries, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
+  qsort(listing.records, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
   for (int i = 0; i < listing.count; ++i) {
-    const Entry& entry = listing.entries[i];
-    const char* name = listing.text + entry.name;
+    const Entry& entry = listing.records[i];
+    const char* name = listing.TextOf(entry);
     char path[kPathSize];
     if (!JoinPath(path, sizeof path, folder, name)) continue;
     if (entry.kind == kPlatformFolder) {
@@ -275,8 +278,7 @@ void WalkFolder(const char* folder) {
       AddItem(path, entry.kind == kPlatformFile ? nullptr : "no such file");
     }
   }
-  free(listing.text);
-  free(listing.entries);
+  listing.Forget();
 }
 
 // The folder a SOURCE file lies in: its path up to the last separator, or "." .
@@ -389,11 +391,21 @@ Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination,
     *reason = "not a ladder game";
     return kSkipped;
   }
+  const char* before = by_game ? FiledBefore(bytes, length, dry_run) : nullptr;
+  if (before != nullptr) {
+    free(bytes);
+    snprintf(destination, size, "%s", before);
+    return kAlready;
+  }
   NameTimeFixed = by_game;
   const FileOutcome outcome =
       dry_run ? PlanReplay(&result, &Planned, destination, size, by_game ? bytes : nullptr, length)
               : FileReplay(&result, bytes, length, by_game);
   NameTimeFixed = false;
+  if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
+    const Filed filed = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
+    FiledThisRun.Add(dry_run ? destination : FiledPath, filed);
+  }
   free(bytes);
   switch (outcome) {
     case kFiled:
@@ -481,10 +493,11 @@ int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FI
     }
     for (int i = 0; i < Found.count; ++i) {
       if (progress) ShowProgress(err, i + 1, Found.count);
-      const Item& item = Found.items[i];
-      SortItem(Found.text + item.path, item.reason, dry_run, true, out, err, counts);
+      const Item& item = Found.records[i];
+      SortItem(Found.TextOf(item), item.reason, dry_run, true, out, err, counts);
     }
-    ForgetFound();
+    Found.Forget();
+    FiledThisRun.Forget();
   }
   ClearProgress(err);
   ForgetPlannedNames(&Planned);

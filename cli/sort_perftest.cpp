@@ -134,7 +134,7 @@ double Seconds(int64_t start) { return static_cast<double>(NowNanoseconds() - st
 
 int main(int argc, char** argv) {
   int count = 3500;
-  int rounds = 5;
+  int rounds = 7;
   for (int i = 1; i < argc; ++i) {
     if (strncmp(argv[i], "--files=", 8) == 0) count = atoi(argv[i] + 8);
     if (strncmp(argv[i], "--rounds=", 9) == 0) rounds = atoi(argv[i] + 9);

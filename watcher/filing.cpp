@@ -158,23 +158,6 @@ bool RememberPlanned(PlannedNames* planned, const char* path, const ReplayCopy* 
   return true;
 }
 
-// 1 when the file under path holds exactly same's bytes: read in pieces, so that
-// the first difference ends it, and to its end, so that a longer file differs.
-bool HoldsSameBytes(const char* path, const ReplayCopy* same) {
-  PlatformFile* file = PlatformOpenRead(path);
-  if (file == nullptr) return false;
-  unsigned char piece[65536];
-  bool equal = true;
-  for (size_t at = 0; equal && at < same->length;) {
-    const size_t want = same->length - at < sizeof piece ? same->length - at : sizeof piece;
-    equal = PlatformRead(file, piece, want) == want && memcmp(piece, same->bytes + at, want) == 0;
-    at += want;
-  }
-  if (equal) equal = PlatformRead(file, piece, 1) == 0;
-  PlatformClose(file);
-  return equal;
-}
-
 }  // namespace
 
 size_t Utf8CutPoint(const char* text, size_t length) {
@@ -328,6 +311,23 @@ void ForgetPlannedNames(PlannedNames* planned) {
   free(planned->text);
   planned->text = nullptr;
   planned->used = planned->size = 0;
+}
+
+// Read in pieces, so that the first difference ends it, and to its end, so that
+// a longer file differs.
+bool HoldsSameBytes(const char* path, const ReplayCopy* same) {
+  PlatformFile* file = PlatformOpenRead(path);
+  if (file == nullptr) return false;
+  unsigned char piece[65536];
+  bool equal = true;
+  for (size_t at = 0; equal && at < same->length;) {
+    const size_t want = same->length - at < sizeof piece ? same->length - at : sizeof piece;
+    equal = PlatformRead(file, piece, want) == want && memcmp(piece, same->bytes + at, want) == 0;
+    at += want;
+  }
+  if (equal) equal = PlatformRead(file, piece, 1) == 0;
+  PlatformClose(file);
+  return equal;
 }
 
 uint64_t ReplayHash(const unsigned char* bytes, size_t length) {

@@ -109,6 +109,10 @@ struct ReplayCopy {
 // A 64-bit digest of the bytes, to recognise a planned copy without keeping it.
 uint64_t ReplayHash(const unsigned char* bytes, size_t length);
 
+// True when the file under path holds exactly same's bytes; it is read in pieces
+// up to the first difference.
+bool HoldsSameBytes(const char* path, const ReplayCopy* same);
+
 // Names handed out by a run that writes nothing (sort --dry-run). A real run finds
 // its own earlier copies on disk; a plan must remember them to predict the same
 // [1], [2] for repeats, and the length and hash of what it planned there to
