@@ -76,6 +76,18 @@ const Bytes& ReforgedOneVsOne() {
 }
 const char kReforgedName[] = "1v1\\anXieTy(h) vs IroNSoul(u).w3g";
 
+const Bytes& CleoDave() {
+  static const Bytes bytes = BuildReplay(LadderReplay({{"Cleo", 2}, {"Dave", 4}}));
+  return bytes;
+}
+
+// The same replay with its last (padding) byte changed: the same name, other bytes.
+Bytes LastByteChanged(const Bytes& replay, unsigned char value) {
+  Bytes changed = replay;
+  changed.back() = value;
+  return changed;
+}
+
 class CliName : public ReplayFolderTest {
  protected:
   std::string Write(const char* name, const Bytes& bytes) {
@@ -490,35 +502,59 @@ TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
 // On a terminal, standard error shows how far the run has got, and wipes that line
 // before the summary. (Every other test reads standard error from a file and sees
 // the summary alone.)
-TEST_F(CliSort, ShowsProgressOnATerminal) {
-  const std::string replay = Write("a.w3g", AlphaBeta());
+// Runs a command line with standard error on a terminal; err holds what the
+// terminal was shown.
+CliRun RunOnTerminal(std::vector<std::string> args) {
+  CliRun run = {-1, "", ""};
   int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(0, grantpt(master));
-  ASSERT_EQ(0, unlockpt(master));
+  EXPECT_GE(master, 0);
+  if (master < 0) return run;
+  EXPECT_EQ(0, grantpt(master));
+  EXPECT_EQ(0, unlockpt(master));
   FILE* terminal = fopen(ptsname(master), "w");
-  ASSERT_NE(nullptr, terminal);
+  EXPECT_NE(nullptr, terminal);
+  if (terminal == nullptr) return run;
 
   ResetWatcher("");
-  std::vector<std::string> args = {"brindlecap-cli", "sort", "-nodate", folder_, replay, replay};
+  args.insert(args.begin(), "brindlecap-cli");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   FILE* out = tmpfile();
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, terminal);
+  run.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, terminal);
   fclose(terminal);
-  std::string shown;
   char chunk[4096];
   ssize_t n;
-  while ((n = read(master, chunk, sizeof chunk)) > 0) shown.append(chunk, static_cast<size_t>(n));
+  while ((n = read(master, chunk, sizeof chunk)) > 0) run.err.append(chunk, static_cast<size_t>(n));
   close(master);
+  run.out = Drain(out);
+  return run;
+}
 
-  EXPECT_EQ(0, code);
+TEST_F(CliSort, ShowsProgressOnATerminal) {
+  const std::string replay = Write("a.w3g", AlphaBeta());
+  CliRun run = RunOnTerminal({"sort", "-nodate", folder_, replay, replay});
+  const std::string& shown = run.err;
+
+  EXPECT_EQ(0, run.code);
   EXPECT_TRUE(Contains(shown, "sorting 1 of 2")) << shown;
   EXPECT_TRUE(Contains(shown, "sorting 2 of 2")) << shown;
   EXPECT_TRUE(Contains(shown, "\r2 saved, 0 skipped, 0 failed")) << shown;
   EXPECT_EQ(replay + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + replay +
                 "\t1v1\\Alpha(h) vs Beta(u)[1].w3g\n",
-            Drain(out));
+            run.out);
+}
+
+// A folder's progress counts the replays found below it.
+TEST_F(CliSort, ShowsProgressOverAFoldersReplays) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "in").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "in\\deeper").c_str()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "in\\a.w3g", AlphaBeta()));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "in\\deeper\\b.w3g", LastByteChanged(AlphaBeta(), 1)));
+  CliRun run = RunOnTerminal({"sort", "-modern", "-nodate", folder_, folder_ + "in"});
+  EXPECT_EQ(0, run.code);
+  EXPECT_TRUE(Contains(run.err, "sorting 2 of 2")) << run.err;
+  EXPECT_FALSE(Contains(run.err, "of 1")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "\r2 saved, 0 already there, 0 skipped, 0 failed")) << run.err;
 }
 #endif
 
@@ -556,18 +592,6 @@ class CliSortFolders : public CliSort {
     return path;
   }
 };
-
-const Bytes& CleoDave() {
-  static const Bytes bytes = BuildReplay(LadderReplay({{"Cleo", 2}, {"Dave", 4}}));
-  return bytes;
-}
-
-// The same replay with its last (padding) byte changed: the same name, other bytes.
-Bytes LastByteChanged(const Bytes& replay, unsigned char value) {
-  Bytes changed = replay;
-  changed.back() = value;
-  return changed;
-}
 
 // A replay folder sorted in place, as a player would: the game's autosaved tree,
 // an old folder, a file the game is still writing, the run's own subfolders; then
