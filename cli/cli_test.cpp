@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -567,9 +568,19 @@ const char kSeparator[] = "\\";
 const char kSeparator[] = "/";
 #endif
 
-// Noon (UTC) of a day: the same date in every time zone's local time.
-const int64_t kJuly30th2022 = 1659182400;
-const int64_t kDecember24th2021 = 1640347200;
+// Seconds since 1970 (UTC) of noon, local time, of a day: what a file last
+// written then is stamped with, whatever this machine's time zone.
+int64_t LocalNoon(int year, int month, int day) {
+  struct tm noon = {};
+  noon.tm_year = year - 1900;
+  noon.tm_mon = month - 1;
+  noon.tm_mday = day;
+  noon.tm_hour = 12;
+  noon.tm_isdst = -1;
+  return static_cast<int64_t>(mktime(&noon));
+}
+const int64_t kJuly30th2022 = LocalNoon(2022, 7, 30);
+const int64_t kDecember24th2021 = LocalNoon(2021, 12, 24);
 
 class CliSortFolders : public CliSort {
  protected:

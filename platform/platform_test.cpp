@@ -142,6 +142,46 @@ TEST_F(ListFolderTest, LinksAreMarkedAndCountAsWhatTheyLeadTo) {
 }
 #endif
 
+// One folder has one identity, whatever path leads to it; another has another.
+TEST_F(ListFolderTest, IdentitiesTellFoldersApartWhateverThePath) {
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "a").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "a\\b").c_str()));
+  struct Case {
+    std::string path;
+    const char* same_as;  // "" when nothing is there
+  } cases[] = {
+      {folder_ + "a", "a"},
+      {folder_ + "a\\", "a"},
+      {folder_ + "a\\b\\..", "a"},
+      {folder_ + "a\\b", "b"},
+      {folder_, "top"},
+      {folder_ + "a\\..", "top"},
+      {folder_ + "missing", ""},
+  };
+  PlatformIdentity a, b, top;
+  ASSERT_EQ(1, PlatformIdentify((folder_ + "a").c_str(), &a));
+  ASSERT_EQ(1, PlatformIdentify((folder_ + "a\\b").c_str(), &b));
+  ASSERT_EQ(1, PlatformIdentify(folder_.c_str(), &top));
+  EXPECT_FALSE(a.volume == b.volume && a.index == b.index);
+  EXPECT_FALSE(a.volume == top.volume && a.index == top.index);
+  for (const Case& c : cases) {
+    PlatformIdentity id;
+    const int found = PlatformIdentify(c.path.c_str(), &id);
+    EXPECT_EQ(c.same_as[0] != '\0' ? 1 : 0, found) << c.path;
+    if (!found) continue;
+    const std::string name = c.same_as;
+    const PlatformIdentity& expected = name == "a" ? a : name == "b" ? b : top;
+    EXPECT_EQ(expected.volume, id.volume) << c.path;
+    EXPECT_EQ(expected.index, id.index) << c.path;
+  }
+#ifndef _WIN32
+  ASSERT_EQ(0, MakeLink("a", folder_ + "link"));
+  PlatformIdentity linked;
+  ASSERT_EQ(1, PlatformIdentify((folder_ + "link").c_str(), &linked));
+  EXPECT_EQ(a.index, linked.index);
+#endif
+}
+
 TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
   struct Case {
     int32_t stamp;
