@@ -23,8 +23,15 @@
 
 namespace {
 
+// The data set and the copy being made, removed on the way out whatever happens:
+// they take gigabytes.
+std::string SetFolder;
+std::string CopyFolder;
+
 void Fail(const char* what) {
   fprintf(stderr, "sort_perftest: %s\n", what);
+  RemoveTree(CopyFolder);
+  RemoveTree(SetFolder);
   exit(1);
 }
 
@@ -152,6 +159,7 @@ int main(int argc, char** argv) {
   }
   const std::string set = MakeTempFolder();
   if (set.empty()) Fail("cannot make a temporary folder");
+  SetFolder = set;
   size_t total = 0;
   const std::vector<SetFile> files = MakeSet(set, replays, count, &total);
   printf("sort data set: %d replays, %.2f GB, made from %zu real ones\n", count,
@@ -164,6 +172,7 @@ int main(int argc, char** argv) {
     for (int turn = 0; turn < 2; ++turn) {
       const std::string to = MakeTempFolder();
       if (to.empty()) Fail("cannot make a temporary folder");
+      CopyFolder = to;
       sync();
       if ((turn == 0) == (round % 2 == 0)) {
         const int64_t start = NowNanoseconds();
@@ -181,9 +190,11 @@ int main(int argc, char** argv) {
         resorting.push_back(Seconds(start));
       }
       RemoveTree(to);
+      CopyFolder.clear();
     }
   }
   RemoveTree(set);
+  SetFolder.clear();
 
   // Ratios within each round, where the three ran under the same load; their
   // medians, so that a round disturbed by another program does not decide.
