@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "gtest/gtest.h"
 #include "tests/test_support.h"
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -211,6 +212,37 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
   EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: named (-modern)\n")) << text;
   ModernReading = false;
+}
+
+TEST(FormatAboutText, ShowsTheNameTemplateWhenOneIsGiven) {
+  DateTagEnabled = true;
+  char text[kAboutTextSize];
+  snprintf(NameTemplate, sizeof NameTemplate, "%s", "{year}-{month}-{day} {players} on {map}");
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "Date tag: on, {date} gives [BC")) << text;
+  EXPECT_NE(nullptr, strstr(text, "\nNames: {year}-{month}-{day} {players} on {map} (-name)\n"))
+      << text;
+  // The default template, spelt out or not, names as always and is not shown.
+  for (const char* name_template : {"", "{date}{players}{game}"}) {
+    snprintf(NameTemplate, sizeof NameTemplate, "%s", name_template);
+    FormatAboutText(text, sizeof text);
+    EXPECT_EQ(nullptr, strstr(text, "Names:")) << text;
+    EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
+  }
+  // The longest template fits beside the longest folder and paths.
+  memset(NameTemplate, 't', kPathSize - 1);
+  NameTemplate[kPathSize - 1] = '\0';
+  memset(ReplayFolder, 'f', kPathSize - 1);
+  ReplayFolder[kPathSize - 1] = '\0';
+  WatchStatus.saved = 1;
+  WatchStatus.retry = kRetryCopyFailed;
+  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
+  WatchStatus.last_copy[kPathSize - 1] = '\0';
+  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, NameTemplate));
+  EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with a long template";
+  ResetWatcher("");
 }
 
 TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {
