@@ -214,6 +214,15 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   ModernReading = false;
 }
 
+// The longest paths of copies below the folder: one saved, one waiting.
+void SetLongestCopyPaths() {
+  WatchStatus.saved = 1;
+  WatchStatus.retry = kRetryCopyFailed;
+  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
+  WatchStatus.last_copy[kPathSize - 1] = '\0';
+  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+}
+
 TEST(FormatAboutText, ShowsTheNameTemplateWhenOneIsGiven) {
   DateTagEnabled = true;
   char text[kAboutTextSize];
@@ -234,11 +243,7 @@ TEST(FormatAboutText, ShowsTheNameTemplateWhenOneIsGiven) {
   NameTemplate[kPathSize - 1] = '\0';
   memset(ReplayFolder, 'f', kPathSize - 1);
   ReplayFolder[kPathSize - 1] = '\0';
-  WatchStatus.saved = 1;
-  WatchStatus.retry = kRetryCopyFailed;
-  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
-  WatchStatus.last_copy[kPathSize - 1] = '\0';
-  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+  SetLongestCopyPaths();
   FormatAboutText(text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, NameTemplate));
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with a long template";
@@ -291,11 +296,7 @@ TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap."));  // nothing cut off at the end
 
   // With the longest paths of copies below it too.
-  WatchStatus.saved = 1;
-  WatchStatus.retry = kRetryCopyFailed;
-  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
-  WatchStatus.last_copy[kPathSize - 1] = '\0';
-  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+  SetLongestCopyPaths();
   FormatAboutText(text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with two long paths";
   WatchStatus = WatcherStatus{};

@@ -154,13 +154,7 @@ TEST_F(CliName, RealReplaysNameAfterATemplate) {
       continue;
     }
     // fields[i].path holds the columns after the map path: {mapfile} {map} {length}.
-    std::vector<std::string> cells;
-    for (size_t at = 0;;) {
-      const size_t tab = fields[i].path.find('\t', at);
-      cells.push_back(fields[i].path.substr(at, tab == std::string::npos ? tab : tab - at));
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-    }
+    std::vector<std::string> cells = SplitTabs(fields[i].path);
     ASSERT_EQ(3u, cells.size()) << row.file;
     SanitisePlayerName(&cells[0][0]);
     SanitisePlayerName(&cells[1][0]);

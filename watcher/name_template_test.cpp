@@ -187,13 +187,7 @@ std::vector<FieldsRow> ReadFieldsRows() {
     const size_t end = all.find('\n', start + 1);
     std::string line = all.substr(start + 1, end == std::string::npos ? end : end - start - 1);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> cells;
-    for (size_t at = 0;;) {
-      const size_t tab = line.find('\t', at);
-      cells.push_back(line.substr(at, tab == std::string::npos ? tab : tab - at));
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-    }
+    const std::vector<std::string> cells = SplitTabs(line);
     if (cells.size() == 5) rows.push_back({cells[0], cells[1], cells[2], cells[3], cells[4]});
     start = end;
   }
