@@ -15,19 +15,22 @@
 #endif
 
 const char kNameUsage[] =
-    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE] FILE...\n"
+    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FILE...\n"
     "  Prints, for each replay FILE, where it would be filed below an empty replay\n"
     "  folder, or '-' and the reason it would not. Writes nothing.\n";
 
 const char kWatchUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE] FOLDER\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FOLDER\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
     "  start is left alone. Ctrl-C stops.\n";
 
 const char kSortUsage[] =
-    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE] [--dry-run] FOLDER FILE...\n"
+    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         [--dry-run] FOLDER FILE...\n"
     "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
@@ -66,7 +69,7 @@ const char kSwitches[] =
     "  {type}     1v1, 2v2, 3v3, 4v4, FFA or Custom, as the subfolder\n"
     "  {year} {month} {day} {hour} {minute}\n"
     "             the local date and time of filing, as 2026 07 30 21 05\n"
-    "  {mapfile}  the map's file name: Maps/(4)TwistedMeadows.w3x gives TwistedMeadows\n"
+    "  {mapfile}  the map's file name: (4)TwistedMeadows.w3x gives TwistedMeadows\n"
     "  {map}      the map as players say it: no ladder prefix, anon mark or version\n"
     "  {length}   the game's length, as 18m11s or 1h47m06s\n"
     "  e.g. -name \"{year}-{month}-{day} {players} on {map}\"\n"
@@ -77,9 +80,12 @@ const char kSwitches[] =
 
 // What a mistyped command line gets: the forms, not the whole manual.
 const char kBriefUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE] FOLDER\n"
-    "       brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE] [--dry-run] FOLDER FILE...\n"
-    "       brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE] FILE...\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FOLDER\n"
+    "       brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FILE...\n"
     "       brindlecap-cli folder\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
