@@ -209,7 +209,9 @@ size_t FormatAboutText(char* out, size_t size) {
   // A template shapes the names, and puts the tag wherever its {date} stands.
   const bool templated = !UsesDefaultTemplate(NameTemplate);
   char names[kPathSize + 64] = "";
-  if (templated) snprintf(names, sizeof names, "\nNames: %s (-name)", NameTemplate);
+  if (NameTemplate[0] != '\0') {
+    snprintf(names, sizeof names, "\nNames: %s (-name)", NameTemplate);
+  }
 
   int written = snprintf(
       out, size,
