@@ -4,6 +4,7 @@
 
 #include "app/shell.h"
 #include "watcher/filing.h"
+#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 char FolderSwitches[kMaxFolderSwitches][1024];
@@ -73,6 +74,11 @@ void ReadSwitches(const char* command_line) {
                folder ? "-folder" : "-name");
     } else if (name) {
       snprintf(NameTemplate, sizeof NameTemplate, "%s", value);
+      // Refused now, in a box, rather than filing odd names later.
+      char problem[sizeof SwitchProblem];
+      if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
+        snprintf(SwitchProblem, sizeof SwitchProblem, "%s", problem);
+      }
     } else if (FolderSwitchCount < kMaxFolderSwitches) {
       snprintf(FolderSwitches[FolderSwitchCount++], sizeof FolderSwitches[0], "%s", value);
     } else {

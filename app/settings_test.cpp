@@ -1,4 +1,6 @@
 // The switches: substring tests that only switch settings on and off.
+#include <string.h>
+
 #include <string>
 
 #include "app/shell.h"
@@ -94,6 +96,30 @@ TEST(ReadSwitches, ValueSwitchesTakeTheNextWordAndHideIt) {
   FolderSwitchCount = 0;
   SwitchProblem[0] = '\0';
   NameTemplate[0] = '\0';
+}
+
+TEST(ReadSwitches, ABadNameTemplateIsAProblem) {
+  struct Case {
+    const char* line;
+    const char* problem;  // "" for none
+  } cases[] = {
+      {"-name \"{players} on {map} {length}\" -modern", ""},
+      {"-name \"{players} on {mapname}\"", "the -name template has an unknown field {mapname}"},
+      {"-name \"{players\" -custom", "the -name template has a \"{\" without its \"}\""},
+      {"-modern -name {year}/{month}", "the -name template holds '/', which no file name can hold"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    NameTemplate[0] = '\0';
+    SwitchProblem[0] = '\0';
+    ReadSwitches(c.line);
+    EXPECT_EQ(0, strncmp(c.problem, SwitchProblem, strlen(c.problem))) << SwitchProblem;
+    EXPECT_EQ(c.problem[0] == '\0', SwitchProblem[0] == '\0') << SwitchProblem;
+  }
+  SwitchProblem[0] = '\0';
+  NameTemplate[0] = '\0';
+  ModernReading = false;
+  SaveCustomGames = false;
 }
 
 }  // namespace

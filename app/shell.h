@@ -16,8 +16,9 @@ enum {
   kWindowWidth = 320,
   kWindowHeight = 240,
   kTrayTipSize = 64,                    // the tip field of the first tray record form
-  // Room for the longest replay folder, two paths below it and the prose.
-  kAboutTextSize = 4096,
+  // Room for the longest replay folder, two paths below it, the longest name
+  // template and the prose.
+  kAboutTextSize = 5120,
 };
 
 extern const char kMainClassName[];      // "Brindlecap"
@@ -49,8 +50,8 @@ int ClaimInstance(const char* name, HANDLE* claim);
 // blanks: "-folder PATH" (repeatable, into FolderSwitches) and "-name TEMPLATE"
 // (into NameTemplate). Each must stand as a word of its own, and both it and its
 // value are taken out of the text before the substring tests, so a folder named
-// "my-custom-games" does not switch -custom on. What cannot be read goes to
-// SwitchProblem.
+// "my-custom-games" does not switch -custom on. What cannot be read, and a
+// template NameTemplateProblem refuses, goes to SwitchProblem.
 void ReadSwitches(const char* command_line);
 
 enum { kMaxFolderSwitches = 16 };

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include "platform/platform.h"
 #include "watcher/filing.h"
+#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 const char kMainClassName[] = "Brindlecap";
@@ -205,6 +206,13 @@ size_t FormatAboutText(char* out, size_t size) {
              RetryWords(WatchStatus));
   }
 
+  // A template shapes the names, and puts the tag wherever its {date} stands.
+  const bool templated = !UsesDefaultTemplate(NameTemplate);
+  char names[kPathSize + 64] = "";
+  if (NameTemplate[0] != '\0') {
+    snprintf(names, sizeof names, "\nNames: %s (-name)", NameTemplate);
+  }
+
   int written = snprintf(
       out, size,
       "Brindlecap keeps your Warcraft III replays.\n"
@@ -218,7 +226,7 @@ size_t FormatAboutText(char* out, size_t size) {
       "%s%s\n"
       "\n"
       "Custom games: %s\n"
-      "Date tag: %s%s\n"
+      "Date tag: %s%s%s\n"
       "Game versions 1.30 and later: %s\n"
       "\n"
       "%s%s\n"
@@ -226,8 +234,8 @@ size_t FormatAboutText(char* out, size_t size) {
       "Right-click the tray icon to close Brindlecap.",
       ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
       SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
-      DateTagEnabled ? "on, names start with " : "off",
-      DateTagEnabled ? DateTag : " (-nodate)",
+      !DateTagEnabled ? "off" : templated ? "on, {date} gives " : "on, names start with ",
+      DateTagEnabled ? DateTag : " (-nodate)", names,
       ModernReading ? "named (-modern)" : "not read (start with -modern)", saved, waiting);
   if (written < 0) {
     out[0] = '\0';

@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "gtest/gtest.h"
 #include "tests/test_support.h"
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -213,6 +214,45 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   ModernReading = false;
 }
 
+// The longest paths of copies below the folder: one saved, one waiting.
+void SetLongestCopyPaths() {
+  WatchStatus.saved = 1;
+  WatchStatus.retry = kRetryCopyFailed;
+  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
+  WatchStatus.last_copy[kPathSize - 1] = '\0';
+  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+}
+
+TEST(FormatAboutText, ShowsTheNameTemplateWhenOneIsGiven) {
+  DateTagEnabled = true;
+  char text[kAboutTextSize];
+  snprintf(NameTemplate, sizeof NameTemplate, "%s", "{year}-{month}-{day} {players} on {map}");
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "Date tag: on, {date} gives [BC")) << text;
+  EXPECT_NE(nullptr, strstr(text, "\nNames: {year}-{month}-{day} {players} on {map} (-name)\n"))
+      << text;
+  // The default template names as always: the tag still leads. Only one given
+  // is shown.
+  NameTemplate[0] = '\0';
+  FormatAboutText(text, sizeof text);
+  EXPECT_EQ(nullptr, strstr(text, "Names:")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
+  snprintf(NameTemplate, sizeof NameTemplate, "%s", "{date}{players}{game}");
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, "\nNames: {date}{players}{game} (-name)\n")) << text;
+  EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
+  // The longest template fits beside the longest folder and paths.
+  memset(NameTemplate, 't', kPathSize - 1);
+  NameTemplate[kPathSize - 1] = '\0';
+  memset(ReplayFolder, 'f', kPathSize - 1);
+  ReplayFolder[kPathSize - 1] = '\0';
+  SetLongestCopyPaths();
+  FormatAboutText(text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, NameTemplate));
+  EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with a long template";
+  ResetWatcher("");
+}
+
 TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {
   ResetWatcher("D:\\R\\");
   char text[kAboutTextSize];
@@ -259,11 +299,7 @@ TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap."));  // nothing cut off at the end
 
   // With the longest paths of copies below it too.
-  WatchStatus.saved = 1;
-  WatchStatus.retry = kRetryCopyFailed;
-  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
-  WatchStatus.last_copy[kPathSize - 1] = '\0';
-  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+  SetLongestCopyPaths();
   FormatAboutText(text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with two long paths";
   WatchStatus = WatcherStatus{};

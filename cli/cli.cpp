@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 #ifndef BRINDLECAP_VERSION
@@ -14,19 +15,22 @@
 #endif
 
 const char kNameUsage[] =
-    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] FILE...\n"
+    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FILE...\n"
     "  Prints, for each replay FILE, where it would be filed below an empty replay\n"
     "  folder, or '-' and the reason it would not. Writes nothing.\n";
 
 const char kWatchUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] FOLDER\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FOLDER\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
     "  start is left alone. Ctrl-C stops.\n";
 
 const char kSortUsage[] =
-    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [--dry-run] FOLDER FILE...\n"
+    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         [--dry-run] FOLDER FILE...\n"
     "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
@@ -62,14 +66,34 @@ const char kSwitches[] =
     "  -nodate    leave the [BCmmdd] date tag out of names\n"
     "  -modern    read headers by their lengths, for game versions 1.30 and later\n"
     "  --dry-run  (sort only) print what would be done, write nothing\n"
+    "  -name TEMPLATE\n"
+    "             build names from TEMPLATE (in quotes when it holds blanks)\n"
+    "\n"
+    "name templates: text as written, and fields in braces. Without -name names are\n"
+    "built from {date}{players}{game}.\n"
+    "  {date}     the [BCmmdd] date tag; empty with -nodate\n"
+    "  {players}  players and races of a ladder game; empty for other games\n"
+    "  {game}     the game name of other games; empty for ladder games\n"
+    "  {type}     1v1, 2v2, 3v3, 4v4, FFA or Custom, as the subfolder\n"
+    "  {year} {month} {day} {hour} {minute}\n"
+    "             the local date and time of filing, as 2026 07 30 21 05\n"
+    "  {mapfile}  the map's file name: (4)TwistedMeadows.w3x gives TwistedMeadows\n"
+    "  {map}      the map as players say it: no ladder prefix, anon mark or version\n"
+    "  {length}   the game's length, as 18m11s or 1h47m06s\n"
+    "  e.g. -name \"{year}-{month}-{day} {players} on {map}\"\n"
+    "  A template with an unknown field, a { without its }, or a character no file\n"
+    "  name can hold (\\ / : * ? \" < > | and control characters) is refused.\n"
     "\n"
     "exit status: 0 done, 1 some FILE could not be handled, 2 usage error\n";
 
 // What a mistyped command line gets: the forms, not the whole manual.
 const char kBriefUsage[] =
-    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] FOLDER\n"
-    "       brindlecap-cli sort [-custom] [-nodate] [-modern] [--dry-run] FOLDER FILE...\n"
-    "       brindlecap-cli name [-custom] [-nodate] [-modern] FILE...\n"
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FOLDER\n"
+    "       brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FILE...\n"
     "       brindlecap-cli folder\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
@@ -131,7 +155,10 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
   int i = 2;
   for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
     const char* word = argv[i];
-    if (strcmp(word, "--") == 0) return i + 1;
+    if (strcmp(word, "--") == 0) {
+      ++i;
+      break;
+    }
     if (strcmp(word, "-custom") == 0) {
       SaveCustomGames = true;
     } else if (strcmp(word, "-nodate") == 0) {
@@ -160,6 +187,12 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
       UsageError(err, usage, nullptr);
       return kSwitchesFailed;
     }
+  }
+  // A template that cannot give good names stops the command before it files any.
+  char problem[256];
+  if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
+    UsageError(err, usage, problem);
+    return kSwitchesFailed;
   }
   return i;
 }

@@ -4,7 +4,9 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -22,7 +24,27 @@ bool AsciiAlnumOrUnderscore(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
+bool RefusedByWindows(unsigned char c) {
+  return (c >= 1 && c < 32) || strchr("\\/:*?\"<>|", c) != nullptr;
+}
+
 }  // namespace
+
+bool IsDeviceFileName(const char* body) {
+  size_t stem = strcspn(body, ".");
+  while (stem > 0 && body[stem - 1] == ' ') --stem;
+  char name[8];
+  if (stem == 0 || stem >= sizeof name) return false;
+  memcpy(name, body, stem);
+  name[stem] = '\0';
+  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* device : kNames) {
+    if (EqualsIgnoringAsciiCase(name, device)) return true;
+  }
+  if (stem != 4 || name[3] < '1' || name[3] > '9') return false;
+  name[3] = '\0';
+  return EqualsIgnoringAsciiCase(name, "COM") || EqualsIgnoringAsciiCase(name, "LPT");
+}
 
 const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter) {
   const size_t length = strlen(path);
@@ -42,7 +64,10 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
   if (strchr(name, '\\') != nullptr || strchr(name, '/') != nullptr) {
     return "file name holds a further separator";
   }
-  if (strstr(below, "..") != nullptr) return "\"..\" below the replay folder";
+  const bool templated = !UsesDefaultTemplate(NameTemplate);
+  // Under a template ".." can be its own text; with no separator in the name it
+  // cannot lead out of the subfolder.
+  if (!templated && strstr(below, "..") != nullptr) return "\"..\" below the replay folder";
   if (strlen(name) > 255) return "file name longer than 255 characters";
 
   if (!StartsWith(name, DateTag)) return "file name does not start with the date tag";
@@ -56,6 +81,18 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
   const size_t body_length = strlen(body);
   if (body_length < strlen(ending) || strcmp(body + body_length - strlen(ending), ending) != 0) {
     return "file name does not end in the counter and \".w3g\"";
+  }
+  if (templated) {
+    for (size_t i = 0; i + strlen(ending) < body_length; ++i) {
+      if (RefusedByWindows(static_cast<unsigned char>(body[i]))) {
+        return "templated body holds a character Windows refuses";
+      }
+    }
+    // What stands before ".w3g", the counter included: "con [1].w3g" is a file.
+    char stem[kPathSize];
+    snprintf(stem, sizeof stem, "%.*s", static_cast<int>(body_length - strlen(".w3g")), body);
+    if (DateTag[0] == '\0' && IsDeviceFileName(stem)) return "templated body is a device name";
+    return nullptr;
   }
   for (size_t i = 0; i + strlen(ending) < body_length; ++i) {
     const unsigned char c = static_cast<unsigned char>(body[i]);

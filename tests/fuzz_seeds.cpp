@@ -30,10 +30,13 @@ bool WriteSeed(const std::string& folder, unsigned switches, const Bytes& bytes,
   snprintf(name, sizeof name, "seed-%04d", written++);
   FILE* file = fopen((folder + "/" + name).c_str(), "wb");
   if (file == nullptr) return false;
-  const size_t length = bytes.size() < limit ? bytes.size() : limit;
+  const size_t length = bytes.size() < limit - 1 ? bytes.size() : limit - 1;
   const unsigned char first = static_cast<unsigned char>(switches);
+  // The last byte picks one of the targets' fixed name templates, in turn.
+  const unsigned char last = static_cast<unsigned char>(written % 12);
   bool ok = fwrite(&first, 1, 1, file) == 1 &&
-            (length == 0 || fwrite(bytes.data(), 1, length, file) == length);
+            (length == 0 || fwrite(bytes.data(), 1, length, file) == length) &&
+            fwrite(&last, 1, 1, file) == 1;
   return fclose(file) == 0 && ok;
 }
 
@@ -140,6 +143,16 @@ std::vector<SyntheticReplay> Shapes() {
   damaged.count = 2;
   damaged.settings = "\x01\x03";  // ends before the scan point
   shapes.push_back(damaged);
+  for (const char* map : {"Maps/FrozenThrone/(4)TwistedMeadows.w3x", "w3c_1v1_.w3x",
+                          "Maps\\W3Champions\\54_w3c_251104_0950_Tidehunters_v1.2.w3x",
+                          "Maps/(2)\xd0\x90\xd0\xbc\xd0\xb0\xd0\xb7\xd0\xbe\xd0\xbd\xd0\xb8\xd1\x8f"}) {
+    SyntheticReplay mapped = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+    mapped.settings = MapSettings(map);
+    shapes.push_back(mapped);
+    SyntheticReplay custom = CustomReplay("con");
+    custom.settings = MapSettings(map);
+    shapes.push_back(custom);
+  }
   SyntheticReplay lower = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
   lower.game_name = "bnet";
   shapes.push_back(lower);

@@ -4,10 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <memory>
+
 #include "platform/platform.h"
 #include "tests/destination_check.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -93,17 +96,76 @@ void CheckDecode(const DecodeResult& result) {
   CheckSides(result);
 }
 
-bool IsDeviceName(const char* stem) {
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* name : kNames) {
-    if (EqualsIgnoringAsciiCase(stem, name)) return true;
+// The map path must be what the settings string gives when read over a heap block
+// of exactly the inflated size, where AddressSanitizer sees a byte read past it.
+void CheckMapPath(const DecodeResult& result) {
+  if (result.inflated > kHeaderBufferSize) Fail("more inflated than HeaderBuffer holds", "");
+  if (result.length_ms < -1 || result.length_ms > 0xFFFFFFFFLL) Fail("length out of a u32", "");
+  if (result.settings < 0) {
+    if (result.map_path[0] != '\0') Fail("a map path without a settings string", "");
+    return;
   }
-  if (strlen(stem) != 4 || stem[3] < '1' || stem[3] > '9') return false;
-  char prefix[4] = {stem[0], stem[1], stem[2], '\0'};
-  return EqualsIgnoringAsciiCase(prefix, "COM") || EqualsIgnoringAsciiCase(prefix, "LPT");
+  if (static_cast<size_t>(result.settings) >= result.inflated) {
+    Fail("settings string outside the inflated data", "");
+  }
+  std::unique_ptr<unsigned char[]> copy(new unsigned char[result.inflated]);
+  memcpy(copy.get(), HeaderBuffer, result.inflated);
+  char path[kMapPathSize];
+  const long n = DecodeMapPath(copy.get(), result.inflated, static_cast<size_t>(result.settings),
+                               path, sizeof path);
+  if (strcmp(n < 0 ? "" : path, result.map_path) != 0) {
+    Fail("map path differs over the exact copy", result.map_path);
+  }
 }
 
+// Fixed templates: the default spelt out, every field, fields repeated until the
+// name must be cut, literal text that is long or not ASCII, and the shapes that
+// can make a custom game's name a device name.
+const char* const kTemplates[] = {
+    "",
+    "{date}{players}{game}",
+    "{type} {players}{game} on {map} ({mapfile}) {length}",
+    "{year}-{month}-{day} {hour}.{minute} {date}{players} on {map}",
+    "{map}{map}{mapfile}{mapfile}{players}{players}{game}{game}{length}{type}",
+    "{game}",
+    "{game}.{length}",
+    "{game} ",
+    "\xc3\xa9t\xc3\xa9 {players} \xe2\x80\x94 {map}!",
+    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+    "{players}{game}",
+    "[{date}] {mapfile} .. {length}",
+    "{players}{game}..{map}",
+};
+const size_t kTemplateCount = sizeof kTemplates / sizeof kTemplates[0];
+
 }  // namespace
+
+size_t TakeFuzzTemplate(const unsigned char* data, size_t size) {
+  NameTemplate[0] = '\0';
+  if (size == 0) return 0;
+  const unsigned pick = data[size - 1];
+  if (pick < kFuzzTemplateTexts) {
+    snprintf(NameTemplate, sizeof NameTemplate, "%s", kTemplates[pick % kTemplateCount]);
+    return 1;
+  }
+  size_t length = (pick - kFuzzTemplateTexts) % kFuzzTemplateLongest;
+  if (length > size - 1) length = size - 1;
+  snprintf(NameTemplate, sizeof NameTemplate, "%.*s", static_cast<int>(length),
+           reinterpret_cast<const char*>(data + size - 1 - length));
+  char problem[256];
+  if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
+    NameTemplate[0] = '\0';
+  } else {
+    for (const char* p = NameTemplate; *p != '\0'; ++p) {
+      if (static_cast<unsigned char>(*p) < 32 || strchr("\\/:*?\"<>|", *p) != nullptr) {
+        Fail("a template with a character no file name can hold was accepted", NameTemplate);
+      }
+    }
+  }
+  return length + 1;
+}
 
 void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length) {
   SaveCustomGames = (switches & kFuzzCustom) != 0;
@@ -111,37 +173,47 @@ void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length)
   const char* folder = Folder(switches >> kFuzzFolderShift);
   snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder);
 
+  // A fixed moment, so that the body built twice below is built alike.
+  NameTimeFixed = true;
+  NameTime = PlatformTime{2026, 7, 30, 21, 5, 9};
+
   DecodeResult result;
   DecodeReplay(file, length, &result);
   CheckDecode(result);
+  CheckMapPath(result);
   if (!result.ladder && !SaveCustomGames) return;  // the pass records it and files nothing
 
   char body[kPathSize];
   const char* subfolder = PrepareName(&result, folder, body, sizeof body);
   char unfitted[kPathSize];
-  BuildNameBody(&result, unfitted, sizeof unfitted);
+  BuildName(&result, ChooseSubfolder(&result), unfitted, sizeof unfitted);
 
   if (subfolder == nullptr) {
     // Refused: only when not even an empty body fits, or when the only body that
     // fits is a device name with no room for the underscore that defuses it.
     const size_t fixed = strlen(DateTag) + strlen("[999].w3g");
     const size_t least = strlen(folder) + strlen(ChooseSubfolder(&result)) + fixed;
-    const bool device = DateTag[0] == '\0' && IsDeviceName(body);
+    const bool device = DateTag[0] == '\0' && IsDeviceFileName(body);
     if (least <= LongestPath() && fixed <= 255 && !device) {
       Fail("name refused although one fits", folder);
     }
     return;
   }
 
-  // Fitting only shortens the body, or defuses a device name with an underscore.
-  const size_t kept = strlen(body);
-  bool defused = false;
-  if (kept > 0 && body[kept - 1] == '_' && DateTag[0] == '\0') {
-    char stem[kPathSize];
-    snprintf(stem, sizeof stem, "%.*s", static_cast<int>(kept - 1), body);
-    defused = IsDeviceName(stem) && strncmp(stem, unfitted, kept - 1) == 0;
+  // Fitting only shortens the body, or defuses a device name with an underscore
+  // where the device name ends (before the first dot and any blanks).
+  size_t kept = strlen(body);
+  char shortened[kPathSize];
+  snprintf(shortened, sizeof shortened, "%s", body);
+  size_t stem_end = strcspn(body, ".");
+  while (stem_end > 0 && body[stem_end - 1] == ' ') --stem_end;
+  if (DateTag[0] == '\0' && stem_end > 0 && body[stem_end - 1] == '_') {
+    memmove(shortened + stem_end - 1, shortened + stem_end, kept - stem_end + 1);
+    if (IsDeviceFileName(shortened) && strncmp(shortened, unfitted, kept - 1) == 0) --kept;
+    else snprintf(shortened, sizeof shortened, "%s", body);
   }
-  if (strncmp(body, unfitted, kept) != 0 && !defused) Fail("fitted body is not the built one", body);
+  if (strncmp(shortened, unfitted, kept) != 0) Fail("fitted body is not the built one", body);
+  if (DateTag[0] == '\0' && IsDeviceFileName(body)) Fail("a device name was filed", body);
 
   char path[kPathSize];
   static const int kCounters[] = {0, 1, 999};

@@ -19,6 +19,38 @@ void PutField(Bytes* out, unsigned char low) {
 
 }  // namespace
 
+std::string EncodeSettings(const Bytes& decoded) {
+  std::string out;
+  for (size_t start = 0; start < decoded.size(); start += 7) {
+    unsigned char mask = 1;
+    std::string block;
+    for (size_t j = 0; j < 7 && start + j < decoded.size(); ++j) {
+      const unsigned char b = decoded[start + j];
+      if (b % 2 == 1) mask |= static_cast<unsigned char>(1u << (j + 1));
+      block.push_back(static_cast<char>(b % 2 == 1 ? b : b + 1));
+    }
+    out.push_back(static_cast<char>(mask));
+    out += block;
+  }
+  return out;
+}
+
+std::string MapSettings(const std::string& map_path) {
+  Bytes decoded = {0x02, 0x48, 0x06, 0x00, 0x00, 0x74, 0x00, 0x74, 0x00,  // settings
+                   0x9D, 0x1C, 0x4A, 0xB1};                                // checksum
+  decoded.insert(decoded.end(), map_path.begin(), map_path.end());
+  decoded.push_back(0);
+  const std::string creator = "Blizzard Entertainment";
+  decoded.insert(decoded.end(), creator.begin(), creator.end());
+  decoded.push_back(0);
+  decoded.push_back(0);
+  return EncodeSettings(decoded);
+}
+
+void SetGameLength(Bytes* file, uint32_t milliseconds) {
+  for (int k = 0; k < 4; ++k) (*file)[0x3C + k] = static_cast<unsigned char>(milliseconds >> (8 * k));
+}
+
 Bytes BuildHeader(const SyntheticReplay& replay) {
   Bytes out;
   PutField(&out, 0x10);   // leading field

@@ -32,6 +32,18 @@ struct SyntheticReplay {
   size_t file_length = 8192;  // padded with zeros up to this length
 };
 
+// Encodes settings the way the game stores them: blocks of a mask byte and up to
+// seven bytes, each odd byte as it is with its mask bit set, each even one plus
+// one; so the result holds no NUL.
+std::string EncodeSettings(const Bytes& decoded);
+
+// An encoded settings string that holds map_path: 9 bytes of game settings, a
+// checksum, the path, its NUL, the creator's name and an empty string.
+std::string MapSettings(const std::string& map_path);
+
+// Puts the game's length (milliseconds) into a built file's header.
+void SetGameLength(Bytes* file, uint32_t milliseconds);
+
 // The decoded header bytes, as the watcher finds them after inflating.
 Bytes BuildHeader(const SyntheticReplay& replay);
 

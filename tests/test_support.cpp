@@ -207,6 +207,16 @@ std::vector<ExpectedRow> ReadExpectedRows(const char* list) {
   return rows;
 }
 
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> cells;
+  for (size_t at = 0;;) {
+    const size_t tab = line.find('\t', at);
+    cells.push_back(line.substr(at, tab == std::string::npos ? tab : tab - at));
+    if (tab == std::string::npos) return cells;
+    at = tab + 1;
+  }
+}
+
 void ResetWatcher(const std::string& folder) {
   SaveCustomGames = false;
   DateTagEnabled = true;

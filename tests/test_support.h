@@ -41,6 +41,9 @@ struct ExpectedRow {
 };
 std::vector<ExpectedRow> ReadExpectedRows(const char* list = "expected.tsv");
 
+// The cells of one line of a tab-separated list.
+std::vector<std::string> SplitTabs(const std::string& line);
+
 // Resets the watcher's settings and stamps to their start-up values and points
 // ReplayFolder at folder.
 void ResetWatcher(const std::string& folder);

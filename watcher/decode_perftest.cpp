@@ -1,11 +1,12 @@
 // Decoding benchmarks: how long each reading takes on each real replay, and what
 // one decode allocates: Decode, and DecodeReplay with -modern (the "modern_"
-// figures).
+// figures); then each again followed by naming after a template that reads the
+// map and the length (the "template_" figures), which must stay as fast.
 //
 //   decode_perftest                 Google Benchmark runs, then the figures
 //   decode_perftest --figures-only  just the figures: per-file medians,
-//                                   decode_median_us and modern_decode_median_us,
-//                                   over interleaved rounds
+//                                   decode_median_us, modern_decode_median_us and
+//                                   their template_ twins, over interleaved rounds
 #include "watcher/decode.h"
 
 #include <stdio.h>
@@ -18,24 +19,37 @@
 #include <benchmark/benchmark.h>
 
 #include "tests/perftest_support.h"
+#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 namespace {
 
 std::vector<RealReplay> Replays;
 
-// One of the two readings: Decode itself, or DecodeReplay with -modern on.
+// One of the two readings: Decode itself, or DecodeReplay with -modern on; named
+// or not.
 struct Reading {
   const char* prefix;  // of the benchmark and figure names
   bool modern;
+  bool named;  // the name is built after kBenchTemplate, as a pass builds it
 };
-const Reading kReadings[] = {{"", false}, {"modern_", true}};
+const Reading kReadings[] = {{"", false, false},
+                             {"modern_", true, false},
+                             {"template_", false, true},
+                             {"modern_template_", true, true}};
+const char kBenchTemplate[] = "{year}-{month}-{day} {players}{game} on {map} {length}";
 
 void DecodeAs(const Reading& reading, const RealReplay& replay, DecodeResult* result) {
   if (reading.modern) {
     DecodeReplay(replay.bytes.data(), replay.bytes.size(), result);
   } else {
     Decode(replay.bytes.data(), replay.bytes.size(), result);
+  }
+  if (reading.named) {
+    char body[kPathSize];
+    snprintf(NameTemplate, sizeof NameTemplate, "%s", kBenchTemplate);
+    benchmark::DoNotOptimize(PrepareName(result, "C:\\Replays\\", body, sizeof body));
+    benchmark::DoNotOptimize(body);
   }
 }
 

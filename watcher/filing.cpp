@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "watcher/name_template.h"
 
 char DateTag[16];
 PlatformTime NameTime;
@@ -94,6 +95,22 @@ bool IsReservedDeviceName(const char* stem) {
   }
   return false;
 }
+
+}  // namespace
+
+size_t DeviceStemLength(const char* body) {
+  // Windows looks at what stands before the first dot, trailing blanks dropped:
+  // "con.txt" and "con .w3g" are the console too.
+  size_t stem = strcspn(body, ".");
+  while (stem > 0 && body[stem - 1] == ' ') --stem;
+  char name[8];
+  if (stem >= sizeof name) return 0;
+  memcpy(name, body, stem);
+  name[stem] = '\0';
+  return IsReservedDeviceName(name) ? stem : 0;
+}
+
+namespace {
 
 // Windows file names ignore ASCII case, so there "A.w3g" and "a.w3g" are one file.
 unsigned char FoldCase(unsigned char c) {
@@ -284,9 +301,13 @@ int FitNameBody(char* body, const char* folder, const char* subfolder) {
   size_t room = path_limit - path_fixed;
   if (kNameLimit - name_fixed < room) room = kNameLimit - name_fixed;
   if (strlen(body) > room) body[Utf8CutPoint(body, room)] = '\0';
-  if (DateTag[0] == '\0' && IsReservedDeviceName(body)) {
-    if (strlen(body) + 1 > room) return 0;
-    AppendCapped(body, kPathSize, "_", 1);
+  const size_t stem = DeviceStemLength(body);
+  if (DateTag[0] == '\0' && stem > 0) {
+    const size_t length = strlen(body);
+    if (length + 1 > room) return 0;
+    // "con_.w3g" is a file; the underscore goes where the device name ends.
+    memmove(body + stem + 1, body + stem, length - stem + 1);
+    body[stem] = '_';
   }
   return 1;
 }
@@ -299,11 +320,23 @@ int ComposeCandidate(char* out, size_t out_size, const char* folder, const char*
   return n >= 0 && static_cast<size_t>(n) < out_size;
 }
 
+void BuildName(const DecodeResult* result, const char* subfolder, char* body,
+               size_t body_size) {
+  BuildDateTag();
+  if (UsesDefaultTemplate(NameTemplate)) {
+    BuildNameBody(result, body, body_size);
+    return;
+  }
+  FillNameTemplate(NameTemplate, result, subfolder, body, body_size);
+  // The template has put the tag where it wants it, if anywhere; the body is the
+  // whole name now, and fitting shortens it at its end.
+  DateTag[0] = '\0';
+}
+
 const char* PrepareName(const DecodeResult* result, const char* folder, char* body,
                         size_t body_size) {
   const char* subfolder = ChooseSubfolder(result);
-  BuildDateTag();
-  BuildNameBody(result, body, body_size);
+  BuildName(result, subfolder, body, body_size);
   return FitNameBody(body, folder, subfolder) ? subfolder : nullptr;
 }
 

@@ -9,7 +9,9 @@
 #include "watcher/decode.h"
 #include "watcher/watcher.h"
 
-// The date tag of the latest filing: "[BCmmdd]", or "" when DateTagEnabled is off.
+// The date tag that leads the latest name: "[BCmmdd]", or "" when DateTagEnabled
+// is off. Also "" once a -name template has been filled, which puts the tag
+// where its {date} stands.
 extern char DateTag[16];
 
 // The date and time the latest name was built from (BuildDateTag sets it): the
@@ -80,8 +82,19 @@ int FitNameBody(char* body, const char* folder, const char* subfolder);
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const char* subfolder,
                      const char* body, int i);
 
-// Everything but the counter: rebuilds DateTag, builds and fits the body for
-// folder. Returns the subfolder, or NULL when no name fits.
+// The length of body's leading device name (CON, PRN, AUX, NUL, COM1 to LPT9, any
+// case) as Windows finds one, before the first dot with trailing blanks dropped;
+// 0 when there is none.
+size_t DeviceStemLength(const char* body);
+
+// Rebuilds DateTag and builds the name body: as always without a template (or
+// with the default one), else the filled NameTemplate, which holds the date tag
+// itself (DateTag is then emptied). Not fitted.
+void BuildName(const DecodeResult* result, const char* subfolder, char* body,
+               size_t body_size);
+
+// Everything but the counter: BuildName, then fits the body for folder. Returns
+// the subfolder, or NULL when no name fits.
 const char* PrepareName(const DecodeResult* result, const char* folder, char* body,
                         size_t body_size);
 

@@ -2,7 +2,8 @@
 // target deflates them and wraps them as a replay file, so the mutations reach the
 // walk over host, game name and player records instead of dying in the inflater.
 //
-// The first byte picks the switches and the replay folder (see fuzz_support.h),
+// The last byte picks the name template (see fuzz_support.h). The first byte
+// picks the switches and the replay folder (see fuzz_support.h),
 // the compression level (stored blocks put the header bytes into the file as they
 // are), and whether the header is stretched to fill HeaderBuffer: then the host
 // name is padded out so that the rest of the input lands at the very end of the
@@ -30,6 +31,7 @@ const size_t kHostNameOffset = 6;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const unsigned switches = data[0];
+  size -= TakeFuzzTemplate(data + 1, size - 1);
   static const int kLevels[] = {Z_BEST_SPEED, Z_DEFAULT_COMPRESSION, Z_BEST_COMPRESSION,
                                 Z_NO_COMPRESSION};
   int level = kLevels[(switches >> kLevelShift) & 3];

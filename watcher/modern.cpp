@@ -187,7 +187,8 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   // Game name; a second string that can hold the game's password (skipped, never
   // kept); the encoded settings; count, game type and language.
   size_t game_name = 0;
-  if (!ReadString(&c, &game_name) || !ReadString(&c, nullptr) || !ReadString(&c, nullptr) ||
+  size_t settings = 0;
+  if (!ReadString(&c, &game_name) || !ReadString(&c, nullptr) || !ReadString(&c, &settings) ||
       !Skip(&c, kGameFields)) {
     return ShortOf(c);
   }
@@ -249,6 +250,7 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   // to four characters anyway.
   const int kept = found_count < kPlayerTableSize ? found_count : kPlayerTableSize;
   header->game_name = game_name;
+  header->settings = settings;
   header->players = kept;
   header->sides = kept > 0 ? found[kept - 1].side + 1 : 0;
   for (int i = 0; i < kept; ++i) {
@@ -262,6 +264,7 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   header->players = 0;
   header->sides = 0;
   header->game_name = 0;
+  header->settings = 0;
   header->observer_team = kModernObserverTeam;
   if (length < kModernFileHeader ||
       memcmp(bytes, kLeadingText, sizeof kLeadingText - 1) != 0) {
@@ -345,6 +348,7 @@ bool DecodeModern(const unsigned char* bytes, size_t length, DecodeResult* resul
   result->players = 0;
   result->sides = 0;
   result->game_name = result->ladder ? kEmpty : game_name;
+  ReadMapAndLength(bytes, length, static_cast<long>(header.settings), header.inflated, result);
   if (!result->ladder) return true;
   for (int i = 0; i < header.players; ++i) {
     const ModernSeat& seat = header.seat[i];

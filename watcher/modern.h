@@ -42,13 +42,14 @@ struct ModernHeader {
   size_t inflated;   // bytes of HeaderBuffer the blocks filled (ReadModernHeader)
   int observer_team;
   size_t game_name;  // offset of the game name
+  size_t settings;   // offset of the encoded settings string, which holds the map path
   int players;       // at most kPlayerTableSize, in naming order: by side, then record order
   int sides;
   ModernSeat seat[kPlayerTableSize];
 };
 
 // Walks data[0, length) with the given observer team; reads nothing outside it.
-// Fills header's game_name, players, sides and seats when complete.
+// Fills header's game_name, settings, players, sides and seats when complete.
 ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
                                ModernHeader* header);
 

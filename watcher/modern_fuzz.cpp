@@ -1,4 +1,5 @@
-// Fuzz target: the length-aware reading (-modern). The first byte picks the
+// Fuzz target: the length-aware reading (-modern). The last byte picks the name
+// template (see fuzz_support.h). The first byte picks the
 // switches and the replay folder (see fuzz_support.h), the game version (so both
 // block layouts and both observer teams) and one of two modes:
 //
@@ -88,7 +89,7 @@ void AppendBlock(std::vector<unsigned char>* file, bool wide, const unsigned cha
 }
 
 void CheckSameWalk(const ModernHeader& a, const ModernHeader& b) {
-  if (a.game_name != b.game_name || a.players != b.players || a.sides != b.sides) {
+  if (a.game_name != b.game_name || a.settings != b.settings || a.players != b.players || a.sides != b.sides) {
     Fail("the walk over the copy found other records");
   }
   for (int i = 0; i < a.players; ++i) {
@@ -122,6 +123,7 @@ void CheckReadStaysInside(const unsigned char* file, size_t length) {
   CheckSameWalk(read, again);
   if (again.players < 0 || again.players > kPlayerTableSize) Fail("players out of range");
   CheckStringInside(copy.get(), read.inflated, again.game_name);
+  CheckStringInside(copy.get(), read.inflated, again.settings);
   for (int i = 0; i < again.players; ++i) {
     const ModernSeat& seat = again.seat[i];
     CheckStringInside(copy.get(), read.inflated, seat.name);
@@ -138,6 +140,7 @@ void CheckReadStaysInside(const unsigned char* file, size_t length) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const unsigned switches = data[0];
+  size -= TakeFuzzTemplate(data + 1, size - 1);
   const uint32_t version = kFuzzModernVersions[(switches >> kFuzzModernVersionShift) & 3];
   std::vector<unsigned char> content = FileHeader(version);
   if ((switches & kFuzzModernRaw) != 0) {

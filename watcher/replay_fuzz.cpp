@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes as the last-replay file. The first byte picks the
-// switches and the replay folder; the rest is the file, padded with zeros to the
-// length the pass insists on, since shorter files never reach decoding.
+// switches and the replay folder, the last the name template (fuzz_support.h); the
+// rest is the file, padded with zeros to the length the pass insists on, since
+// shorter files never reach decoding.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -12,6 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const unsigned switches = data[0];
+  size -= TakeFuzzTemplate(data + 1, size - 1);
   const uint8_t* file = data + 1;
   const size_t length = size - 1;
   if (length >= static_cast<size_t>(kReplayMinimumLength)) {

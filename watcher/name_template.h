@@ -1,0 +1,48 @@
+// Names players shape themselves ("-name TEMPLATE"): a template of literal text and
+// fields in braces, filled from the decoded header, the file header and the time of
+// filing. Without a template, or with the default one, names are built as they
+// always were.
+#ifndef BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
+#define BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
+
+#include <stddef.h>
+
+#include "watcher/decode.h"
+
+// "{date}{players}{game}": the names Brindlecap has always written.
+extern const char kDefaultNameTemplate[];
+
+// The fields a template may hold, in braces, blank-separated, for usage texts:
+// "{date} {players} {game} ...".
+extern const char kNameFieldList[];
+
+// True when names are built without a template: none given, or the default one.
+bool UsesDefaultTemplate(const char* name_template);
+
+// Says what makes name_template unusable: an unknown field, a "{" without its "}",
+// or a character no Windows file name can hold (\ / : * ? " < > | and control
+// characters). Writes the words into problem and returns 1, or returns 0 (and
+// leaves problem empty) when the template can be used.
+int NameTemplateProblem(const char* name_template, char* problem, size_t problem_size);
+
+// {mapfile}: the map's file name without its folders, its extension and a leading
+// player count: "Maps/FrozenThrone/(4)TwistedMeadows.w3x" gives "TwistedMeadows".
+void MapFileName(const char* map_path, char* out, size_t out_size);
+
+// {map}: the map as a player says it: map_file without a ladder's prefix, an
+// "anon" mark and a trailing version; map_file itself when nothing is left.
+void SpokenMapName(const char* map_file, char* out, size_t out_size);
+
+// {length}: "18m11s", from an hour on "1h47m06s"; "" for a negative length.
+void FormatGameLength(long long milliseconds, char* out, size_t out_size);
+
+// Fills name_template for the decoded replay into body (terminated, cut at
+// body_size): {date} is DateTag as BuildDateTag built it, {year} to {minute} come
+// from NameTime, {type} is subfolder without its backslash. Player names, map
+// names and game names pass through the rules they pass through without a
+// template. Literal text is copied as written, except that a character no file
+// name can hold becomes '_' (a template that was checked holds none).
+void FillNameTemplate(const char* name_template, const DecodeResult* result,
+                      const char* subfolder, char* body, size_t body_size);
+
+#endif  // BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
