@@ -20,10 +20,13 @@ const char kNameUsage[] =
 
 const char kWatchUsage[] =
     "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] FOLDER\n"
+    "       brindlecap-cli watch [-custom] [-nodate] -modern [--prefix DIR]\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
-    "  start is left alone. Ctrl-C stops.\n";
+    "  start is left alone. Ctrl-C stops. With -modern and no FOLDER it watches every\n"
+    "  folder that 'folder -modern' prints, each on its own, and prints each copy's\n"
+    "  whole path; accounts that appear meanwhile are watched too.\n";
 
 const char kSortUsage[] =
     "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [--dry-run] FOLDER FILE...\n"
@@ -34,10 +37,15 @@ const char kSortUsage[] =
 
 const char kFolderUsage[] =
     "usage: brindlecap-cli folder\n"
+    "       brindlecap-cli folder [-modern] [--prefix DIR]\n"
     "  Prints the replay folder the tray program watches, found as it finds it: the\n"
     "  game's install path in the current user's registry settings (InstallPathX,\n"
     "  else InstallPath) with replay\\ added, or the game's default folder when the\n"
-    "  game's key is missing. Needs Windows (or Wine).\n";
+    "  game's key is missing. Needs Windows (or Wine). With -modern, every folder it\n"
+    "  watches then, one a line: also Warcraft III\\Replay\\ in the Documents folder\n"
+    "  (1.28 to 1.31) and Warcraft III\\BattleNet\\ACCOUNT\\Replays\\ of each account\n"
+    "  (1.32 and later). On Linux, --prefix DIR finds them inside the Wine prefix DIR\n"
+    "  (with -modern alone: $WINEPREFIX, else ~/.wine).\n";
 
 namespace {
 
