@@ -135,7 +135,8 @@ const char* CurrentGameHint() {
   if (FindDocumentsFolder(documents, sizeof documents) != kDocumentsFound) return "";
   const size_t length = strlen(documents);
   const bool separated = length > 0 && (documents[length - 1] == '\\' || documents[length - 1] == '/');
-  for (const char* below : {"Warcraft III\\BattleNet", "Warcraft III\\Replay"}) {
+  const char* const kCurrentGame[] = {"Warcraft III\\BattleNet", "Warcraft III\\Replay"};
+  for (const char* below : kCurrentGame) {
     const int n = snprintf(game, sizeof game, "%s%s%s", documents, separated ? "" : "\\", below);
     if (n > 0 && static_cast<size_t>(n) < sizeof game && PlatformKindOf(game) == kPlatformFolder) {
       return "\nThe game of 1.28 and later keeps its replays in your Documents folder: "

@@ -12,6 +12,7 @@
 #include "watcher/replay_folder.h"
 #endif
 
+#ifndef _WIN32
 namespace {
 
 // The prefix the game runs in when none is named: Wine's own default.
@@ -25,6 +26,7 @@ const char* DefaultPrefix(char* buffer, size_t size) {
 }
 
 }  // namespace
+#endif
 
 int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err) {
   for (int i = 2; i < *argc; ++i) {

@@ -6,6 +6,8 @@
 //   watcher_perftest --figures-only     just the figures
 //   watcher_perftest --strace-idle-pass one idle pass fenced by two marker writes
 //                                       on stderr, for strace to look between
+//   watcher_perftest --strace-three-folder-pass
+//                                       the same for a pass over three folders
 #include "watcher/watcher.h"
 
 #include <fcntl.h>
@@ -26,6 +28,7 @@
 #include "tests/test_support.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 
 namespace {
 
@@ -174,6 +177,60 @@ void PrintIdleFigures(int passes) {
   PrintFigure("idle_pass_allocations", static_cast<double>(most_allocations), 0);
 }
 
+// A Documents folder as the current game leaves it: Warcraft III\Replay\ and two
+// accounts, each with a replay, and other entries in BattleNet that are no
+// account; the list watches those three folders, primed. Returns the temporary
+// folder that holds it all.
+std::string PrepareWatchList(WatchList* list) {
+  std::string base = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  const std::string game = base + "Warcraft III\\";
+  bool ok = PlatformMakeDirectory(game.c_str()) &&
+            PlatformMakeDirectory((game + "Replay").c_str()) &&
+            PlatformMakeDirectory((game + "BattleNet").c_str()) &&
+            WriteFileBytes(game + "Replay\\LastReplay.w3g", replay);
+  for (const char* account : {"1001", "2002"}) {
+    const std::string folder = game + "BattleNet\\" + account;
+    ok = ok && PlatformMakeDirectory(folder.c_str()) &&
+         PlatformMakeDirectory((folder + "\\Replays").c_str()) &&
+         WriteFileBytes(folder + "\\Replays\\LastReplay.w3g", replay);
+  }
+  for (int i = 0; ok && i < 100; ++i) {
+    ok = PlatformMakeDirectory((game + "BattleNet\\name" + std::to_string(i)).c_str());
+  }
+  if (!ok) Fail("cannot set up a Documents folder under the temporary folder");
+  ClearWatchList(list);
+  AddDocumentsFolders(list, base.c_str());
+  if (list->count != 3) Fail("the watch list does not hold the three folders");
+  WatchEveryFolder(list, true);
+  return base;
+}
+
+// The same figures for a pass over the three folders of the current game.
+void PrintListIdleFigures(int passes) {
+  static WatchList list;
+  std::string folder = PrepareWatchList(&list);
+  uint64_t most_calls = 0;
+  uint64_t most_allocations = 0;
+  std::vector<double> times;
+  for (int i = 0; i < passes; ++i) {
+    const uint64_t calls = PlatformCallCount;
+    const uint64_t allocations = HeapAllocations;
+    const int saved = SavedInList(&list);
+    const int64_t start = NowNanoseconds();
+    WatchEveryFolder(&list, false);
+    const int64_t stop = NowNanoseconds();
+    if (SavedInList(&list) != saved || list.count != 3) Fail("an idle pass found something new");
+    most_calls = std::max(most_calls, PlatformCallCount - calls);
+    most_allocations = std::max(most_allocations, HeapAllocations - allocations);
+    times.push_back(static_cast<double>(stop - start) / 1000.0);
+  }
+  RemoveTree(folder);
+  printf("three_folder_idle_pass_us %.2f\n", Median(&times));
+  PrintFigure("three_folder_idle_pass_fs_calls", static_cast<double>(most_calls), 0);
+  PrintFigure("three_folder_idle_pass_allocations", static_cast<double>(most_allocations), 0);
+}
+
 // Filing passes and plain copies of one replay taken in turn, the order swapped
 // every run so that neither always follows the other; the ratio of the medians.
 double FilingVsCopy(const RealReplay& replay, int runs) {
@@ -227,6 +284,20 @@ void PrintFilingFigures(int runs) {
   }
 }
 
+// The pass over three folders, fenced the same way.
+int StraceListIdlePass() {
+  static WatchList list;
+  std::string folder = PrepareWatchList(&list);
+  WatchEveryFolder(&list, false);
+  static const char kBegin[] = "idle-pass-begin\n";
+  static const char kEnd[] = "idle-pass-end\n";
+  if (write(2, kBegin, sizeof kBegin - 1) < 0) return 1;
+  WatchEveryFolder(&list, false);
+  if (write(2, kEnd, sizeof kEnd - 1) < 0) return 1;
+  RemoveTree(folder);
+  return SavedInList(&list) == 0 ? 0 : 1;
+}
+
 // strace shows every system call; the markers let a script pick out the pass.
 int StraceIdlePass() {
   std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
@@ -249,6 +320,7 @@ int main(int argc, char** argv) {
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--strace-idle-pass") == 0) return StraceIdlePass();
+    if (strcmp(argv[i], "--strace-three-folder-pass") == 0) return StraceListIdlePass();
     if (strcmp(argv[i], "--figures-only") == 0) {
       figures_only = true;
     } else if (strncmp(argv[i], "--runs=", 7) == 0) {
@@ -276,6 +348,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
   }
   PrintIdleFigures(10000);
+  PrintListIdleFigures(10000);
   PrintFilingFigures(runs);
   return 0;
 }
