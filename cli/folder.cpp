@@ -37,7 +37,7 @@ int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err) {
       return 0;
     }
     *prefix = argv[i + 1];
-    for (int j = i; j + 2 <= *argc; ++j) argv[j] = argv[j + 2];
+    for (int j = i; j + 2 < *argc; ++j) argv[j] = argv[j + 2];
     *argc -= 2;
     --i;
   }

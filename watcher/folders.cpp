@@ -14,7 +14,7 @@ const char kGameRegistryKey[] = "Software\\Blizzard Entertainment\\Warcraft III"
 namespace {
 
 const char kReplaySubfolder[] = "replay\\";
-const char kLastReplayName[] = "LastReplay.w3g";
+const size_t kLastReplaySize = sizeof "LastReplay.w3g";  // with its NUL
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -294,7 +294,7 @@ AddResult AddWatchedFolder(WatchList* list, const char* folder, FolderSource sou
   const int n = snprintf(path, sizeof path, "%s%s", folder, separated ? "" : "\\");
   // A folder whose LastReplay.w3g the system cannot name could never be watched.
   const bool fits = length > 0 && n >= 0 && static_cast<size_t>(n) < sizeof path &&
-                    static_cast<size_t>(n) + sizeof kLastReplayName <= kPlatformPathLimit;
+                    static_cast<size_t>(n) + kLastReplaySize <= kPlatformPathLimit;
   if (fits) {
     for (int i = 0; i < list->count; ++i) {
       if (SameFolder(list->folders[i].path, path)) return kAlreadyWatched;
