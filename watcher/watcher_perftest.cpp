@@ -152,11 +152,10 @@ void CheckAllocationCounter(const std::string& folder) {
   if (after_decode == after_read) Fail("the allocation counter misses zlib's allocations");
 }
 
-// The most seam calls and heap allocations any one of many idle passes made.
-void PrintIdleFigures(int passes) {
-  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
-  CheckAllocationCounter(folder);
-  SaveLastReplay(true);
+// The most seam calls and heap allocations any one of many passes made, and
+// their median time, printed under name. idle_pass runs one pass and says
+// whether it found nothing new.
+void MeasureIdlePasses(const char* name, int passes, bool (*idle_pass)()) {
   uint64_t most_calls = 0;
   uint64_t most_allocations = 0;
   std::vector<double> times;
@@ -164,17 +163,27 @@ void PrintIdleFigures(int passes) {
     const uint64_t calls = PlatformCallCount;
     const uint64_t allocations = HeapAllocations;
     const int64_t start = NowNanoseconds();
-    const PassOutcome outcome = SaveLastReplay(false);
+    const bool idle = idle_pass();
     const int64_t stop = NowNanoseconds();
-    if (outcome != kPassNothingNew) Fail("an idle pass found something new");
+    if (!idle) Fail("an idle pass found something new");
     most_calls = std::max(most_calls, PlatformCallCount - calls);
     most_allocations = std::max(most_allocations, HeapAllocations - allocations);
     times.push_back(static_cast<double>(stop - start) / 1000.0);
   }
+  printf("%s_us %.2f\n", name, Median(&times));
+  PrintFigure((std::string(name) + "_fs_calls").c_str(), static_cast<double>(most_calls), 0);
+  PrintFigure((std::string(name) + "_allocations").c_str(), static_cast<double>(most_allocations),
+              0);
+}
+
+bool IdlePass() { return SaveLastReplay(false) == kPassNothingNew; }
+
+void PrintIdleFigures(int passes) {
+  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  CheckAllocationCounter(folder);
+  SaveLastReplay(true);
+  MeasureIdlePasses("idle_pass", passes, IdlePass);
   RemoveTree(folder);
-  printf("idle_pass_us %.2f\n", Median(&times));
-  PrintFigure("idle_pass_fs_calls", static_cast<double>(most_calls), 0);
-  PrintFigure("idle_pass_allocations", static_cast<double>(most_allocations), 0);
 }
 
 // A Documents folder as the current game leaves it: Warcraft III\Replay\ and two
@@ -207,28 +216,18 @@ std::string PrepareWatchList(WatchList* list) {
 }
 
 // The same figures for a pass over the three folders of the current game.
+WatchList ThreeFolders;
+
+bool ThreeFolderIdlePass() {
+  const int saved = SavedInList(&ThreeFolders);
+  WatchEveryFolder(&ThreeFolders, false);
+  return SavedInList(&ThreeFolders) == saved && ThreeFolders.count == 3;
+}
+
 void PrintListIdleFigures(int passes) {
-  static WatchList list;
-  std::string folder = PrepareWatchList(&list);
-  uint64_t most_calls = 0;
-  uint64_t most_allocations = 0;
-  std::vector<double> times;
-  for (int i = 0; i < passes; ++i) {
-    const uint64_t calls = PlatformCallCount;
-    const uint64_t allocations = HeapAllocations;
-    const int saved = SavedInList(&list);
-    const int64_t start = NowNanoseconds();
-    WatchEveryFolder(&list, false);
-    const int64_t stop = NowNanoseconds();
-    if (SavedInList(&list) != saved || list.count != 3) Fail("an idle pass found something new");
-    most_calls = std::max(most_calls, PlatformCallCount - calls);
-    most_allocations = std::max(most_allocations, HeapAllocations - allocations);
-    times.push_back(static_cast<double>(stop - start) / 1000.0);
-  }
+  std::string folder = PrepareWatchList(&ThreeFolders);
+  MeasureIdlePasses("three_folder_idle_pass", passes, ThreeFolderIdlePass);
   RemoveTree(folder);
-  printf("three_folder_idle_pass_us %.2f\n", Median(&times));
-  PrintFigure("three_folder_idle_pass_fs_calls", static_cast<double>(most_calls), 0);
-  PrintFigure("three_folder_idle_pass_allocations", static_cast<double>(most_allocations), 0);
 }
 
 // Filing passes and plain copies of one replay taken in turn, the order swapped
