@@ -252,11 +252,16 @@ int Press(DWORD process, const char* which, DWORD wait_ms) {
   // message loop is about to run. A user cannot click it before that.
   DWORD waited = 0;
   for (; waited < wait_ms && IsWindow(box) && !IsWindowVisible(box); waited += 50) Sleep(50);
+  const DWORD shown = waited;
   // A click as the button itself handles it: pressed, released, then it tells the
   // box. Clicked again now and then: on a loaded machine a click that comes while
   // the box is still taking focus can be lost, as a user's can.
   for (DWORD since_click = 0;; waited += 50, since_click += 50) {
-    if (!IsWindow(box)) return 0;
+    if (!IsWindow(box)) {
+      printf("gone after %lu ms, shown after %lu ms\n", static_cast<unsigned long>(waited),
+             static_cast<unsigned long>(shown));
+      return 0;
+    }
     if (waited >= wait_ms + 5000) break;
     if (since_click % 2000 == 0) PostMessageA(button, BM_CLICK, 0, 0);
     Sleep(50);
