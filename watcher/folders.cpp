@@ -51,6 +51,30 @@ bool AllDigits(const char* name) {
   return true;
 }
 
+// AddWatchedFolder without counting what is left out: accounts are counted
+// apart, afresh at every listing.
+AddResult AddFolder(WatchList* list, const char* folder, FolderSource source) {
+  char path[kPathSize];
+  const size_t length = strlen(folder);
+  const bool separated = length > 0 && IsSeparator(folder[length - 1]);
+  const int n = snprintf(path, sizeof path, "%s%s", folder, separated ? "" : "\\");
+  // A folder whose LastReplay.w3g the system cannot name could never be watched.
+  const bool fits = length > 0 && n >= 0 && static_cast<size_t>(n) < sizeof path &&
+                    static_cast<size_t>(n) + kLastReplaySize <= kPlatformPathLimit;
+  if (fits) {
+    for (int i = 0; i < list->count; ++i) {
+      if (SameFolder(list->folders[i].path, path)) return kAlreadyWatched;
+    }
+  }
+  if (!fits || list->count >= kMaxWatchedFolders) return kLeftOut;
+  WatchedFolder* added = &list->folders[list->count++];
+  memcpy(added->path, path, static_cast<size_t>(n) + 1);
+  added->source = source;
+  added->last_seen = 0;
+  memset(&added->status, 0, sizeof added->status);
+  return kAdded;
+}
+
 int VisitAccount(void* context, const char* name, PlatformKind kind, bool) {
   WatchList* list = static_cast<WatchList*>(context);
   // A file named like an account, a link that leads nowhere or round in a loop,
@@ -60,7 +84,7 @@ int VisitAccount(void* context, const char* name, PlatformKind kind, bool) {
   char replays[kPathSize];
   if (!JoinPath(account, sizeof account, list->accounts, name) ||
       !JoinPath(replays, sizeof replays, account, "Replays\\") ||
-      AddWatchedFolder(list, replays, kFolderAccount) == kLeftOut) {
+      AddFolder(list, replays, kFolderAccount) == kLeftOut) {
     ++list->accounts_left_out;
   }
   return 1;
@@ -70,14 +94,11 @@ int VisitAccount(void* context, const char* name, PlatformKind kind, bool) {
 // many were added.
 int ListAccounts(WatchList* list) {
   const int before = list->count;
-  const int left_out_before = list->left_out;
   list->accounts_left_out = 0;
   if (!PlatformListFolder(list->accounts, VisitAccount, list)) {
     // Tried again at the next pass rather than waiting for another change.
     list->accounts_seen = false;
   }
-  // Accounts that found no room are counted with the accounts, not twice.
-  list->left_out = left_out_before;
   return list->count - before;
 }
 
@@ -288,28 +309,9 @@ void ClearWatchList(WatchList* list) {
 }
 
 AddResult AddWatchedFolder(WatchList* list, const char* folder, FolderSource source) {
-  char path[kPathSize];
-  const size_t length = strlen(folder);
-  const bool separated = length > 0 && IsSeparator(folder[length - 1]);
-  const int n = snprintf(path, sizeof path, "%s%s", folder, separated ? "" : "\\");
-  // A folder whose LastReplay.w3g the system cannot name could never be watched.
-  const bool fits = length > 0 && n >= 0 && static_cast<size_t>(n) < sizeof path &&
-                    static_cast<size_t>(n) + kLastReplaySize <= kPlatformPathLimit;
-  if (fits) {
-    for (int i = 0; i < list->count; ++i) {
-      if (SameFolder(list->folders[i].path, path)) return kAlreadyWatched;
-    }
-  }
-  if (!fits || list->count >= kMaxWatchedFolders) {
-    ++list->left_out;
-    return kLeftOut;
-  }
-  WatchedFolder* added = &list->folders[list->count++];
-  memcpy(added->path, path, static_cast<size_t>(n) + 1);
-  added->source = source;
-  added->last_seen = 0;
-  memset(&added->status, 0, sizeof added->status);
-  return kAdded;
+  const AddResult added = AddFolder(list, folder, source);
+  if (added == kLeftOut) ++list->left_out;
+  return added;
 }
 
 void AddDocumentsFolders(WatchList* list, const char* documents) {
