@@ -134,7 +134,8 @@ const char* CurrentGameHint() {
   char game[kPathSize];
   if (FindDocumentsFolder(documents, sizeof documents) != kDocumentsFound) return "";
   const size_t length = strlen(documents);
-  const bool separated = length > 0 && (documents[length - 1] == '\\' || documents[length - 1] == '/');
+  const char last = length > 0 ? documents[length - 1] : '\0';
+  const bool separated = last == '\\' || last == '/';
   const char* const kCurrentGame[] = {"Warcraft III\\BattleNet", "Warcraft III\\Replay"};
   for (const char* below : kCurrentGame) {
     const int n = snprintf(game, sizeof game, "%s%s%s", documents, separated ? "" : "\\", below);

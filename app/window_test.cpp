@@ -252,7 +252,8 @@ TEST_F(WatchedListTest, TheAboutBoxSaysWhatCouldNotBeWatched) {
     int accounts_left_out;
     const char* says;
   } cases[] = {
-      {kDocumentsFound, 0, 3, "Not watched: 3 more folders, with a path too long or past the first 32."},
+      {kDocumentsFound, 0, 3,
+       "Not watched: 3 more folders, with a path too long or past the first 32."},
       {kDocumentsFound, 1, 0, "Not watched: 1 more folder,"},
       {kDocumentsNotGiven, 1, 0,
        "Not watched: the folders in Documents, because Windows did not say where"},

@@ -595,7 +595,8 @@ class CliWatch : public ReplayFolderTest {
     ASSERT_EQ(0, MakePipe(err_pipe_));
     args_ = {"brindlecap-cli", "watch"};
     args_.insert(args_.end(), switches.begin(), switches.end());
-    if (with_folder) args_.push_back(folder_.substr(0, folder_.size() - 1));  // without its separator
+    // FOLDER without its separator.
+    if (with_folder) args_.push_back(folder_.substr(0, folder_.size() - 1));
     ResetWatcher("");
     thread_ = std::thread([this] {
       std::vector<char*> argv;
@@ -728,15 +729,13 @@ TEST_F(CliUsage, EveryUsageNamesModern) {
 std::string MakePrefix(const std::string& base) {
   const std::string prefix = base + "prefix";
   std::string path = prefix;
-  for (const char* part : {"", "/drive_c", "/drive_c/users", "/drive_c/users/me",
-                           "/drive_c/users/me/Documents", "/drive_c/users/me/Documents/Warcraft III",
-                           "/drive_c/users/me/Documents/Warcraft III/BattleNet",
-                           "/drive_c/users/me/Documents/Warcraft III/BattleNet/1001",
-                           "/drive_c/users/me/Documents/Warcraft III/BattleNet/1001/Replays"}) {
-    if (!PlatformMakeDirectory((prefix + part).c_str()) &&
-        PlatformKindOf((prefix + part).c_str()) != kPlatformFolder) {
-      return "";
-    }
+  const std::string documents = "/drive_c/users/me/Documents";
+  for (const std::string& part :
+       {std::string(), std::string("/drive_c"), std::string("/drive_c/users"),
+        std::string("/drive_c/users/me"), documents, documents + "/Warcraft III",
+        documents + "/Warcraft III/BattleNet", documents + "/Warcraft III/BattleNet/1001",
+        documents + "/Warcraft III/BattleNet/1001/Replays"}) {
+    if (!PlatformMakeDirectory((prefix + part).c_str())) return "";
   }
   return prefix;
 }

@@ -106,7 +106,9 @@ int CommandWatch(int argc, char** argv, FILE* out, FILE* err) {
   if (first >= argc) {
     return UsageError(err, kWatchUsage, "watch needs a FOLDER, or -modern to watch the game's own");
   }
-  if (prefix != nullptr) return UsageError(err, kWatchUsage, "--prefix and a FOLDER do not go together");
+  if (prefix != nullptr) {
+    return UsageError(err, kWatchUsage, "--prefix and a FOLDER do not go together");
+  }
   if (argc - first > 1) return UsageError(err, kWatchUsage, "watch takes one FOLDER");
   const char* folder = argv[first];
   if (!UseReplayFolder(folder, err)) return 2;

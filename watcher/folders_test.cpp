@@ -260,7 +260,8 @@ TEST(WineRegistry, ValuesAreFoundUnderTheirKeyAndUnescaped) {
       "\"Unended\"=\"abc\n"
       "[software\\\\blizzard entertainment\\\\warcraft iii] 17\n"
       "\"InstallPath\"=str(2):\"D:\\\\Games\"\n";
-  const char kShell[] = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders";
+  const char kShell[] =
+      "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders";
   struct Case {
     const char* key;
     const char* value;
@@ -278,14 +279,16 @@ TEST(WineRegistry, ValuesAreFoundUnderTheirKeyAndUnescaped) {
   };
   for (const Case& c : cases) {
     char out[kPathSize];
-    const int found = FindWineRegistryValue(text.data(), text.size(), c.key, c.value, out, sizeof out);
+    const int found =
+        FindWineRegistryValue(text.data(), text.size(), c.key, c.value, out, sizeof out);
     EXPECT_EQ(c.found != nullptr, found != 0) << c.value;
     if (found && c.found != nullptr) {
       EXPECT_STREQ(c.found, out) << c.value;
     }
   }
   char tiny[4];
-  EXPECT_EQ(0, FindWineRegistryValue(text.data(), text.size(), kShell, "AppData", tiny, sizeof tiny));
+  EXPECT_EQ(0,
+            FindWineRegistryValue(text.data(), text.size(), kShell, "AppData", tiny, sizeof tiny));
 }
 
 TEST(WineRegistry, DrivePathsOfThePrefix) {
@@ -324,7 +327,8 @@ class PrefixTest : public ::testing::Test {
     ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\me"));
     ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\Public\\Documents\\Warcraft III"));
     ASSERT_TRUE(MakeFolders(base_, "home\\Warcraft III\\BattleNet\\77"));
-    ASSERT_EQ(0, symlink((base_ + "home").c_str(), (prefix_ + "/drive_c/users/me/Documents").c_str()));
+    const std::string documents = prefix_ + "/drive_c/users/me/Documents";
+    ASSERT_EQ(0, symlink((base_ + "home").c_str(), documents.c_str()));
     list_ = new WatchList;
     ClearWatchList(list_);
   }
