@@ -30,8 +30,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_s
     return 2;
   }
   DiscoverReplayFolder(HKEY_CURRENT_USER, kGameRegistryKey, ReplayFolder, sizeof ReplayFolder);
+  ChooseWatchedFolders();
   // Whatever replay is there now was there before we started: record it, don't copy it.
-  SaveLastReplay(true);
+  WatchTick(true);
 
   MSG message;
   message.wParam = 0;

@@ -7,6 +7,10 @@
 #include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
+WatchList Watched;
+bool WatchingList = false;
+DocumentsResult DocumentsFound = kDocumentsFound;
+
 char FolderSwitches[kMaxFolderSwitches][1024];
 int FolderSwitchCount = 0;
 char SwitchProblem[256];
@@ -89,4 +93,23 @@ void ReadSwitches(const char* command_line) {
   if (strstr(rest, "-custom") != NULL) SaveCustomGames = true;
   if (strstr(rest, "-nodate") != NULL) DateTagEnabled = false;
   if (strstr(rest, "-modern") != NULL) ModernReading = true;
+}
+
+void ChooseWatchedFolders() {
+  WatchingList = ModernReading || FolderSwitchCount > 0;
+  if (!WatchingList) return;
+  ClearWatchList(&Watched);
+  DiscoverGameFolders(&Watched, HKEY_CURRENT_USER, kGameRegistryKey, ModernReading,
+                      &DocumentsFound);
+  for (int i = 0; i < FolderSwitchCount; ++i) {
+    AddWatchedFolder(&Watched, FolderSwitches[i], kFolderSwitch);
+  }
+}
+
+void WatchTick(bool prime) {
+  if (WatchingList) {
+    WatchEveryFolder(&Watched, prime);
+  } else {
+    SaveLastReplay(prime);
+  }
 }

@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <windows.h>
 
+#include "watcher/replay_folder.h"
+
 enum {
   kTrayIconId = 101,                    // the tray icon and the icon resource it shows
   kTrayCallbackMessage = WM_APP + 1,    // 0x8001: the shell's mouse notifications
@@ -17,8 +19,9 @@ enum {
   kWindowHeight = 240,
   kTrayTipSize = 64,                    // the tip field of the first tray record form
   // Room for the longest replay folder, two paths below it, the longest name
-  // template and the prose.
-  kAboutTextSize = 5120,
+  // template and the prose, or for a dozen watched folders of a usual length
+  // with what was saved in each.
+  kAboutTextSize = 16384,
 };
 
 extern const char kMainClassName[];      // "Brindlecap"
@@ -67,6 +70,21 @@ extern char SwitchProblem[256];
 // in the text, or -1 when no word is left; *text is moved past the word.
 // *fits is false when the word did not fit in size.
 int NextSwitchWord(const char** text, char* word, size_t size, bool* fits);
+
+// The folders watched with -modern or -folder: the install path's replay folder,
+// the Documents folders of later game versions, and each -folder. Without either
+// switch WatchingList stays off and the program watches ReplayFolder alone, with
+// LastSeenStamp and WatchStatus, as it always has.
+extern WatchList Watched;
+extern bool WatchingList;
+// How the Documents folder was found, for the about box to say what could not be.
+extern DocumentsResult DocumentsFound;
+
+// After ReadSwitches: decides what is watched and fills Watched when needed.
+void ChooseWatchedFolders();
+
+// One pass over what is watched; with prime set, records what is there now.
+void WatchTick(bool prime);
 
 // Registers the window class and creates the main window (setting MainWindow,
 // which also adds the tray icon), shows it with show_state, hides it at once and

@@ -1,4 +1,5 @@
 // The hidden main window, its procedure, the tray icon and the two message boxes.
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -7,6 +8,7 @@
 #include <shellapi.h>
 #include "platform/platform.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 #include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
@@ -53,6 +55,97 @@ const char* RetryWords(const WatcherStatus& status) {
     case kPlatformExists: return "a file of that name appeared meanwhile";
     default: return "Windows reported an error";
   }
+}
+
+// Appends formatted text at *at, never past size; false once it no longer fits.
+bool Append(char* out, size_t size, size_t* at, const char* format, ...) {
+  if (*at >= size) return false;
+  va_list args;
+  va_start(args, format);
+  const int n = vsnprintf(out + *at, size - *at, format, args);
+  va_end(args);
+  if (n < 0 || static_cast<size_t>(n) >= size - *at) {
+    out[*at] = '\0';
+    return false;
+  }
+  *at += static_cast<size_t>(n);
+  return true;
+}
+
+const char* DocumentsWords(DocumentsResult result) {
+  switch (result) {
+    case kDocumentsNotGiven: return "Windows did not say where your Documents folder is";
+    case kDocumentsTooLong: return "the path of your Documents folder is too long";
+    case kDocumentsNotInCodePage:
+      return "the path of your Documents folder has letters this Windows cannot pass on "
+             "(Windows 10 version 1903 and later can)";
+    case kDocumentsFound: break;
+  }
+  return "";
+}
+
+// Every watched folder on a line of its own, whether it is there yet, what was
+// saved in it and what waits there; then what could not be watched. Folders past
+// budget bytes are counted, not shown.
+void FormatWatchedFolders(char* out, size_t size, size_t budget) {
+  size_t at = 0;
+  out[0] = '\0';
+  Append(out, size, &at, "Replay folders, one for each game version and account:");
+  int shown = 0;
+  for (; shown < Watched.count; ++shown) {
+    const WatchedFolder& folder = Watched.folders[shown];
+    const size_t before = at;
+    const bool there = PlatformKindOf(folder.path) == kPlatformFolder;
+    bool fits = Append(out, budget, &at, "\n%s%s", folder.path,
+                       there ? "" : "\n(this folder does not exist yet)");
+    if (fits && folder.status.saved > 0) {
+      fits = Append(out, budget, &at, "\nSaved here: %d, the last %s", folder.status.saved,
+                    BelowFolder(folder.status.last_copy, folder.path));
+    }
+    if (fits && folder.status.retry != kRetryNothing) {
+      fits = Append(out, budget, &at, "\nNot saved yet, tried again every ten seconds: %s (%s)",
+                    folder.status.retry == kRetryCopyFailed
+                        ? BelowFolder(folder.status.retry_path, folder.path)
+                        : "LastReplay.w3g",
+                    RetryWords(folder.status));
+    }
+    if (!fits) {
+      at = before;
+      out[at] = '\0';
+      break;
+    }
+  }
+  if (shown < Watched.count) {
+    Append(out, size, &at, "\n...and %d more", Watched.count - shown);
+  }
+  const int left_out = Watched.left_out + Watched.accounts_left_out;
+  if (DocumentsFound != kDocumentsFound) {
+    Append(out, size, &at, "\nNot watched: the folders in Documents, because %s.",
+           DocumentsWords(DocumentsFound));
+  } else if (left_out > 0) {
+    Append(out, size, &at, "\nNot watched: %d more %s, with a path too long or past the "
+           "first %d.", left_out, left_out == 1 ? "folder" : "folders", kMaxWatchedFolders);
+  }
+}
+
+// Without -modern, when the one watched folder is missing: whether the current
+// game's folders are there, which only -modern watches.
+const char* CurrentGameHint() {
+  char documents[kPathSize];
+  char game[kPathSize];
+  if (FindDocumentsFolder(documents, sizeof documents) != kDocumentsFound) return "";
+  const size_t length = strlen(documents);
+  const char last = length > 0 ? documents[length - 1] : '\0';
+  const bool separated = last == '\\' || last == '/';
+  const char* const kCurrentGame[] = {"Warcraft III\\BattleNet", "Warcraft III\\Replay"};
+  for (const char* below : kCurrentGame) {
+    const int n = snprintf(game, sizeof game, "%s%s%s", documents, separated ? "" : "\\", below);
+    if (n > 0 && static_cast<size_t>(n) < sizeof game && PlatformKindOf(game) == kPlatformFolder) {
+      return "\nThe game of 1.28 and later keeps its replays in your Documents folder: "
+             "start with -modern to watch them.";
+    }
+  }
+  return "";
 }
 
 }  // namespace
@@ -128,7 +221,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE:
       return 0;
     case WM_TIMER:
-      SaveLastReplay(false);
+      WatchTick(false);
       break;
     case kTrayCallbackMessage:
       TrayClicked(wparam, lparam);
@@ -188,22 +281,40 @@ size_t FormatAboutText(char* out, size_t size) {
   if (size == 0) return 0;
   // The tag the next copy would carry; every filing builds it afresh anyway.
   BuildDateTag();
-  const bool folder_there = PlatformKindOf(ReplayFolder) == kPlatformFolder;
 
+  // What is watched, and what was saved where. The list part may be long; it
+  // gets its own buffer and gives way to the rest of the text.
+  static char folders[kAboutTextSize];
   char saved[kPathSize + 64];
-  if (WatchStatus.saved == 0) {
-    snprintf(saved, sizeof saved, "Saved since start: none yet");
-  } else {
-    snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", WatchStatus.saved,
-             WatchStatus.saved == 1 ? "replay" : "replays", BelowReplayFolder(WatchStatus.last_copy));
-  }
   char waiting[kPathSize + 128] = "";
-  if (WatchStatus.retry != kRetryNothing) {
-    snprintf(waiting, sizeof waiting,
-             "\n\nNot saved yet, tried again every ten seconds:\n%s\nReason: %s",
-             WatchStatus.retry == kRetryCopyFailed ? BelowReplayFolder(WatchStatus.retry_path)
-                                                   : "LastReplay.w3g",
-             RetryWords(WatchStatus));
+  if (WatchingList) {
+    FormatWatchedFolders(folders, sizeof folders, size > 3072 ? size - 3072 : size / 2);
+    const int count = SavedInList(&Watched);
+    if (count == 0) {
+      snprintf(saved, sizeof saved, "Saved since start: none yet");
+    } else {
+      snprintf(saved, sizeof saved, "Saved since start: %d %s", count,
+               count == 1 ? "replay" : "replays");
+    }
+  } else {
+    const bool folder_there = PlatformKindOf(ReplayFolder) == kPlatformFolder;
+    snprintf(folders, sizeof folders, "Replay folder:\n%s%s%s", ReplayFolder,
+             folder_there ? "" : "\n(this folder does not exist yet)",
+             folder_there ? "" : CurrentGameHint());
+    if (WatchStatus.saved == 0) {
+      snprintf(saved, sizeof saved, "Saved since start: none yet");
+    } else {
+      snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", WatchStatus.saved,
+               WatchStatus.saved == 1 ? "replay" : "replays",
+               BelowReplayFolder(WatchStatus.last_copy));
+    }
+    if (WatchStatus.retry != kRetryNothing) {
+      snprintf(waiting, sizeof waiting,
+               "\n\nNot saved yet, tried again every ten seconds:\n%s\nReason: %s",
+               WatchStatus.retry == kRetryCopyFailed ? BelowReplayFolder(WatchStatus.retry_path)
+                                                     : "LastReplay.w3g",
+               RetryWords(WatchStatus));
+    }
   }
 
   // A template shapes the names, and puts the tag wherever its {date} stands.
@@ -222,8 +333,7 @@ size_t FormatAboutText(char* out, size_t size) {
       "players and their races, in the 1v1, 2v2, 3v3, 4v4, FFA and Custom folders next "
       "to it.\n"
       "\n"
-      "Replay folder:\n"
-      "%s%s\n"
+      "%s\n"
       "\n"
       "Custom games: %s\n"
       "Date tag: %s%s%s\n"
@@ -232,8 +342,7 @@ size_t FormatAboutText(char* out, size_t size) {
       "%s%s\n"
       "\n"
       "Right-click the tray icon to close Brindlecap.",
-      ReplayFolder, folder_there ? "" : "\n(this folder does not exist yet)",
-      SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
+      folders, SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
       !DateTagEnabled ? "off" : templated ? "on, {date} gives " : "on, names start with ",
       DateTagEnabled ? DateTag : " (-nodate)", names,
       ModernReading ? "named (-modern)" : "not read (start with -modern)", saved, waiting);

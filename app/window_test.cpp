@@ -4,12 +4,17 @@
 
 #include <shellapi.h>
 
+#include <stdio.h>
+
 #include <string>
+#include <vector>
 
 #include "app/shell.h"
 #include "gtest/gtest.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -188,6 +193,119 @@ TEST_F(MainWindowTest, EveryTickRunsAFullPass) {
   SendMessageA(MainWindow, WM_TIMER, 77, 0);
   EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u)[1].w3g", &copy));
   RemoveTree(folder);
+}
+
+// With -modern or -folder the program watches a list; the about box lists it.
+class WatchedListTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+    ResetWatcher("D:\\Games\\replay\\");
+    DateTagEnabled = false;
+    ClearWatchList(&Watched);
+    DocumentsFound = kDocumentsFound;
+    WatchingList = true;
+  }
+  void TearDown() override {
+    WatchingList = false;
+    ClearWatchList(&Watched);
+    DocumentsFound = kDocumentsFound;
+    ResetWatcher("");
+    RemoveTree(folder_);
+  }
+  std::string About() {
+    static char text[kAboutTextSize];
+    const size_t length = FormatAboutText(text, sizeof text);
+    EXPECT_EQ(strlen(text), length);
+    return text;
+  }
+  std::string folder_;
+};
+
+TEST_F(WatchedListTest, TheAboutBoxListsEveryFolderWithWhatHappenedThere) {
+  const std::string missing = "C:\\Users\\me\\Documents\\Warcraft III\\Replay\\";
+  ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, folder_.c_str(), kFolderAccount));
+  ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, missing.c_str(), kFolderDocuments));
+  WatchedFolder& there = Watched.folders[0];
+  there.status.saved = 1;
+  snprintf(there.status.last_copy, kPathSize, "%s1v1\\Alpha(h) vs Beta(u).w3g", folder_.c_str());
+  there.status.retry = kRetryCopyFailed;
+  there.status.copy_error = kPlatformDiskFull;
+  snprintf(there.status.retry_path, kPathSize, "%s2v2\\A(h)B(h) vs C(o)D(o).w3g", folder_.c_str());
+  const std::string text = About();
+  const std::string expected = "\n" + folder_ +
+                               "\nSaved here: 1, the last 1v1\\Alpha(h) vs Beta(u).w3g"
+                               "\nNot saved yet, tried again every ten seconds: "
+                               "2v2\\A(h)B(h) vs C(o)D(o).w3g (the disk is full)"
+                               "\n" + missing + "\n(this folder does not exist yet)\n";
+  EXPECT_NE(std::string::npos, text.find(expected)) << text;
+  EXPECT_NE(std::string::npos, text.find("Saved since start: 1 replay\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("D:\\Games")) << "the process-wide folder is no list's";
+  EXPECT_EQ(std::string::npos, text.find("Not watched")) << text;
+}
+
+TEST_F(WatchedListTest, TheAboutBoxSaysWhatCouldNotBeWatched) {
+  AddWatchedFolder(&Watched, folder_.c_str(), kFolderInstallPath);
+  struct Case {
+    DocumentsResult documents;
+    int left_out;
+    int accounts_left_out;
+    const char* says;
+  } cases[] = {
+      {kDocumentsFound, 0, 3,
+       "Not watched: 3 more folders, with a path too long or past the first 32."},
+      {kDocumentsFound, 1, 0, "Not watched: 1 more folder,"},
+      {kDocumentsNotGiven, 1, 0,
+       "Not watched: the folders in Documents, because Windows did not say where"},
+      {kDocumentsNotInCodePage, 1, 0, "has letters this Windows cannot pass on"},
+      {kDocumentsTooLong, 1, 0, "the path of your Documents folder is too long"},
+  };
+  for (const Case& c : cases) {
+    DocumentsFound = c.documents;
+    Watched.left_out = c.left_out;
+    Watched.accounts_left_out = c.accounts_left_out;
+    const std::string text = About();
+    EXPECT_NE(std::string::npos, text.find(c.says)) << text;
+  }
+}
+
+TEST_F(WatchedListTest, ManyLongFoldersAreCountedWhenTheyNoLongerFit) {
+  for (int i = 0; i < kMaxWatchedFolders; ++i) {
+    std::string path = "C:\\" + std::string(200, 'a' + i % 26) + "\\" + std::to_string(i);
+    ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, path.c_str(), kFolderAccount));
+  }
+  EXPECT_EQ(std::string::npos, About().find("...and")) << "room enough for all in the box";
+  // In a smaller buffer the folders give way to the rest of the text.
+  char small[4096];
+  FormatAboutText(small, sizeof small);
+  const std::string text = small;
+  EXPECT_NE(std::string::npos, text.find("\n...and ")) << "folders past the room are counted";
+  EXPECT_NE(std::string::npos, text.find("close Brindlecap.")) << "nothing cut off at the end";
+}
+
+TEST_F(WatchedListTest, EveryTickPassesEveryFolderAndFilesBelowEach) {
+  const std::string second = folder_ + "second\\";
+  ASSERT_TRUE(PlatformMakeDirectory(second.c_str()));
+  AddWatchedFolder(&Watched, folder_.c_str(), kFolderSwitch);
+  AddWatchedFolder(&Watched, second.c_str(), kFolderSwitch);
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 0x01}, {"Beta", 0x08}}));
+  ASSERT_TRUE(WriteFileBytes(second + "LastReplay.w3g", replay));
+  ASSERT_TRUE(SetWriteTime(second + "LastReplay.w3g", 1700000000));
+  WatchTick(true);  // start-up: what is there is recorded
+  MainWindowProc(NULL, WM_TIMER, kTickTimerId, 0);
+  EXPECT_EQ(std::vector<std::string>{"second\\LastReplay.w3g"}, ListFiles(folder_));
+  for (const std::string& folder : {folder_, second}) {
+    ASSERT_TRUE(WriteFileBytes(folder + "LastReplay.w3g", replay));
+    ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000100));
+  }
+  MainWindowProc(NULL, WM_TIMER, kTickTimerId, 0);
+  Bytes copy;
+  for (const std::string& folder : {folder_, second}) {
+    EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u).w3g", &copy)) << folder;
+    EXPECT_TRUE(copy == replay);
+  }
+  EXPECT_EQ(0, WatchStatus.saved) << "the list keeps its own counts";
 }
 
 TEST(FormatAboutText, NamesTheFolderAndTheSettings) {

@@ -23,14 +23,20 @@ const char kNameUsage[] =
 const char kWatchUsage[] =
     "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
     "         FOLDER\n"
+    "       brindlecap-cli watch [-custom] [-nodate] -modern [-name TEMPLATE]\n"
+    "         [--prefix DIR]\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
-    "  start is left alone. Ctrl-C stops.\n";
+    "  start is left alone. Ctrl-C stops. With -modern and no FOLDER it watches every\n"
+    "  folder that 'folder -modern' prints, each on its own, and prints each copy's\n"
+    "  whole path; accounts that appear meanwhile are watched too.\n";
 
 const char kSortUsage[] =
     "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
     "         [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli sort [-custom] [-nodate] -modern [-name TEMPLATE]\n"
+    "         [--dry-run] [--prefix DIR]\n"
     "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
@@ -42,14 +48,22 @@ const char kSortUsage[] =
     "  (Replay_YYYY_MM_DD_HHMM.w3g, w3c-YYYYMMDDHHMMSS.w3g), else from the file's\n"
     "  last-write time (local). A replay whose very bytes already stand under one\n"
     "  of its names is not copied again: its line says '- already there:' and\n"
-    "  where, and the summary counts it apart.\n";
+    "  where, and the summary counts it apart.\n"
+    "  With -modern and no FOLDER and no FILE, it sorts in place every replay folder\n"
+    "  that 'folder -modern' prints, Autosaved subfolders included (on Linux those\n"
+    "  of a Wine prefix: --prefix DIR, else $WINEPREFIX, else ~/.wine).\n";
 
 const char kFolderUsage[] =
     "usage: brindlecap-cli folder\n"
+    "       brindlecap-cli folder [-modern] [--prefix DIR]\n"
     "  Prints the replay folder the tray program watches, found as it finds it: the\n"
     "  game's install path in the current user's registry settings (InstallPathX,\n"
     "  else InstallPath) with replay\\ added, or the game's default folder when the\n"
-    "  game's key is missing. Needs Windows (or Wine).\n";
+    "  game's key is missing. Needs Windows (or Wine). With -modern, every folder it\n"
+    "  watches then, one a line: also Warcraft III\\Replay\\ in the Documents folder\n"
+    "  (1.28 to 1.31) and Warcraft III\\BattleNet\\ACCOUNT\\Replays\\ of each account\n"
+    "  (1.32 and later). On Linux, --prefix DIR finds them inside the Wine prefix DIR\n"
+    "  (with -modern alone: $WINEPREFIX, else ~/.wine).\n";
 
 namespace {
 
@@ -76,7 +90,8 @@ const char kSwitches[] =
     "  {game}     the game name of other games; empty for ladder games\n"
     "  {type}     1v1, 2v2, 3v3, 4v4, FFA or Custom, as the subfolder\n"
     "  {year} {month} {day} {hour} {minute}\n"
-    "             the local date and time of filing, as 2026 07 30 21 05\n"
+    "             the local date and time of filing, as 2026 07 30 21 05 (for\n"
+    "             sort -modern the game's own, as its date tag)\n"
     "  {mapfile}  the map's file name: (4)TwistedMeadows.w3x gives TwistedMeadows\n"
     "  {map}      the map as players say it: no ladder prefix, anon mark or version\n"
     "  {length}   the game's length, as 18m11s or 1h47m06s\n"

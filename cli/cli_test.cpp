@@ -885,13 +885,15 @@ class CliWatch : public ReplayFolderTest {
     ReplayFolderTest::TearDown();
   }
 
-  // Starts `watch switches... FOLDER` and waits until it has primed.
-  void Start(std::vector<std::string> switches) {
+  // Starts `watch switches... FOLDER` (without FOLDER when with_folder is false)
+  // and waits until it has primed.
+  void Start(std::vector<std::string> switches, bool with_folder = true) {
     ASSERT_EQ(0, MakePipe(out_pipe_));
     ASSERT_EQ(0, MakePipe(err_pipe_));
     args_ = {"brindlecap-cli", "watch"};
     args_.insert(args_.end(), switches.begin(), switches.end());
-    args_.push_back(folder_.substr(0, folder_.size() - 1));  // without its separator
+    // FOLDER without its separator.
+    if (with_folder) args_.push_back(folder_.substr(0, folder_.size() - 1));
     ResetWatcher("");
     thread_ = std::thread([this] {
       std::vector<char*> argv;
@@ -919,10 +921,11 @@ class CliWatch : public ReplayFolderTest {
 
   // Puts a new LastReplay.w3g in place in one step, as the game's own rename
   // would, so that no pass sees it half written.
-  void Place(const Bytes& bytes) {
+  void Place(const Bytes& bytes) { PlaceIn(folder_, bytes); }
+  void PlaceIn(const std::string& folder, const Bytes& bytes) {
     stamp_ += 100;
-    const std::string incoming = folder_ + "incoming.tmp";
-    const std::string last = folder_ + "LastReplay.w3g";
+    const std::string incoming = folder + "incoming.tmp";
+    const std::string last = folder + "LastReplay.w3g";
     ASSERT_TRUE(WriteFileBytes(incoming, bytes));
     ASSERT_TRUE(SetWriteTime(incoming, stamp_));
 #ifdef _WIN32
@@ -1016,5 +1019,85 @@ TEST_F(CliUsage, EveryUsageNamesModern) {
   }
   EXPECT_EQ(3u, forms) << run.err;
 }
+
+#ifndef _WIN32
+// A Wine prefix as Wine makes it, with no user.reg: the user's Documents holds
+// the current game's folders.
+std::string MakePrefix(const std::string& base) {
+  const std::string prefix = base + "prefix";
+  std::string path = prefix;
+  const std::string documents = "/drive_c/users/me/Documents";
+  for (const std::string& part :
+       {std::string(), std::string("/drive_c"), std::string("/drive_c/users"),
+        std::string("/drive_c/users/me"), documents, documents + "/Warcraft III",
+        documents + "/Warcraft III/BattleNet", documents + "/Warcraft III/BattleNet/1001",
+        documents + "/Warcraft III/BattleNet/1001/Replays"}) {
+    if (!PlatformMakeDirectory((prefix + part).c_str())) return "";
+  }
+  return prefix;
+}
+
+TEST(CliFolder, FindsTheFoldersInsideAWinePrefix) {
+  std::string base = MakeTempFolder();
+  for (char& c : base) c = c == '\\' ? '/' : c;
+  const std::string prefix = MakePrefix(base);
+  ASSERT_FALSE(prefix.empty());
+  const std::string documents = prefix + "/drive_c/users/me/Documents/Warcraft III/";
+  const std::string classic = prefix + "/drive_c/program files/warcraft iii/replay/\n";
+  CliRun run = RunWith({"folder", "--prefix", prefix});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(classic, run.out);
+  run = RunWith({"folder", "-modern", "--prefix", prefix});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(classic + documents + "Replay/\n" + documents + "BattleNet/1001/Replays/\n", run.out);
+  // Without --prefix, -modern looks in $WINEPREFIX.
+  setenv("WINEPREFIX", prefix.c_str(), 1);
+  EXPECT_EQ(run.out, RunWith({"folder", "-modern"}).out);
+  unsetenv("WINEPREFIX");
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"folder", "--prefix"}, "--prefix needs a DIR"},
+      {{"folder", "-modern", "--prefix", base + "nowhere"}, "no Wine prefix at"},
+      {{"watch", "-modern", "--prefix", prefix, base}, "--prefix and a FOLDER do not go together"},
+  };
+  for (const Case& c : cases) {
+    run = RunWith(c.args);
+    EXPECT_EQ(2, run.code) << c.says;
+    EXPECT_TRUE(Contains(run.err, c.says)) << run.err;
+    EXPECT_EQ("", run.out) << c.says;
+  }
+  RemoveTree(base);
+}
+
+TEST_F(CliWatch, WithoutAFolderEveryFolderOfThePrefixAndNewAccounts) {
+  std::string base = folder_;
+  for (char& c : base) c = c == '\\' ? '/' : c;
+  const std::string prefix = MakePrefix(base);
+  ASSERT_FALSE(prefix.empty());
+  const std::string battle_net = prefix + "/drive_c/users/me/Documents/Warcraft III/BattleNet/";
+  PlaceIn(battle_net + "1001/Replays/", AlphaBeta());  // there before the start
+  Start({"-modern", "-nodate", "--prefix", prefix}, false);
+
+  PlaceIn(battle_net + "1001/Replays/", ReforgedOneVsOne());
+  std::string expected = battle_net + "1001/Replays/" + kReforgedName;
+  for (char& c : expected) c = c == '\\' ? '/' : c;
+  EXPECT_EQ(expected, NextOut());
+
+  // A new account plays; the folder's time moves on by a second at least.
+  ASSERT_TRUE(PlatformMakeDirectory((battle_net + "2002").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((battle_net + "2002/Replays").c_str()));
+  ASSERT_TRUE(SetWriteTime(battle_net, stamp_ + 7));
+  EXPECT_TRUE(Contains(NextErr(), "a new account, watching " + battle_net + "2002/Replays/"));
+  PlaceIn(battle_net + "2002/Replays/", AlphaBeta());
+  EXPECT_EQ(battle_net + "2002/Replays/1v1/Alpha(h) vs Beta(u).w3g", NextOut());
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ(0, code_);
+  EXPECT_EQ("", out);
+}
+#endif
 
 }  // namespace

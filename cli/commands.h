@@ -45,6 +45,20 @@ struct SortCounts {
 // destination: a run over several replay folders calls it for each.
 int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,
              FILE* err, SortCounts* counts);
+struct WatchList;
+
+// Takes "--prefix DIR" out of argv (after the command), so that the other
+// switches are read as usual; *prefix is DIR, or stays as it is when none is
+// given. Returns 0 after saying why on err when DIR is missing.
+int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err);
+
+// Fills list with what the tray program watches (with modern, the folders of
+// later game versions too): on Windows this user's, elsewhere those inside the
+// Wine prefix (NULL: $WINEPREFIX, else ~/.wine). Returns 0 after saying why on err.
+int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err);
+
+// Prints a folder the watcher names, with this system's separators.
+void PrintFolderPath(const char* path, FILE* out);
 
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);

@@ -1,32 +1,119 @@
-// brindlecap-cli folder: the replay folder the tray program watches, found by the
+// brindlecap-cli folder: the replay folders the tray program watches, found by the
 // tray program's own code, so that the answer cannot differ from what it watches.
+// On Linux the same folders inside a Wine prefix, for the game under Wine.
+#include <stdlib.h>
 #include <string.h>
 
 #include "cli/commands.h"
+#include "watcher/folders.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
 #include "watcher/replay_folder.h"
 #endif
 
+#ifndef _WIN32
+namespace {
+
+// The prefix the game runs in when none is named: Wine's own default.
+const char* DefaultPrefix(char* buffer, size_t size) {
+  const char* named = getenv("WINEPREFIX");
+  if (named != nullptr && named[0] != '\0') return named;
+  const char* home = getenv("HOME");
+  if (home == nullptr || home[0] == '\0') return "";
+  const int n = snprintf(buffer, size, "%s/.wine", home);
+  return n > 0 && static_cast<size_t>(n) < size ? buffer : "";
+}
+
+}  // namespace
+#endif
+
+int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err) {
+  for (int i = 2; i < *argc; ++i) {
+    if (strcmp(argv[i], "--") == 0) break;
+    if (strcmp(argv[i], "--prefix") != 0) continue;
+    if (i + 1 >= *argc) {
+      fputs("brindlecap-cli: --prefix needs a DIR after it\n", err);
+      return 0;
+    }
+    *prefix = argv[i + 1];
+    for (int j = i; j + 2 < *argc; ++j) argv[j] = argv[j + 2];
+    *argc -= 2;
+    --i;
+  }
+  return 1;
+}
+
+void PrintFolderPath(const char* path, FILE* out) {
+#ifdef _WIN32
+  fprintf(out, "%s\n", path);
+#else
+  // The watcher builds its paths with backslashes; here they are this system's.
+  for (const char* p = path; *p != '\0'; ++p) fputc(*p == '\\' ? '/' : *p, out);
+  fputc('\n', out);
+#endif
+}
+
+int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err) {
+  ClearWatchList(list);
+#ifdef _WIN32
+  if (prefix != nullptr) {
+    fputs("brindlecap-cli: --prefix is for Linux; on Windows the folders are this user's\n", err);
+    return 0;
+  }
+  DocumentsResult documents = kDocumentsFound;
+  DiscoverGameFolders(list, HKEY_CURRENT_USER, kGameRegistryKey, modern, &documents);
+  if (documents != kDocumentsFound) {
+    fputs(documents == kDocumentsNotInCodePage
+              ? "brindlecap-cli: the Documents folder's path has letters this Windows's code "
+                "page cannot hold; its folders are left out\n"
+              : "brindlecap-cli: the Documents folder could not be found; its folders are "
+                "left out\n",
+          err);
+  }
+#else
+  char buffer[kPathSize];
+  if (prefix == nullptr) prefix = DefaultPrefix(buffer, sizeof buffer);
+  if (!DiscoverPrefixFolders(list, prefix, modern)) {
+    fprintf(err, "brindlecap-cli: no Wine prefix at '%s'\n", prefix);
+    return 0;
+  }
+#endif
+  const int left_out = list->left_out + list->accounts_left_out;
+  if (left_out > 0) {
+    fprintf(err, "brindlecap-cli: %d more %s left out, too long or past the first %d\n",
+            left_out, left_out == 1 ? "folder" : "folders", kMaxWatchedFolders);
+  }
+  return 1;
+}
+
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err) {
-  if (argc > 2) {
-    if (strcmp(argv[2], "--help") == 0 || strcmp(argv[2], "-h") == 0) {
+  const char* prefix = nullptr;
+  if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kFolderUsage, nullptr);
+  bool modern = false;
+  for (int i = 2; i < argc; ++i) {
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
       fputs(kFolderUsage, out);
       return 0;
     }
-    return UsageError(err, kFolderUsage, "folder takes no switches or operands");
+    if (strcmp(argv[i], "-modern") != 0) {
+      return UsageError(err, kFolderUsage,
+                        "folder takes no switches or operands but -modern and --prefix DIR");
+    }
+    modern = true;
   }
-#ifdef _WIN32
-  char folder[kPathSize];
-  DiscoverReplayFolder(HKEY_CURRENT_USER, kGameRegistryKey, folder, sizeof folder);
-  fprintf(out, "%s\n", folder);
-  return 0;
-#else
-  // The folder comes from the game's registry settings; there are none to read here.
-  fputs("brindlecap-cli: folder needs Windows (or Wine): the replay folder is found in the "
-        "game's registry settings\n",
-        err);
-  return 2;
+#ifndef _WIN32
+  if (!modern && prefix == nullptr) {
+    // The folder comes from the game's registry settings; there are none to read
+    // here, unless a Wine prefix is named.
+    fputs("brindlecap-cli: folder needs Windows (or Wine): the replay folder is found in the "
+          "game's registry settings; --prefix DIR or -modern look inside a Wine prefix\n",
+          err);
+    return 2;
+  }
 #endif
+  static WatchList list;
+  if (!FindWatchedFolders(&list, modern, prefix, err)) return 2;
+  for (int i = 0; i < list.count; ++i) PrintFolderPath(list.folders[i].path, out);
+  return 0;
 }

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 #include "watcher/game_time.h"
 #include "watcher/watcher.h"
 
@@ -504,18 +505,52 @@ int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FI
   return 1;
 }
 
+namespace {
+
+// The whole backlog: every replay folder the tray program would watch with
+// -modern, each sorted in place, its Autosaved subfolders with it. Folders that
+// are not there yet are passed over. Returns 0 after saying why on err when the
+// folders cannot be found at all.
+int SortEveryReplayFolder(const char* prefix, bool dry_run, FILE* out, FILE* err,
+                          SortCounts* counts) {
+  static WatchList list;
+  if (!FindWatchedFolders(&list, true, prefix, err)) return 0;
+  int sorted = 0;
+  for (int i = 0; i < list.count; ++i) {
+    char* folder = list.folders[i].path;
+    if (PlatformKindOf(folder) != kPlatformFolder) continue;
+    fputs("brindlecap-cli: sorting ", err);
+    PrintFolderPath(folder, err);
+    fflush(err);
+    if (SortInto(folder, &folder, 1, dry_run, out, err, counts)) ++sorted;
+  }
+  if (sorted == 0) fputs("brindlecap-cli: no replay folder is there to sort\n", err);
+  return 1;
+}
+
+}  // namespace
+
 int CommandSort(int argc, char** argv, FILE* out, FILE* err) {
   bool dry_run = false;
+  const char* prefix = nullptr;
+  if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kSortUsage, nullptr);
   int first = ParseSwitches(argc, argv, kSortUsage, &dry_run, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
-  if (argc - first < 2) {
-    return UsageError(err, kSortUsage,
-                      first >= argc ? "sort needs a FOLDER and at least one FILE"
-                                    : "sort needs at least one FILE after FOLDER");
-  }
   SortCounts counts = {0, 0, 0, 0};
-  if (!SortInto(argv[first], argv + first + 1, argc - first - 1, dry_run, out, err, &counts)) {
+  if (first >= argc && (ModernReading || prefix != nullptr)) {
+    // Nothing named: the replay folders themselves, read as the current game's
+    // folders must be.
+    ModernReading = true;
+    if (!SortEveryReplayFolder(prefix, dry_run, out, err, &counts)) return 2;
+  } else if (first >= argc) {
+    return UsageError(err, kSortUsage, "sort needs a FOLDER and at least one FILE");
+  } else if (prefix != nullptr) {
+    return UsageError(err, kSortUsage, "--prefix goes with sort alone, without FOLDER and FILE");
+  } else if (argc - first < 2) {
+    return UsageError(err, kSortUsage, "sort needs at least one FILE after FOLDER");
+  } else if (!SortInto(argv[first], argv + first + 1, argc - first - 1, dry_run, out, err,
+                       &counts)) {
     return 2;
   }
   const char* dry = dry_run ? " (dry run: nothing was written)" : "";

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -57,13 +58,57 @@ void Report(PassOutcome outcome, PassOutcome previous, FILE* out, FILE* err) {
   fflush(err);
 }
 
+// Every folder of the list, each on its own; a copy is printed by its whole path,
+// since no one folder lies above them all.
+int WatchEvery(WatchList* list, long interval, FILE* out, FILE* err) {
+  InstallStopHandlers();
+  WatchEveryFolder(list, true);
+  fprintf(err, "brindlecap-cli: watching %d folders for new replays, Ctrl-C stops\n", list->count);
+  fflush(err);
+  static PassOutcome previous[kMaxWatchedFolders];
+  for (int i = 0; i < kMaxWatchedFolders; ++i) previous[i] = kPassPrimed;
+  while (!WaitForStop(interval)) {
+    const int before = list->count;
+    NoticeNewAccounts(list);
+    for (int i = before; i < list->count; ++i) {
+      fputs("brindlecap-cli: a new account, watching ", err);
+      PrintFolderPath(list->folders[i].path, err);
+    }
+    for (int i = 0; i < list->count; ++i) {
+      const PassOutcome outcome = WatchFolderPass(&list->folders[i], false);
+      if (outcome == kPassFiled) {
+        PrintFolderPath(FiledPath, out);
+        fflush(out);
+      } else {
+        Report(outcome, previous[i], out, err);
+      }
+      previous[i] = outcome;
+    }
+  }
+  RemoveStopHandlers();
+  fputs("brindlecap-cli: stopped\n", err);
+  return 0;
+}
+
 }  // namespace
 
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err) {
+  const char* prefix = nullptr;
+  if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kWatchUsage, nullptr);
   int first = ParseSwitches(argc, argv, kWatchUsage, nullptr, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
-  if (first >= argc) return UsageError(err, kWatchUsage, "watch needs a FOLDER");
+  if (first >= argc && (ModernReading || prefix != nullptr)) {
+    static WatchList list;
+    if (!FindWatchedFolders(&list, ModernReading, prefix, err)) return 2;
+    return WatchEvery(&list, PassInterval(), out, err);
+  }
+  if (first >= argc) {
+    return UsageError(err, kWatchUsage, "watch needs a FOLDER, or -modern to watch the game's own");
+  }
+  if (prefix != nullptr) {
+    return UsageError(err, kWatchUsage, "--prefix and a FOLDER do not go together");
+  }
   if (argc - first > 1) return UsageError(err, kWatchUsage, "watch takes one FOLDER");
   const char* folder = argv[first];
   if (!UseReplayFolder(folder, err)) return 2;

@@ -151,8 +151,10 @@ bool ReadFileBytes(const std::string& path, Bytes* bytes) {
 
 bool SetWriteTime(const std::string& path, int64_t seconds) {
 #ifdef _WIN32
+  // Backup semantics let a folder be opened too, to set its time.
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   ULARGE_INTEGER ticks;
   ticks.QuadPart = static_cast<unsigned long long>(seconds) * 10000000ULL + 116444736000000000ULL;

@@ -4,12 +4,10 @@
 #include <stdio.h>
 #include <string.h>
 
-const char kDefaultReplayFolder[] = "c:\\program files\\warcraft iii\\replay\\";
-const char kGameRegistryKey[] = "Software\\Blizzard Entertainment\\Warcraft III";
+#include <knownfolders.h>
+#include <shlobj.h>
 
 namespace {
-
-const char kReplaySubfolder[] = "replay\\";
 
 // Cuts what the registry handed back at the byte count it reported: a stored
 // string need not carry its NUL. The text never runs past size - 1 characters.
@@ -35,17 +33,6 @@ bool ReadInstallPath(HKEY key, const char* name, char* folder, size_t size) {
 
 }  // namespace
 
-int AppendReplaySubfolder(char* folder, size_t size) {
-  size_t length = strnlen(folder, size);
-  if (length == size) return 0;  // not even terminated within the buffer
-  bool separator = length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/');
-  size_t needed = length + (separator ? 0 : 1) + sizeof kReplaySubfolder;  // sizeof counts the NUL
-  if (needed > size) return 0;
-  if (!separator) folder[length++] = '\\';
-  memcpy(folder + length, kReplaySubfolder, sizeof kReplaySubfolder);
-  return 1;
-}
-
 void DiscoverReplayFolder(HKEY root, const char* key, char* folder, size_t size) {
   if (size == 0) return;
   folder[0] = '\0';
@@ -60,4 +47,53 @@ void DiscoverReplayFolder(HKEY root, const char* key, char* folder, size_t size)
     RegCloseKey(opened);
   }
   if (folder[0] == '\0') snprintf(folder, size, "%s", kDefaultReplayFolder);
+}
+
+DocumentsResult FindDocumentsFolder(char* out, size_t size) {
+  if (size == 0) return kDocumentsTooLong;
+  out[0] = '\0';
+  // The shell's own answer: the user may have moved Documents, OneDrive may hold
+  // it, and neither shows in %USERPROFILE%.
+  PWSTR wide = NULL;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, 0, NULL, &wide)) || wide == NULL) {
+    CoTaskMemFree(wide);
+    return kDocumentsNotGiven;
+  }
+  // The "A" file functions read paths in the program's code page: UTF-8 where the
+  // manifest takes effect, the system's ANSI page on an older Windows, where a
+  // letter outside it would turn into another (or a "?") and name another folder.
+  const UINT code_page = GetACP();
+  BOOL lossy = FALSE;
+  const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int needed = WideCharToMultiByte(code_page, flags, wide, -1, NULL, 0, NULL,
+                                         code_page == CP_UTF8 ? NULL : &lossy);
+  DocumentsResult result = kDocumentsFound;
+  if (needed <= 0) {
+    result = kDocumentsNotGiven;
+  } else if (lossy) {
+    result = kDocumentsNotInCodePage;
+  } else if (static_cast<size_t>(needed) > size) {
+    result = kDocumentsTooLong;
+  } else {
+    WideCharToMultiByte(code_page, flags, wide, -1, out, static_cast<int>(size), NULL, NULL);
+  }
+  CoTaskMemFree(wide);
+  if (result != kDocumentsFound) out[0] = '\0';
+  return result;
+}
+
+void DiscoverGameFolders(WatchList* list, HKEY root, const char* key, bool modern,
+                         DocumentsResult* documents) {
+  char folder[kPathSize];
+  DiscoverReplayFolder(root, key, folder, sizeof folder);
+  AddWatchedFolder(list, folder, kFolderInstallPath);
+  if (!modern) return;
+  char found[kPathSize];
+  const DocumentsResult result = FindDocumentsFolder(found, sizeof found);
+  if (documents != NULL) *documents = result;
+  if (result == kDocumentsFound) {
+    AddDocumentsFolders(list, found);
+  } else {
+    ++list->left_out;
+  }
 }

@@ -7,13 +7,7 @@
 #include <stddef.h>
 #include <windows.h>
 
-extern const char kDefaultReplayFolder[];
-extern const char kGameRegistryKey[];    // below HKEY_CURRENT_USER
-
-// Appends a backslash unless the folder already ends in "\" or "/" (an empty
-// string gets one), then "replay\". Returns 1 on success; returns 0 and leaves
-// the folder untouched when the result and its NUL would not fit in size bytes.
-int AppendReplaySubfolder(char* folder, size_t size);
+#include "watcher/folders.h"
 
 // Finds the replay folder from the install path kept under root\key: the value
 // "InstallPathX", else "InstallPath", with "replay\" appended; "\replay\" when the
@@ -21,5 +15,25 @@ int AppendReplaySubfolder(char* folder, size_t size);
 // "replay\" to fit counts as unusable); kDefaultReplayFolder when the key does
 // not open. Nothing is written past size bytes.
 void DiscoverReplayFolder(HKEY root, const char* key, char* folder, size_t size);
+
+enum DocumentsResult {
+  kDocumentsFound,
+  kDocumentsNotGiven,   // the shell's known-folder call gave no Documents folder
+  kDocumentsTooLong,    // longer than the path buffers hold
+  kDocumentsNotInCodePage,  // the program's code page cannot spell it (an older
+                            // Windows that ignores the UTF-8 of the manifest)
+};
+
+// The user's Documents folder as the shell knows it (OneDrive and a moved
+// Documents included), in the program's code page, UTF-8 where the manifest
+// takes effect.
+DocumentsResult FindDocumentsFolder(char* out, size_t size);
+
+// Fills list with the folders the tray program watches: the replay folder from
+// root\key (as DiscoverReplayFolder), and with modern set, the Documents folders
+// of the game versions from 1.28 on. *documents (when not NULL) says how the
+// Documents folder was found.
+void DiscoverGameFolders(WatchList* list, HKEY root, const char* key, bool modern,
+                         DocumentsResult* documents);
 
 #endif  // BRINDLECAP_WATCHER_REPLAY_FOLDER_H_

@@ -26,14 +26,28 @@ RetryReason ReasonOf(ReadOutcome outcome) {
 }
 
 // A pass that ends with the replay still waiting says why.
-PassOutcome Retry(RetryReason reason) {
-  WatchStatus.retry = reason;
-  WatchStatus.retry_path[0] = '\0';
+PassOutcome Retry(WatcherStatus* status, RetryReason reason) {
+  status->retry = reason;
+  status->retry_path[0] = '\0';
   if (reason == kRetryCopyFailed) {
-    snprintf(WatchStatus.retry_path, sizeof WatchStatus.retry_path, "%s", FiledPath);
-    WatchStatus.copy_error = CopyError;
+    snprintf(status->retry_path, sizeof status->retry_path, "%s", FiledPath);
+    status->copy_error = CopyError;
   }
   return kPassRetryLater;
+}
+
+// Files the copy below folder. Filing names every copy after ReplayFolder, so a
+// folder other than that one stands in for it during the filing, and the
+// process-wide folder is put back afterwards.
+FileOutcome FileReplayIn(const char* folder, const DecodeResult* result,
+                         const unsigned char* bytes, size_t length) {
+  if (folder == ReplayFolder) return FileReplay(result, bytes, length);
+  char kept[kPathSize];
+  memcpy(kept, ReplayFolder, sizeof kept);
+  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder);
+  const FileOutcome filed = FileReplay(result, bytes, length);
+  memcpy(ReplayFolder, kept, sizeof kept);
+  return filed;
 }
 
 }  // namespace
@@ -87,15 +101,20 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
 }
 
 PassOutcome SaveLastReplay(bool prime) {
+  return SaveReplayIn(ReplayFolder, &LastSeenStamp, &WatchStatus, prime);
+}
+
+PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
+                         bool prime) {
   char path[kPathSize];
-  int n = snprintf(path, sizeof path, "%s%s", ReplayFolder, "LastReplay.w3g");
+  int n = snprintf(path, sizeof path, "%s%s", folder, "LastReplay.w3g");
   if (n < 0 || static_cast<size_t>(n) >= sizeof path) return kPassNothingNew;
   if (!FileExists(path)) return kPassNothingNew;
-  if (ObservedStamp == LastSeenStamp) return kPassNothingNew;
+  if (ObservedStamp == *last_seen) return kPassNothingNew;
   // Later probes in this pass overwrite ObservedStamp; keep this file's own stamp.
   const int32_t stamp = ObservedStamp;
   if (prime) {
-    LastSeenStamp = stamp;
+    *last_seen = stamp;
     return kPassPrimed;
   }
 
@@ -105,11 +124,11 @@ PassOutcome SaveLastReplay(bool prime) {
   size_t size = 0;
   const ReadOutcome read = ReadReplayFile(path, &bytes, &size);
   if (read == kReadTooShort) {
-    LastSeenStamp = stamp;
-    WatchStatus.retry = kRetryNothing;
+    *last_seen = stamp;
+    status->retry = kRetryNothing;
     return kPassTooShort;
   }
-  if (read != kReadWhole) return Retry(ReasonOf(read));
+  if (read != kReadWhole) return Retry(status, ReasonOf(read));
   // The game may have written on while we read: a new stamp or length means what
   // we hold may be half a replay. Take it whole on a later pass.
   int32_t stamp_after = 0;
@@ -117,7 +136,7 @@ PassOutcome SaveLastReplay(bool prime) {
   if (!PlatformProbe(path, &stamp_after, &length_after) || stamp_after != stamp ||
       length_after != static_cast<int64_t>(size)) {
     free(bytes);
-    return Retry(kRetryStillWriting);
+    return Retry(status, kRetryStillWriting);
   }
 
   DecodeResult result;
@@ -126,7 +145,7 @@ PassOutcome SaveLastReplay(bool prime) {
   if (!result.ladder && !SaveCustomGames) {
     outcome = kPassNotLadder;
   } else {
-    switch (FileReplay(&result, bytes, size)) {
+    switch (FileReplayIn(folder, &result, bytes, size)) {
       case kFiled: outcome = kPassFiled; break;
       case kNoFreeName: outcome = kPassNoFreeName; break;
       case kNoNameFits: outcome = kPassNoNameFits; break;
@@ -134,12 +153,12 @@ PassOutcome SaveLastReplay(bool prime) {
     }
   }
   free(bytes);
-  if (outcome == kPassRetryLater) return Retry(kRetryCopyFailed);
-  LastSeenStamp = stamp;
-  WatchStatus.retry = kRetryNothing;
+  if (outcome == kPassRetryLater) return Retry(status, kRetryCopyFailed);
+  *last_seen = stamp;
+  status->retry = kRetryNothing;
   if (outcome == kPassFiled) {
-    ++WatchStatus.saved;
-    snprintf(WatchStatus.last_copy, sizeof WatchStatus.last_copy, "%s", FiledPath);
+    ++status->saved;
+    snprintf(status->last_copy, sizeof status->last_copy, "%s", FiledPath);
   }
   return outcome;
 }

@@ -75,7 +75,13 @@ struct WatcherStatus {
 };
 extern WatcherStatus WatchStatus;
 
-// One pass. With prime set, the file present now is recorded without a copy.
+// One pass over ReplayFolder, with LastSeenStamp and WatchStatus. With prime set,
+// the file present now is recorded without a copy.
 PassOutcome SaveLastReplay(bool prime);
+
+// The same pass over folder's LastReplay.w3g (folder ends in a separator), with
+// that folder's own stamp and status; its copies are filed below folder.
+PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
+                         bool prime);
 
 #endif  // BRINDLECAP_WATCHER_WATCHER_H_

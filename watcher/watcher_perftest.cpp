@@ -6,6 +6,8 @@
 //   watcher_perftest --figures-only     just the figures
 //   watcher_perftest --strace-idle-pass one idle pass fenced by two marker writes
 //                                       on stderr, for strace to look between
+//   watcher_perftest --strace-three-folder-pass
+//                                       the same for a pass over three folders
 #include "watcher/watcher.h"
 
 #include <fcntl.h>
@@ -26,6 +28,7 @@
 #include "tests/test_support.h"
 #include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 
 namespace {
 
@@ -149,11 +152,10 @@ void CheckAllocationCounter(const std::string& folder) {
   if (after_decode == after_read) Fail("the allocation counter misses zlib's allocations");
 }
 
-// The most seam calls and heap allocations any one of many idle passes made.
-void PrintIdleFigures(int passes) {
-  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
-  CheckAllocationCounter(folder);
-  SaveLastReplay(true);
+// The most seam calls and heap allocations any one of many passes made, and
+// their median time, printed under name. idle_pass runs one pass and says
+// whether it found nothing new.
+void MeasureIdlePasses(const char* name, int passes, bool (*idle_pass)()) {
   uint64_t most_calls = 0;
   uint64_t most_allocations = 0;
   std::vector<double> times;
@@ -161,17 +163,71 @@ void PrintIdleFigures(int passes) {
     const uint64_t calls = PlatformCallCount;
     const uint64_t allocations = HeapAllocations;
     const int64_t start = NowNanoseconds();
-    const PassOutcome outcome = SaveLastReplay(false);
+    const bool idle = idle_pass();
     const int64_t stop = NowNanoseconds();
-    if (outcome != kPassNothingNew) Fail("an idle pass found something new");
+    if (!idle) Fail("an idle pass found something new");
     most_calls = std::max(most_calls, PlatformCallCount - calls);
     most_allocations = std::max(most_allocations, HeapAllocations - allocations);
     times.push_back(static_cast<double>(stop - start) / 1000.0);
   }
+  printf("%s_us %.2f\n", name, Median(&times));
+  PrintFigure((std::string(name) + "_fs_calls").c_str(), static_cast<double>(most_calls), 0);
+  PrintFigure((std::string(name) + "_allocations").c_str(), static_cast<double>(most_allocations),
+              0);
+}
+
+bool IdlePass() { return SaveLastReplay(false) == kPassNothingNew; }
+
+void PrintIdleFigures(int passes) {
+  std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  CheckAllocationCounter(folder);
+  SaveLastReplay(true);
+  MeasureIdlePasses("idle_pass", passes, IdlePass);
   RemoveTree(folder);
-  printf("idle_pass_us %.2f\n", Median(&times));
-  PrintFigure("idle_pass_fs_calls", static_cast<double>(most_calls), 0);
-  PrintFigure("idle_pass_allocations", static_cast<double>(most_allocations), 0);
+}
+
+// A Documents folder as the current game leaves it: Warcraft III\Replay\ and two
+// accounts, each with a replay, and other entries in BattleNet that are no
+// account; the list watches those three folders, primed. Returns the temporary
+// folder that holds it all.
+std::string PrepareWatchList(WatchList* list) {
+  std::string base = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
+  const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  const std::string game = base + "Warcraft III\\";
+  bool ok = PlatformMakeDirectory(game.c_str()) &&
+            PlatformMakeDirectory((game + "Replay").c_str()) &&
+            PlatformMakeDirectory((game + "BattleNet").c_str()) &&
+            WriteFileBytes(game + "Replay\\LastReplay.w3g", replay);
+  for (const char* account : {"1001", "2002"}) {
+    const std::string folder = game + "BattleNet\\" + account;
+    ok = ok && PlatformMakeDirectory(folder.c_str()) &&
+         PlatformMakeDirectory((folder + "\\Replays").c_str()) &&
+         WriteFileBytes(folder + "\\Replays\\LastReplay.w3g", replay);
+  }
+  for (int i = 0; ok && i < 100; ++i) {
+    ok = PlatformMakeDirectory((game + "BattleNet\\name" + std::to_string(i)).c_str());
+  }
+  if (!ok) Fail("cannot set up a Documents folder under the temporary folder");
+  ClearWatchList(list);
+  AddDocumentsFolders(list, base.c_str());
+  if (list->count != 3) Fail("the watch list does not hold the three folders");
+  WatchEveryFolder(list, true);
+  return base;
+}
+
+// The same figures for a pass over the three folders of the current game.
+WatchList ThreeFolders;
+
+bool ThreeFolderIdlePass() {
+  const int saved = SavedInList(&ThreeFolders);
+  WatchEveryFolder(&ThreeFolders, false);
+  return SavedInList(&ThreeFolders) == saved && ThreeFolders.count == 3;
+}
+
+void PrintListIdleFigures(int passes) {
+  std::string folder = PrepareWatchList(&ThreeFolders);
+  MeasureIdlePasses("three_folder_idle_pass", passes, ThreeFolderIdlePass);
+  RemoveTree(folder);
 }
 
 // Filing passes and plain copies of one replay taken in turn, the order swapped
@@ -227,6 +283,20 @@ void PrintFilingFigures(int runs) {
   }
 }
 
+// The pass over three folders, fenced the same way.
+int StraceListIdlePass() {
+  static WatchList list;
+  std::string folder = PrepareWatchList(&list);
+  WatchEveryFolder(&list, false);
+  static const char kBegin[] = "idle-pass-begin\n";
+  static const char kEnd[] = "idle-pass-end\n";
+  if (write(2, kBegin, sizeof kBegin - 1) < 0) return 1;
+  WatchEveryFolder(&list, false);
+  if (write(2, kEnd, sizeof kEnd - 1) < 0) return 1;
+  RemoveTree(folder);
+  return SavedInList(&list) == 0 ? 0 : 1;
+}
+
 // strace shows every system call; the markers let a script pick out the pass.
 int StraceIdlePass() {
   std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
@@ -249,6 +319,7 @@ int main(int argc, char** argv) {
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--strace-idle-pass") == 0) return StraceIdlePass();
+    if (strcmp(argv[i], "--strace-three-folder-pass") == 0) return StraceListIdlePass();
     if (strcmp(argv[i], "--figures-only") == 0) {
       figures_only = true;
     } else if (strncmp(argv[i], "--runs=", 7) == 0) {
@@ -276,6 +347,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
   }
   PrintIdleFigures(10000);
+  PrintListIdleFigures(10000);
   PrintFilingFigures(runs);
   return 0;
 }

@@ -12,7 +12,10 @@
 //   key PID escape             post an Escape key-down to the main window
 //   boxes PID                  print how many of the program's message boxes are open
 //   box PID [WAIT_MS]          wait for a message box; print its owner, style, buttons, text
-//   press PID yes|no|ok [WAIT_MS]  press a button of the topmost box; wait until it is gone
+//   press PID yes|no|ok [WAIT_MS]  press a button of the topmost box once it is shown;
+//                              wait until it is gone
+//   warm                       show a message box that closes itself: the first one
+//                              Wine shows in a prefix loads what every later one needs
 //   utf8-replay PATH 1v1|4v4   write a ladder replay whose players have Cyrillic and
 //                              Korean names (the 4v4 caps them inside a character)
 //
@@ -192,9 +195,16 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
   char class_name[32];
   if (GetClassNameA(child, class_name, sizeof class_name) == 0) return TRUE;
   if (lstrcmpiA(class_name, "Static") != 0) return TRUE;
-  char text[4096];
-  LRESULT length = SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  if (length > 0) printf("text:\n%s\n", text);
+  // Read wide and printed as UTF-8, whatever code page the driver runs with, so
+  // that folders and names in any alphabet come through as the program shows them.
+  static wchar_t wide[16384];
+  static char text[65536];
+  LRESULT length = SendMessageW(child, WM_GETTEXT, sizeof wide / sizeof wide[0],
+                                reinterpret_cast<LPARAM>(wide));
+  if (length > 0 &&
+      WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, NULL, NULL) > 0) {
+    printf("text:\n%s\n", text);
+  }
   return TRUE;
 }
 
@@ -238,14 +248,42 @@ int Press(DWORD process, const char* which, DWORD wait_ms) {
     printf("no %s button\n", which);
     return 1;
   }
-  // A click as the button itself handles it: pressed, released, then it tells the box.
-  PostMessageA(button, BM_CLICK, 0, 0);
-  for (DWORD waited = 0; waited < 5000; waited += 50) {
-    if (!IsWindow(box)) return 0;
+  // The box is found as soon as it has its caption; it is shown when its own
+  // message loop is about to run. A user cannot click it before that.
+  DWORD waited = 0;
+  for (; waited < wait_ms && IsWindow(box) && !IsWindowVisible(box); waited += 50) Sleep(50);
+  const DWORD shown = waited;
+  // A click as the button itself handles it: pressed, released, then it tells the
+  // box. Clicked again now and then: on a loaded machine a click that comes while
+  // the box is still taking focus can be lost, as a user's can.
+  for (DWORD since_click = 0;; waited += 50, since_click += 50) {
+    if (!IsWindow(box)) {
+      printf("gone after %lu ms, shown after %lu ms\n", static_cast<unsigned long>(waited),
+             static_cast<unsigned long>(shown));
+      return 0;
+    }
+    if (waited >= wait_ms + 5000) break;
+    if (since_click % 2000 == 0) PostMessageA(button, BM_CLICK, 0, 0);
     Sleep(50);
   }
-  printf("box still open\n");
+  printf("box still open (visible=%d enabled=%d foreground=%d)\n", IsWindowVisible(box) ? 1 : 0,
+         IsWindowEnabled(box) ? 1 : 0, GetForegroundWindow() == box ? 1 : 0);
   return 1;
+}
+
+const char kWarmCaption[] = "brindlecap-driver warming up";
+
+void CALLBACK CloseWarmBox(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = FindWindowA("#32770", kWarmCaption);
+  if (box != NULL) PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+int Warm() {
+  // Thread timers are dispatched by the box's own message loop.
+  SetTimer(NULL, 0, 300, CloseWarmBox);
+  MessageBoxA(NULL, "Loading what message boxes need.", kWarmCaption, MB_OK);
+  printf("warm\n");
+  return 0;
 }
 
 // The game writes names in UTF-8; these are written here byte for byte, so that no
@@ -271,6 +309,7 @@ int Utf8Replay(const char* path, const char* kind) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && strcmp(argv[1], "launch") == 0) return Launch(argc, argv);
+  if (argc == 2 && strcmp(argv[1], "warm") == 0) return Warm();
   if (argc < 3) {
     fprintf(stderr, "usage: brindlecap-driver COMMAND ARGS (see the source)\n");
     return 2;

@@ -1,0 +1,402 @@
+// The watch list: which folders are found below a Documents folder and inside a
+// Wine prefix, and each folder watched on its own, on the real file system.
+#include "watcher/folders.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "tests/fault_injection.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+#include "watcher/filing.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+const int64_t kBaseTime = 1700000000;
+const char kOneVsOne[] = "1v1\\Alpha(h) vs Beta(u).w3g";
+
+Bytes Ladder() { return BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})); }
+
+// Makes every folder of a relative path below base (backslashes between them).
+bool MakeFolders(const std::string& base, const std::string& relative) {
+  std::string path = base;
+  size_t from = 0;
+  while (from <= relative.size()) {
+    size_t to = relative.find('\\', from);
+    if (to == std::string::npos) to = relative.size();
+    path += relative.substr(from, to - from) + "\\";
+    if (PlatformKindOf(path.c_str()) != kPlatformFolder &&
+        !PlatformMakeDirectory(path.c_str())) {
+      return false;
+    }
+    from = to + 1;
+  }
+  return true;
+}
+
+// The list's folders below base, sorted, with backslashes.
+std::vector<std::string> Below(const WatchList& list, const std::string& base) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < list.count; ++i) {
+    std::string path = BelowFolder(list.folders[i].path, base.c_str());
+    std::replace(path.begin(), path.end(), '/', '\\');
+    paths.push_back(path);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+class WatchListTest : public ReplayFolderTest {
+ protected:
+  void SetUp() override {
+    ReplayFolderTest::SetUp();
+    documents_ = folder_ + "Documents\\";
+    ASSERT_TRUE(MakeFolders(folder_, "Documents\\Warcraft III\\BattleNet"));
+    list_ = new WatchList;
+    ClearWatchList(list_);
+  }
+  void TearDown() override {
+    delete list_;
+    ReplayFolderTest::TearDown();
+  }
+  std::string Account(const std::string& id) {
+    return documents_ + "Warcraft III\\BattleNet\\" + id + "\\Replays\\";
+  }
+  void GameWrites(const std::string& folder, const Bytes& file, int64_t second) {
+    ASSERT_TRUE(WriteFileBytes(folder + "LastReplay.w3g", file));
+    ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", kBaseTime + second));
+  }
+  // The accounts folder's stamp moves on, as it does when the game makes an
+  // account folder in it (within the same second, a test could not tell).
+  void AccountsChange(int64_t second) {
+    ASSERT_TRUE(SetWriteTime(documents_ + "Warcraft III\\BattleNet", kBaseTime + second));
+  }
+  std::string documents_;
+  WatchList* list_ = nullptr;
+};
+
+TEST_F(WatchListTest, AddingFolders) {
+  const std::string a = folder_ + "a";
+  const std::string long_name(kPlatformPathLimit, 'x');
+  struct Case {
+    std::string folder;
+    AddResult result;
+  } cases[] = {
+      {a, kAdded},
+      {a + "\\", kAlreadyWatched},  // the separator it was given
+      {folder_ + "b/", kAdded},
+      {folder_ + "b\\", kAlreadyWatched},  // either separator names the same folder
+      {"", kLeftOut},
+      {folder_ + long_name, kLeftOut},  // its LastReplay.w3g could never be named
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.result, AddWatchedFolder(list_, c.folder.c_str(), kFolderSwitch)) << c.folder;
+  }
+  ASSERT_EQ(2, list_->count);
+  EXPECT_EQ(a + "\\", list_->folders[0].path);
+  EXPECT_EQ(2, list_->left_out);
+#ifdef _WIN32
+  EXPECT_EQ(kAlreadyWatched, AddWatchedFolder(list_, (folder_ + "A").c_str(), kFolderSwitch));
+#endif
+  for (int i = list_->count; i < kMaxWatchedFolders; ++i) {
+    ASSERT_EQ(kAdded, AddWatchedFolder(list_, (a + std::to_string(i)).c_str(), kFolderSwitch));
+  }
+  EXPECT_EQ(kLeftOut, AddWatchedFolder(list_, (folder_ + "one too many").c_str(), kFolderSwitch));
+  EXPECT_EQ(kMaxWatchedFolders, list_->count);
+}
+
+TEST_F(WatchListTest, DocumentsGiveTheReplayFolderAndEveryAccountAndNothingElse) {
+  for (const char* id : {"123", "4567890", "abc", "12a", "Replays"}) {
+    ASSERT_TRUE(MakeFolders(documents_, std::string("Warcraft III\\BattleNet\\") + id));
+  }
+  // A file named like an account, and an account folder without Replays yet.
+  ASSERT_TRUE(WriteFileBytes(documents_ + "Warcraft III\\BattleNet\\555", Bytes(1, 'x')));
+#ifndef _WIN32
+  const std::string accounts = documents_ + "Warcraft III/BattleNet/";
+  std::string native = accounts;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  ASSERT_EQ(0, symlink("666", (native + "666").c_str()));  // a link loop
+  ASSERT_EQ(0, symlink("123", (native + "777").c_str()));  // a link to an account
+#endif
+  AddDocumentsFolders(list_, documents_.c_str());
+  std::vector<std::string> expected = {
+      "Warcraft III\\BattleNet\\123\\Replays\\",
+      "Warcraft III\\BattleNet\\4567890\\Replays\\",
+#ifndef _WIN32
+      "Warcraft III\\BattleNet\\777\\Replays\\",
+#endif
+      "Warcraft III\\Replay\\",
+  };
+  EXPECT_EQ(expected, Below(*list_, documents_));
+  EXPECT_EQ(0, list_->left_out);
+  EXPECT_EQ(0, NoticeNewAccounts(list_)) << "nothing changed, nothing is listed again";
+}
+
+TEST_F(WatchListTest, ThousandsOfAccountsFillTheListAndTheRestAreCounted) {
+  for (int i = 0; i < 3000; ++i) {
+    const std::string name = (i % 2 == 0 ? "" : "x") + std::to_string(100000 + i);
+    ASSERT_TRUE(PlatformMakeDirectory(
+        (documents_ + "Warcraft III\\BattleNet\\" + name).c_str()));
+  }
+  AddDocumentsFolders(list_, documents_.c_str());
+  EXPECT_EQ(kMaxWatchedFolders, list_->count);
+  EXPECT_EQ(1500 + 1 - kMaxWatchedFolders, list_->accounts_left_out);
+  // Listed again, the ones watched stay and the count left out is not doubled.
+  AccountsChange(50);
+  EXPECT_EQ(0, NoticeNewAccounts(list_));
+  EXPECT_EQ(1500 + 1 - kMaxWatchedFolders, list_->accounts_left_out);
+}
+
+TEST_F(WatchListTest, EachFolderIsPrimedAndFiledOnItsOwn) {
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\111\\Replays"));
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\Replay"));
+  const std::string classic = documents_ + "Warcraft III\\Replay\\";
+  GameWrites(Account("111"), Ladder(), 0);  // there before the start
+  AddWatchedFolder(list_, folder_.c_str(), kFolderInstallPath);
+  AddDocumentsFolders(list_, documents_.c_str());
+  ASSERT_EQ(3, list_->count);
+  WatchEveryFolder(list_, true);
+  WatchEveryFolder(list_, false);
+  EXPECT_EQ(std::vector<std::string>{"LastReplay.w3g"}, ListFiles(Account("111")));
+
+  GameWrites(Account("111"), Ladder(), 1);
+  GameWrites(classic, Ladder(), 1);
+  WatchEveryFolder(list_, false);
+  for (const std::string& folder : {Account("111"), classic}) {
+    Bytes copy;
+    EXPECT_TRUE(ReadFileBytes(folder + kOneVsOne, &copy)) << folder;
+    EXPECT_TRUE(copy == Ladder()) << folder;
+  }
+  EXPECT_EQ(2, SavedInList(list_));
+  // The copies went below their own folders; the process-wide folder is as it was.
+  EXPECT_EQ(folder_, ReplayFolder);
+  EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_ + "1v1\\"));
+  for (int i = 0; i < list_->count; ++i) {
+    const WatchedFolder& f = list_->folders[i];
+    if (f.status.saved > 0) {
+      EXPECT_EQ(kOneVsOne, std::string(BelowFolder(f.status.last_copy, f.path)));
+    }
+  }
+}
+
+TEST_F(WatchListTest, AnAccountThatAppearsLaterIsWatchedWithoutPriming) {
+  AddDocumentsFolders(list_, documents_.c_str());
+  WatchEveryFolder(list_, true);
+  ASSERT_EQ(1, list_->count);
+  // A new account plays: its folder and its first replay come between two ticks.
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\2222\\Replays"));
+  GameWrites(Account("2222"), Ladder(), 1);
+  AccountsChange(2);
+  WatchEveryFolder(list_, false);
+  ASSERT_EQ(2, list_->count);
+  Bytes copy;
+  EXPECT_TRUE(ReadFileBytes(Account("2222") + kOneVsOne, &copy));
+  EXPECT_TRUE(copy == Ladder());
+}
+
+TEST_F(WatchListTest, AListingRefusedOnceIsTriedAgainAtTheNextPass) {
+  AddDocumentsFolders(list_, documents_.c_str());
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\31\\Replays"));
+  AccountsChange(3);
+  InjectFault(kPlatformCallList, 1, documents_ + "Warcraft III\\BattleNet");
+  EXPECT_EQ(0, NoticeNewAccounts(list_));
+  EXPECT_EQ(1, NoticeNewAccounts(list_));
+  EXPECT_EQ(0, NoticeNewAccounts(list_));
+}
+
+TEST_F(WatchListTest, AnAccountFolderThatGoesAndComesBack) {
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\42\\Replays"));
+  AddDocumentsFolders(list_, documents_.c_str());
+  WatchEveryFolder(list_, true);
+  GameWrites(Account("42"), Ladder(), 1);
+  WatchEveryFolder(list_, false);
+  ASSERT_EQ(1, SavedInList(list_));
+
+  const std::string account = documents_ + "Warcraft III\\BattleNet\\42\\";
+  RemoveTree(account);
+  AccountsChange(4);
+  WatchEveryFolder(list_, false);  // nothing to find, nothing made
+  EXPECT_NE(kPlatformFolder, PlatformKindOf(account.c_str()));
+
+  // Back from a backup, with the replay already saved: not saved again.
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\42\\Replays"));
+  GameWrites(Account("42"), Ladder(), 1);
+  AccountsChange(5);
+  WatchEveryFolder(list_, false);
+  EXPECT_EQ(std::vector<std::string>{"LastReplay.w3g"}, ListFiles(Account("42")));
+  GameWrites(Account("42"), Ladder(), 6);
+  WatchEveryFolder(list_, false);
+  EXPECT_EQ(2, SavedInList(list_));
+  EXPECT_EQ(2, list_->count) << "the Replay folder and the account, once";
+}
+
+// ---------------------------------------------------------------------------
+// Wine prefixes
+
+TEST(WineRegistry, ValuesAreFoundUnderTheirKeyAndUnescaped) {
+  const std::string text =
+      "WINE REGISTRY Version 2\n"
+      "[Software\\\\Other] 1700000000\n"
+      "\"Personal\"=\"C:\\\\wrong\"\n"
+      "\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] 17\n"
+      "#time=1dd86e6e7767c9c\n"
+      "\"AppData\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Roaming\"\n"
+      "\"Personal\"=\"Z:\\\\tmp\\\\\\x41c\\x43e\\x438 \\x434\\x43e\\x43a\"\n"
+      "\"Emoji\"=\"\\xd83d\\xde00\"\n"
+      "\"Quoted\"=\"a\\\"b\"\n"
+      "\"Utf8\"=\"\xD0\x9C\"\n"
+      "\"Unended\"=\"abc\n"
+      "[software\\\\blizzard entertainment\\\\warcraft iii] 17\n"
+      "\"InstallPath\"=str(2):\"D:\\\\Games\"\n";
+  const char kShell[] =
+      "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders";
+  struct Case {
+    const char* key;
+    const char* value;
+    const char* found;  // NULL: not found
+  } cases[] = {
+      {kShell, "Personal", "Z:\\tmp\\\xD0\x9C\xD0\xBE\xD0\xB8 \xD0\xB4\xD0\xBE\xD0\xBA"},
+      {kShell, "AppData", "%USERPROFILE%\\AppData\\Roaming"},
+      {kShell, "Emoji", "\xF0\x9F\x98\x80"},
+      {kShell, "Quoted", "a\"b"},
+      {kShell, "Utf8", "\xD0\x9C"},
+      {kShell, "Unended", nullptr},
+      {kShell, "Missing", nullptr},
+      {"Software\\\\Blizzard Entertainment\\\\Warcraft III", "InstallPath", "D:\\Games"},
+      {"Software\\\\Nowhere", "Personal", nullptr},
+  };
+  for (const Case& c : cases) {
+    char out[kPathSize];
+    const int found =
+        FindWineRegistryValue(text.data(), text.size(), c.key, c.value, out, sizeof out);
+    EXPECT_EQ(c.found != nullptr, found != 0) << c.value;
+    if (found && c.found != nullptr) {
+      EXPECT_STREQ(c.found, out) << c.value;
+    }
+  }
+  char tiny[4];
+  EXPECT_EQ(0,
+            FindWineRegistryValue(text.data(), text.size(), kShell, "AppData", tiny, sizeof tiny));
+}
+
+TEST(WineRegistry, DrivePathsOfThePrefix) {
+  struct Case {
+    const char* windows;
+    const char* mapped;  // NULL: not a drive path
+  } cases[] = {
+      {"C:\\users\\me\\Documents", "/p/drive_c\\users\\me\\Documents"},
+      {"c:/x", "/p/drive_c\\x"},
+      {"Z:\\home\\me", "\\home\\me"},
+      {"D:\\Games", "/p/dosdevices\\d:\\Games"},
+      {"%USERPROFILE%\\Documents", nullptr},
+      {"\\replay\\", nullptr},
+      {"C:", nullptr},
+  };
+  for (const Case& c : cases) {
+    char out[kPathSize];
+    const int mapped = PrefixPath("/p", c.windows, out, sizeof out);
+    EXPECT_EQ(c.mapped != nullptr, mapped != 0) << c.windows;
+    if (mapped && c.mapped != nullptr) {
+      EXPECT_STREQ(c.mapped, out) << c.windows;
+    }
+  }
+}
+
+#ifndef _WIN32
+// A prefix as Wine makes it: drive_c/users with a user and Public, the user's
+// Documents a link to a home folder, and user.reg.
+class PrefixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = MakeTempFolder();
+    ASSERT_FALSE(base_.empty());
+    std::replace(base_.begin(), base_.end(), '\\', '/');
+    prefix_ = base_ + "prefix";
+    ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\me"));
+    ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\Public\\Documents\\Warcraft III"));
+    ASSERT_TRUE(MakeFolders(base_, "home\\Warcraft III\\BattleNet\\77"));
+    const std::string documents = prefix_ + "/drive_c/users/me/Documents";
+    ASSERT_EQ(0, symlink((base_ + "home").c_str(), documents.c_str()));
+    list_ = new WatchList;
+    ClearWatchList(list_);
+  }
+  void TearDown() override {
+    delete list_;
+    RemoveTree(base_);
+  }
+  void WriteRegistry(const std::string& text) {
+    ASSERT_TRUE(WriteFileBytes(prefix_ + "/user.reg", Bytes(text.begin(), text.end())));
+  }
+  std::vector<std::string> Found() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < list_->count; ++i) {
+      std::string path = list_->folders[i].path;
+      std::replace(path.begin(), path.end(), '\\', '/');
+      paths.push_back(path);
+    }
+    return paths;
+  }
+  std::string base_;
+  std::string prefix_;
+  WatchList* list_ = nullptr;
+};
+
+TEST_F(PrefixTest, WithoutTheGamesKeyTheDefaultFolderAndTheUsersDocuments) {
+  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), false));
+  EXPECT_EQ(std::vector<std::string>{prefix_ + "/drive_c/program files/warcraft iii/replay/"},
+            Found());
+  ClearWatchList(list_);
+  // Following the link of "me" to the home folder; Public is nobody's.
+  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
+  const std::vector<std::string> expected = {
+      prefix_ + "/drive_c/program files/warcraft iii/replay/",
+      prefix_ + "/drive_c/users/me/Documents/Warcraft III/Replay/",
+      prefix_ + "/drive_c/users/me/Documents/Warcraft III/BattleNet/77/Replays/",
+  };
+  EXPECT_EQ(expected, Found());
+}
+
+TEST_F(PrefixTest, TheInstallPathAndARedirectedDocumentsFolder) {
+  const std::string redirected = base_ + "Мои документы";
+  ASSERT_TRUE(MakeFolders(base_, "Мои документы\\Warcraft III\\BattleNet\\5"));
+  std::string windows = "Z:" + redirected;
+  std::string escaped;
+  for (char c : windows) escaped += c == '/' ? std::string("\\\\") : std::string(1, c);
+  WriteRegistry(
+      "WINE REGISTRY Version 2\n"
+      "[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1\n"
+      "\"InstallPath\"=\"C:\\\\Games\\\\War3\"\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] 1\n"
+      "\"Personal\"=\"" + escaped + "\"\n");
+  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
+  const std::vector<std::string> expected = {
+      prefix_ + "/drive_c/Games/War3/replay/",
+      redirected + "/Warcraft III/Replay/",
+      redirected + "/Warcraft III/BattleNet/5/Replays/",
+  };
+  EXPECT_EQ(expected, Found());
+}
+
+TEST_F(PrefixTest, ALinkLoopForDocumentsAndNoPrefixAtAll) {
+  ASSERT_EQ(0, unlink((prefix_ + "/drive_c/users/me/Documents").c_str()));
+  ASSERT_EQ(0, symlink("Documents", (prefix_ + "/drive_c/users/me/Documents").c_str()));
+  WriteRegistry("[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1\n");
+  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
+  EXPECT_EQ(std::vector<std::string>{}, Found()) << "a key without an install path names no folder";
+  EXPECT_EQ(0, DiscoverPrefixFolders(list_, (base_ + "nothing").c_str(), true));
+}
+#endif
+
+}  // namespace
