@@ -59,6 +59,12 @@ CliRun RunWith(std::vector<std::string> args) {
   return CliRun{code, Drain(out), Drain(err)};
 }
 
+std::string ListFilesJoined(const std::string& folder) {
+  std::string joined;
+  for (const std::string& file : ListFiles(folder)) joined += file + "\n";
+  return joined;
+}
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
@@ -1097,6 +1103,56 @@ TEST_F(CliWatch, WithoutAFolderEveryFolderOfThePrefixAndNewAccounts) {
   Stop(&out, &err);
   EXPECT_EQ(0, code_);
   EXPECT_EQ("", out);
+}
+
+// The whole backlog of a prefix: each replay folder sorted into itself, the
+// game's Autosaved copies with it, and a second run finds everything there.
+TEST(CliSortBacklog, EveryReplayFolderOfThePrefixInPlace) {
+  std::string base = MakeTempFolder();
+  for (char& c : base) c = c == '\\' ? '/' : c;
+  const std::string prefix = MakePrefix(base);
+  ASSERT_FALSE(prefix.empty());
+  const std::string replays =
+      prefix + "/drive_c/users/me/Documents/Warcraft III/BattleNet/1001/Replays/";
+  ASSERT_TRUE(PlatformMakeDirectory((replays + "Autosaved").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((replays + "Autosaved/Multiplayer").c_str()));
+  ASSERT_TRUE(WriteFileBytes(replays + "LastReplay.w3g", ReforgedOneVsOne()));
+  ASSERT_TRUE(WriteFileBytes(replays + "Autosaved/Multiplayer/Replay_2024_05_12_2039.w3g",
+                             ReforgedOneVsOne()));
+  ASSERT_TRUE(WriteFileBytes(replays + "Autosaved/Multiplayer/Replay_2021_12_24_1800.w3g",
+                             AlphaBeta()));
+  const std::string before = ListFilesJoined(replays);
+
+  struct Step {
+    std::vector<std::string> args;
+    const char* summary;
+  } steps[] = {
+      {{"sort", "--dry-run", "--prefix", prefix}, "2 saved, 1 already there, 0 skipped, 0 failed"},
+      {{"sort", "--prefix", prefix}, "2 saved, 1 already there, 0 skipped, 0 failed"},
+      {{"sort", "-modern", "--prefix", prefix}, "0 saved, 3 already there, 0 skipped, 0 failed"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.args[1]);
+    const CliRun run = RunWith(step.args);
+    EXPECT_EQ(0, run.code) << run.err;
+    EXPECT_TRUE(Contains(run.err, step.summary)) << run.err;
+    EXPECT_TRUE(Contains(run.err, "sorting " + replays)) << run.err;
+    if (step.args[1] == "--dry-run") {
+      EXPECT_EQ(before, ListFilesJoined(replays));
+    }
+  }
+  // The two replays of 12 May 2024 hold the same bytes: one copy, dated by the
+  // first met in name order; the 2021 game is dated by its name.
+  const std::vector<std::string> files = ListFiles(replays);
+  EXPECT_NE(files.end(), std::find(files.begin(), files.end(),
+                                   "1v1\\[BC1224]Alpha(h) vs Beta(u).w3g"));
+  EXPECT_EQ(5u, files.size()) << ListFilesJoined(replays);
+
+  // Without -modern and without --prefix, sort still needs its operands.
+  const CliRun plain = RunWith({"sort"});
+  EXPECT_EQ(2, plain.code);
+  EXPECT_TRUE(Contains(plain.err, "sort needs a FOLDER and at least one FILE")) << plain.err;
+  RemoveTree(base);
 }
 #endif
 

@@ -519,8 +519,11 @@ int SortEveryReplayFolder(const char* prefix, bool dry_run, FILE* out, FILE* err
   for (int i = 0; i < list.count; ++i) {
     char* folder = list.folders[i].path;
     if (PlatformKindOf(folder) != kPlatformFolder) continue;
-    fputs("brindlecap-cli: sorting ", err);
-    PrintFolderPath(folder, err);
+#ifndef _WIN32
+    // The lines name the files as this system spells paths, as for a FOLDER typed.
+    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
+#endif
+    fprintf(err, "brindlecap-cli: sorting %s\n", folder);
     fflush(err);
     if (SortInto(folder, &folder, 1, dry_run, out, err, counts)) ++sorted;
   }
