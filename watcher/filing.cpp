@@ -402,13 +402,18 @@ FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* 
 
 FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length,
                        bool unless_there) {
+  return FileReplayIn(ReplayFolder, result, bytes, length, unless_there);
+}
+
+FileOutcome FileReplayIn(const char* folder, const DecodeResult* result,
+                         const unsigned char* bytes, size_t length, bool unless_there) {
   char body[kPathSize];
-  const char* subfolder = PrepareName(result, ReplayFolder, body, sizeof body);
+  const char* subfolder = PrepareName(result, folder, body, sizeof body);
   if (subfolder == nullptr) return kNoNameFits;
-  EnsureSubfolder(ReplayFolder, subfolder);
+  EnsureSubfolder(folder, subfolder);
 
   const ReplayCopy same = {bytes, length, 0};
-  const FileOutcome found = FindFreeName(ReplayFolder, subfolder, body, nullptr, FiledPath,
+  const FileOutcome found = FindFreeName(folder, subfolder, body, nullptr, FiledPath,
                                          sizeof FiledPath, unless_there ? &same : nullptr);
   if (found != kFiled) return found;
   PlatformFile* file = PlatformCreateNew(FiledPath);

@@ -157,6 +157,11 @@ FileOutcome FindFreeName(const char* folder, const char* subfolder, const char* 
 FileOutcome FileReplay(const DecodeResult* result, const unsigned char* bytes, size_t length,
                        bool unless_there = false);
 
+// FileReplay below folder (ending in a separator) instead of ReplayFolder: each
+// watched folder files its copies below itself.
+FileOutcome FileReplayIn(const char* folder, const DecodeResult* result,
+                         const unsigned char* bytes, size_t length, bool unless_there = false);
+
 // FileReplay without the copy: where it would go under ReplayFolder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
 // makes no folder. With bytes given, answers kAlreadyThere as FileReplay with

@@ -36,20 +36,6 @@ PassOutcome Retry(WatcherStatus* status, RetryReason reason) {
   return kPassRetryLater;
 }
 
-// Files the copy below folder. Filing names every copy after ReplayFolder, so a
-// folder other than that one stands in for it during the filing, and the
-// process-wide folder is put back afterwards.
-FileOutcome FileReplayIn(const char* folder, const DecodeResult* result,
-                         const unsigned char* bytes, size_t length) {
-  if (folder == ReplayFolder) return FileReplay(result, bytes, length);
-  char kept[kPathSize];
-  memcpy(kept, ReplayFolder, sizeof kept);
-  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder);
-  const FileOutcome filed = FileReplay(result, bytes, length);
-  memcpy(ReplayFolder, kept, sizeof kept);
-  return filed;
-}
-
 }  // namespace
 
 const char* BelowReplayFolder(const char* path) {
