@@ -122,6 +122,8 @@ void PrintOverview(FILE* stream) {
   fputc('\n', stream);
   fputs(kFolderUsage, stream);
   fputc('\n', stream);
+  fputs(kInfoUsage, stream);
+  fputc('\n', stream);
   fputs(kSwitches, stream);
 }
 
@@ -263,6 +265,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kNameUsage, out);
     } else if (strcmp(topic, "folder") == 0) {
       fputs(kFolderUsage, out);
+    } else if (strcmp(topic, "info") == 0) {
+      fputs(kInfoUsage, out);
     } else {
       PrintOverview(out);
     }
@@ -276,6 +280,7 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "sort") == 0) return CommandSort(argc, argv, out, err);
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
   if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
+  if (strcmp(command, "info") == 0) return CommandInfo(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

@@ -10,6 +10,7 @@ extern const char kNameUsage[];
 extern const char kWatchUsage[];
 extern const char kSortUsage[];
 extern const char kFolderUsage[];
+extern const char kInfoUsage[];
 
 // Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
 // on err. Returns 2, the exit code of every usage error.
@@ -64,6 +65,7 @@ int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
+int CommandInfo(int argc, char** argv, FILE* out, FILE* err);
 
 // System services (system.cpp).
 

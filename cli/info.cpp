@@ -1,0 +1,346 @@
+// brindlecap-cli info: what a whole replay tells, for a player on a terminal or,
+// with --json, one object per line for other tools.
+#include <inttypes.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "cli/commands.h"
+#include "platform/platform.h"
+#include "replay/game.h"
+#include "watcher/decode.h"
+#include "watcher/filing.h"
+#include "watcher/game_time.h"
+#include "watcher/watcher.h"
+
+const char kInfoUsage[] =
+    "usage: brindlecap-cli info [-modern] [--json] FILE...\n"
+    "  Reads each replay FILE whole and prints the game version and build, the\n"
+    "  kind of game (as the subfolder it would be filed in; with -modern as the\n"
+    "  length-aware reading names it), the map, the length, the date of the game,\n"
+    "  every player (team, colour, race, computer or not, actions per minute, when\n"
+    "  they left), the observers, and the winners with the rule that decided them:\n"
+    "  explicit (a recorded result), saver (the saver's closing record), order (the\n"
+    "  side that stayed) or unknown. A damaged or unfinished replay gives what it\n"
+    "  holds and no winner. --json prints one JSON object per FILE, one a line.\n"
+    "  A FILE that cannot be read gets a line with the reason, and the exit code 1.\n";
+
+namespace {
+
+struct InfoFile {
+  unsigned char* bytes;
+  size_t length;
+};
+
+// Reads a whole file of any length (info also reads replays too short to file).
+// Returns NULL, or the reason it could not.
+const char* ReadWhole(const char* path, InfoFile* file) {
+  file->bytes = nullptr;
+  file->length = 0;
+  PlatformFile* handle = PlatformOpenRead(path);
+  if (handle == nullptr) {
+    switch (PlatformLastError()) {
+      case kPlatformMissing: return "no such file";
+      case kPlatformIsFolder: return "a folder, not a replay";
+      default: return "cannot be opened";
+    }
+  }
+  const int64_t size = PlatformFileLength(handle);
+  if (size < 0 || static_cast<uint64_t>(size) >= SIZE_MAX) {
+    PlatformClose(handle);
+    return "its length cannot be told";
+  }
+  file->bytes = static_cast<unsigned char*>(malloc(size > 0 ? static_cast<size_t>(size) : 1));
+  if (file->bytes == nullptr) {
+    PlatformClose(handle);
+    return "no memory for it";
+  }
+  file->length = PlatformRead(handle, file->bytes, static_cast<size_t>(size));
+  PlatformClose(handle);
+  if (file->length != static_cast<size_t>(size)) {
+    free(file->bytes);
+    file->bytes = nullptr;
+    return "it came short while being read";
+  }
+  return nullptr;
+}
+
+const char* FileNameOf(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '/') name = p + 1;
+  }
+  return name;
+}
+
+// The day of the game, as sort -modern dates it: from a name the game gives its
+// replays, else from the file's last-write time.
+void GameDate(const char* path, char* out, size_t size) {
+  PlatformTime time;
+  if (!TimeFromReplayName(FileNameOf(path), &time)) {
+    int32_t stamp = -1;
+    PlatformProbe(path, &stamp);
+    PlatformTimeFromStamp(stamp, &time);
+  }
+  snprintf(out, size, "%04d-%02d-%02d %02d:%02d", time.year, time.month, time.day, time.hour,
+           time.minute);
+}
+
+// "1.26" for 26, "1.32" for 10032, "2.0" for 10100.
+void VersionText(uint32_t version, char* out, size_t size) {
+  const uint32_t minor = version >= 10000 ? version - 10000 : version;
+  if (minor < 100) {
+    snprintf(out, size, "1.%" PRIu32, minor);
+  } else {
+    snprintf(out, size, "%" PRIu32 ".%" PRIu32, minor / 100 + 1, minor % 100);
+  }
+}
+
+const char* RaceText(int race) {
+  if (race & 0x20) return "random";
+  if (race & 0x01) return "human";
+  if (race & 0x02) return "orc";
+  if (race & 0x04) return "night elf";
+  if (race & 0x08) return "undead";
+  return "unknown";
+}
+
+// The subfolder the replay would be filed in, as {type} gives it: "1v1", "FFA",
+// "Custom", ...; read as the naming reads it (-modern included).
+void GameType(const InfoFile& file, char* out, size_t size) {
+  DecodeResult result;
+  DecodeReplay(file.bytes, file.length, &result);
+  snprintf(out, size, "%s", ChooseSubfolder(&result));
+  const size_t length = strlen(out);
+  if (length > 0 && out[length - 1] == '\\') out[length - 1] = '\0';
+}
+
+// A game time as 1h02m03s, 12m05s or 45s.
+void TimeText(long long ms, char* out, size_t size) {
+  const long long seconds = ms / 1000;
+  if (seconds >= 3600) {
+    snprintf(out, size, "%lldh%02lldm%02llds", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  } else if (seconds >= 60) {
+    snprintf(out, size, "%lldm%02llds", seconds / 60, seconds % 60);
+  } else {
+    snprintf(out, size, "%llds", seconds);
+  }
+}
+
+// A JSON string: quotes, backslashes and control bytes escaped, and every byte
+// that does not belong to a well-formed UTF-8 character written as U+FFFD, so
+// that a damaged name still gives a line other tools can parse.
+void PutJsonString(const char* text, FILE* out) {
+  fputc('"', out);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned c = *p;
+    if (c == '"' || c == '\\') {
+      fputc('\\', out);
+      fputc(static_cast<int>(c), out);
+      ++p;
+      continue;
+    }
+    if (c < 0x20) {
+      fprintf(out, "\\u%04x", c);
+      ++p;
+      continue;
+    }
+    size_t follow = 0;
+    if (c >= 0xC2 && c <= 0xDF) follow = 1;
+    else if (c >= 0xE0 && c <= 0xEF) follow = 2;
+    else if (c >= 0xF0 && c <= 0xF4) follow = 3;
+    else if (c >= 0x80) follow = 4;  // never a character's first byte
+    size_t got = 0;
+    while (follow <= 3 && got < follow && (p[1 + got] & 0xC0) == 0x80) ++got;
+    if (c < 0x80) {
+      fputc(static_cast<int>(c), out);
+      ++p;
+    } else if (follow <= 3 && got == follow) {
+      fwrite(p, 1, follow + 1, out);
+      p += follow + 1;
+    } else {
+      fputs("\\ufffd", out);
+      ++p;
+    }
+  }
+  fputc('"', out);
+}
+
+void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+  char version[32];
+  char type[32];
+  char date[32];
+  VersionText(game.version, version, sizeof version);
+  GameType(file, type, sizeof type);
+  GameDate(path, date, sizeof date);
+  fputs("{\"file\":", out);
+  PutJsonString(path, out);
+  fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, version,
+          game.version, game.build);
+  fprintf(out, ",\"expansion\":%s,\"type\":\"%s\",\"game_name\":",
+          game.expansion ? "true" : "false", type);
+  PutJsonString(game.game_name, out);
+  fputs(",\"map\":", out);
+  PutJsonString(game.map_path, out);
+  fprintf(out, ",\"length_ms\":%" PRIu32 ",\"game_ms\":%lld,\"date\":\"%s\"", game.length_ms,
+          game.game_ms, date);
+  fprintf(out, ",\"complete\":%s,\"problem\":\"%s\",\"ended\":%s",
+          game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
+          game.ended ? "true" : "false");
+  fputs(",\"players\":[", out);
+  bool first = true;
+  for (int i = 0; i < game.players; ++i) {
+    const GamePlayer& p = game.player[i];
+    if (p.observer) continue;
+    fputs(first ? "{\"name\":" : ",{\"name\":", out);
+    first = false;
+    PutJsonString(p.name, out);
+    fprintf(out,
+            ",\"id\":%d,\"team\":%d,\"colour\":%d,\"race\":\"%s\",\"computer\":%s,"
+            "\"actions\":%lld,\"apm\":%d,\"left_ms\":%lld,\"won\":%s}",
+            p.id, p.team, p.colour, RaceText(p.race), p.computer ? "true" : "false", p.actions,
+            p.apm, p.left_ms, p.won ? "true" : "false");
+  }
+  fputs("],\"observers\":[", out);
+  first = true;
+  for (int i = 0; i < game.players; ++i) {
+    if (!game.player[i].observer) continue;
+    if (!first) fputc(',', out);
+    first = false;
+    PutJsonString(game.player[i].name, out);
+  }
+  fputs("],\"winners\":[", out);
+  first = true;
+  for (int i = 0; i < game.players; ++i) {
+    if (!game.player[i].won) continue;
+    if (!first) fputc(',', out);
+    first = false;
+    PutJsonString(game.player[i].name, out);
+  }
+  fprintf(out, "],\"basis\":\"%s\",\"draw\":%s}\n", GameBasisText(game.basis),
+          game.draw ? "true" : "false");
+}
+
+void PrintText(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+  char version[32];
+  char type[32];
+  char date[32];
+  char length[32];
+  VersionText(game.version, version, sizeof version);
+  GameType(file, type, sizeof type);
+  GameDate(path, date, sizeof date);
+  TimeText(game.length_ms, length, sizeof length);
+  fprintf(out, "%s\n", path);
+  fprintf(out, "  game      %s (version %" PRIu32 ", build %" PRIu32 ")%s, %s, \"%s\"\n",
+          version, game.version, game.build, game.expansion ? " The Frozen Throne" : "", type,
+          game.game_name);
+  fprintf(out, "  map       %s\n", game.map_path[0] != '\0' ? game.map_path : "(unknown)");
+  fprintf(out, "  length    %s   date %s\n", length, date);
+  if (game.problem != kGameWhole) {
+    fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
+  } else if (!game.ended) {
+    fputs("  read      unfinished: the game's end is not in the replay\n", out);
+  }
+  fputs("  players\n", out);
+  for (int i = 0; i < game.players; ++i) {
+    const GamePlayer& p = game.player[i];
+    if (p.observer) continue;
+    char left[32] = "stayed";
+    if (p.left_ms >= 0) {
+      char at[24];
+      TimeText(p.left_ms, at, sizeof at);
+      snprintf(left, sizeof left, "left at %s", at);
+    }
+    fprintf(out, "    %-24s team %2d  colour %2d  %-9s %-8s  APM %4d  %s%s\n", p.name, p.team,
+            p.colour, RaceText(p.race), p.computer ? "computer" : "", p.apm, left,
+            p.won ? "  won" : "");
+  }
+  bool any = false;
+  for (int i = 0; i < game.players; ++i) {
+    if (!game.player[i].observer) continue;
+    fputs(any ? ", " : "  observers ", out);
+    fputs(game.player[i].name, out);
+    any = true;
+  }
+  if (any) fputc('\n', out);
+  fputs("  result    ", out);
+  if (game.basis == kBasisUnknown) {
+    fputs("unknown\n", out);
+    return;
+  }
+  if (game.draw) {
+    fputs("a draw", out);
+  } else {
+    fprintf(out, "team %d won:", game.winning_team);
+    for (int i = 0; i < game.players; ++i) {
+      if (game.player[i].won) fprintf(out, " %s", game.player[i].name);
+    }
+  }
+  fprintf(out, " (%s)\n", GameBasisText(game.basis));
+}
+
+// Prints one replay. Returns 0, or 1 when it cannot be read.
+int InfoOne(const char* path, bool json, GameReadScratch* scratch, FILE* out) {
+  InfoFile file;
+  const char* problem = ReadWhole(path, &file);
+  ReplayGame game;
+  if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
+    problem = GameProblemText(game.problem);
+  }
+  if (problem != nullptr) {
+    if (json) {
+      fputs("{\"file\":", out);
+      PutJsonString(path, out);
+      fputs(",\"error\":", out);
+      PutJsonString(problem, out);
+      fputs("}\n", out);
+    } else {
+      fprintf(out, "%s\t- %s\n", path, problem);
+    }
+    free(file.bytes);
+    return 1;
+  }
+  if (json) {
+    PrintJson(path, file, game, out);
+  } else {
+    PrintText(path, file, game, out);
+  }
+  free(file.bytes);
+  return 0;
+}
+
+}  // namespace
+
+int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
+  bool json = false;
+  int first = 2;
+  for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
+    const char* word = argv[first];
+    if (strcmp(word, "--") == 0) {
+      ++first;
+      break;
+    }
+    if (strcmp(word, "-modern") == 0) {
+      ModernReading = true;
+    } else if (strcmp(word, "--json") == 0) {
+      json = true;
+    } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
+      fputs(kInfoUsage, out);
+      return 0;
+    } else {
+      fprintf(err, "brindlecap-cli: unknown switch '%s'\n", word);
+      return UsageError(err, kInfoUsage, nullptr);
+    }
+  }
+  if (first >= argc) return UsageError(err, kInfoUsage, "info needs at least one FILE");
+  // The reading's whole working memory, taken once for every FILE.
+  GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
+  if (scratch == nullptr) {
+    fputs("brindlecap-cli: no memory to read replays\n", err);
+    return 1;
+  }
+  int status = 0;
+  for (int i = first; i < argc; ++i) status |= InfoOne(argv[i], json, scratch, out);
+  free(scratch);
+  return status;
+}

@@ -1,0 +1,343 @@
+// brindlecap-cli info: its JSON lines against the real replays' outcome table, its
+// text, and what it does with files it cannot read.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/cli.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string Drain(FILE* file) {
+  std::string text;
+  rewind(file);
+  char chunk[4096];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+  fclose(file);
+  return text;
+}
+
+CliRun RunWith(std::vector<std::string> args) {
+  ResetWatcher("");
+  args.insert(args.begin(), "brindlecap-cli");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = tmpfile();
+  FILE* err = tmpfile();
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return CliRun{code, Drain(out), Drain(err)};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// Just enough JSON for info's lines: objects, arrays, strings with escapes,
+// numbers, true and false. A line that is not JSON fails the parse.
+struct Json {
+  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
+  bool boolean = false;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::map<std::string, Json> fields;
+  const Json& operator[](const std::string& key) const {
+    static const Json none;
+    auto found = fields.find(key);
+    return found == fields.end() ? none : found->second;
+  }
+};
+
+struct JsonParser {
+  const std::string& s;
+  size_t at = 0;
+  bool ok = true;
+
+  void Space() {
+    while (at < s.size() && (s[at] == ' ' || s[at] == '\t')) ++at;
+  }
+  bool Eat(char c) {
+    Space();
+    if (at < s.size() && s[at] == c) {
+      ++at;
+      return true;
+    }
+    return false;
+  }
+  std::string String() {
+    std::string out;
+    if (!Eat('"')) {
+      ok = false;
+      return out;
+    }
+    while (at < s.size() && s[at] != '"') {
+      if (s[at] != '\\') {
+        out += s[at++];
+        continue;
+      }
+      if (++at >= s.size()) break;
+      const char e = s[at++];
+      if (e == 'u' && at + 4 <= s.size()) {
+        const unsigned code = static_cast<unsigned>(strtoul(s.substr(at, 4).c_str(), nullptr, 16));
+        at += 4;
+        if (code < 0x80) {
+          out += static_cast<char>(code);
+        } else {
+          out += "\xEF\xBF\xBD";  // only U+FFFD is written above 0x7F
+        }
+      } else {
+        out += e;
+      }
+    }
+    if (!Eat('"')) ok = false;
+    return out;
+  }
+  Json Value() {
+    Json v;
+    Space();
+    if (at >= s.size()) {
+      ok = false;
+    } else if (s[at] == '{') {
+      v.kind = Json::kObject;
+      ++at;
+      if (!Eat('}')) {
+        do {
+          const std::string key = String();
+          if (!Eat(':')) ok = false;
+          v.fields[key] = Value();
+        } while (ok && Eat(','));
+        if (!Eat('}')) ok = false;
+      }
+    } else if (s[at] == '[') {
+      v.kind = Json::kArray;
+      ++at;
+      if (!Eat(']')) {
+        do {
+          v.items.push_back(Value());
+        } while (ok && Eat(','));
+        if (!Eat(']')) ok = false;
+      }
+    } else if (s[at] == '"') {
+      v.kind = Json::kString;
+      v.text = String();
+    } else if (s.compare(at, 4, "true") == 0 || s.compare(at, 5, "false") == 0) {
+      v.kind = Json::kBool;
+      v.boolean = s[at] == 't';
+      at += v.boolean ? 4 : 5;
+    } else {
+      v.kind = Json::kNumber;
+      char* end = nullptr;
+      v.number = strtod(s.c_str() + at, &end);
+      if (end == s.c_str() + at) ok = false;
+      at = static_cast<size_t>(end - s.c_str());
+    }
+    return v;
+  }
+};
+
+bool ParseJson(const std::string& line, Json* value) {
+  JsonParser parser{line};
+  *value = parser.Value();
+  return parser.ok && parser.at == line.size();
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  for (size_t start = 0;;) {
+    const size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at - start));
+    if (at == std::string::npos) return parts;
+    start = at + 1;
+  }
+}
+
+// expected-outcome.tsv's rows, as cells; none when the real replays are absent.
+std::vector<std::vector<std::string>> OutcomeRows() {
+  std::vector<std::vector<std::string>> rows;
+  Bytes text;
+  const std::string folder = RealReplayFolder();
+  if (folder.empty() || !ReadFileBytes(folder + "expected-outcome.tsv", &text)) return rows;
+  for (const std::string& line : Split(std::string(text.begin(), text.end()), '\n')) {
+    if (!line.empty() && line[0] != '#') rows.push_back(SplitTabs(line));
+  }
+  return rows;
+}
+
+std::string Number(double value) { return std::to_string(static_cast<long long>(value)); }
+
+// One JSON line in the table's own notation: winners (no #tags) and each
+// player's name|team|apm|left_ms.
+std::string AsRow(const Json& game) {
+  std::string winners;
+  for (const Json& name : game["winners"].items) {
+    winners += (winners.empty() ? "" : ",") + name.text.substr(0, name.text.find('#'));
+  }
+  std::string players;
+  for (const Json& p : game["players"].items) {
+    players += (players.empty() ? "" : ";") + p["name"].text + "|" + Number(p["team"].number) +
+               "|" + Number(p["apm"].number) + "|" + Number(p["left_ms"].number);
+  }
+  return (winners.empty() ? "-" : winners) + "\t" + game["basis"].text + "\t" +
+         Number(game["length_ms"].number) + "\t" + players;
+}
+
+TEST(CliInfo, JsonOfEveryRealReplayAgreesWithTheOutcomeTable) {
+  const std::vector<std::vector<std::string>> rows = OutcomeRows();
+  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  std::vector<std::string> args = {"info", "-modern", "--json"};
+  for (const std::vector<std::string>& row : rows) args.push_back(RealReplayFolder() + row[0]);
+  const CliRun run = RunWith(args);
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ("", run.err);
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(rows.size(), lines.size()) << run.out;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i][0]);
+    Json game;
+    ASSERT_TRUE(ParseJson(lines[i], &game)) << lines[i];
+    EXPECT_EQ(RealReplayFolder() + rows[i][0], game["file"].text);
+    ASSERT_EQ(5u, rows[i].size());
+    EXPECT_EQ(rows[i][1] + "\t" + rows[i][2] + "\t" + rows[i][3] + "\t" + rows[i][4],
+              AsRow(game));
+    EXPECT_TRUE(game["complete"].boolean);
+  }
+}
+
+TEST(CliInfo, TextSaysWhoPlayedAndWhoWon) {
+  const std::string folder = RealReplayFolder();
+  if (folder.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  const std::string file = folder + "132-reforged_release.w3g";
+  const CliRun run = RunWith({"info", "-modern", file});
+  EXPECT_EQ(0, run.code) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 7u) << run.out;
+  EXPECT_EQ(file, lines[0]);
+  for (const char* part : {"game      1.32 (version 10032, build 6105) The Frozen Throne, 1v1",
+                           "map       Maps/", "length    18m11s",
+                           "anXieTy#2932", "IroNSoul#22724", "observers Blizzard",
+                           "result    team 0 won: anXieTy#2932 (saver)"}) {
+    EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
+  }
+  // One line per player, with the APM and the time of leaving of the table.
+  bool winner = false;
+  bool loser = false;
+  for (const std::string& line : lines) {
+    if (line.compare(0, 4, "    ") != 0) continue;  // players only
+    if (Contains(line, "anXieTy#2932")) {
+      winner = Contains(line, "APM  215") && Contains(line, "left at 18m11s") &&
+               Contains(line, "  won");
+    }
+    if (Contains(line, "IroNSoul#22724")) {
+      loser = Contains(line, "APM  174") && Contains(line, "left at 18m10s") &&
+              !Contains(line, " won");
+    }
+  }
+  EXPECT_TRUE(winner && loser) << run.out;
+
+  // An unfinished game says so and names no winner.
+  const CliRun temp = RunWith({"info", folder + "200-TempReplay.w3g"});
+  EXPECT_EQ(0, temp.code);
+  EXPECT_TRUE(Contains(temp.out, "unfinished")) << temp.out;
+  EXPECT_TRUE(Contains(temp.out, "result    unknown\n")) << temp.out;
+  EXPECT_TRUE(Contains(temp.out, "Computer")) << temp.out;
+}
+
+class CliInfoFiles : public ReplayFolderTest {};
+
+TEST_F(CliInfoFiles, UnreadableFilesGetTheirReasonAndExitOne) {
+  const std::string not_replay = folder_ + "notes.w3g";
+  ASSERT_TRUE(WriteFileBytes(not_replay, Bytes(6000, 'x')));
+  const std::string missing = folder_ + "missing.w3g";
+  const std::string good = folder_ + "good.w3g";
+  SyntheticModernReplay game =
+      ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}, {"Watcher", 0x60, 24}});
+  ASSERT_TRUE(WriteFileBytes(good, BuildModernReplay(game)));
+  const std::string folder = folder_.substr(0, folder_.size() - 1);
+
+  CliRun run = RunWith({"info", "--json", missing, good, not_replay, folder});
+  EXPECT_EQ(1, run.code);
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(4u, lines.size()) << run.out;
+  Json value;
+  ASSERT_TRUE(ParseJson(lines[0], &value)) << lines[0];
+  EXPECT_EQ(missing, value["file"].text);
+  EXPECT_EQ("no such file", value["error"].text);
+  // The readable one is read in full between them: two players and an observer,
+  // no game in it, so no result.
+  ASSERT_TRUE(ParseJson(lines[1], &value)) << lines[1];
+  EXPECT_EQ(Json::kNull, value["error"].kind);
+  ASSERT_EQ(2u, value["players"].items.size());
+  EXPECT_EQ("Alpha", value["players"].items[0]["name"].text);
+  EXPECT_EQ("Beta", value["players"].items[1]["name"].text);
+  ASSERT_EQ(1u, value["observers"].items.size());
+  EXPECT_EQ("Watcher", value["observers"].items[0].text);
+  EXPECT_EQ("unknown", value["basis"].text);
+  EXPECT_EQ(-1, value["players"].items[0]["left_ms"].number);
+  ASSERT_TRUE(ParseJson(lines[2], &value)) << lines[2];
+  EXPECT_EQ("not a replay", value["error"].text);
+  ASSERT_TRUE(ParseJson(lines[3], &value)) << lines[3];
+  EXPECT_EQ("a folder, not a replay", value["error"].text);
+
+  run = RunWith({"info", missing, good});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(0u, run.out.find(missing + "\t- no such file\n" + good + "\n")) << run.out;
+}
+
+TEST_F(CliInfoFiles, NamesThatAreNoTextStillGiveJson) {
+  // A name with a quote, a backslash, a control byte and a byte that is no UTF-8.
+  const std::string file = folder_ + "odd.w3g";
+  SyntheticModernReplay game =
+      ModernGame({{"Al\"p\\ha\x01\xff", 0x01, 0}, {"\xc3\xa9t\xc3\xa9", 0x08, 1}});
+  ASSERT_TRUE(WriteFileBytes(file, BuildModernReplay(game)));
+  const CliRun run = RunWith({"info", "--json", file});
+  EXPECT_EQ(0, run.code);
+  Json value;
+  ASSERT_TRUE(ParseJson(Lines(run.out)[0], &value)) << run.out;
+  ASSERT_EQ(2u, value["players"].items.size());
+  EXPECT_EQ("Al\"p\\ha\x01\xEF\xBF\xBD", value["players"].items[0]["name"].text);
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9", value["players"].items[1]["name"].text);
+}
+
+TEST(CliInfo, UsageMistakesExitWithTwo) {
+  CliRun run = RunWith({"info"});
+  EXPECT_EQ(2, run.code);
+  EXPECT_TRUE(Contains(run.err, "info needs at least one FILE")) << run.err;
+  run = RunWith({"info", "--bogus", "x.w3g"});
+  EXPECT_EQ(2, run.code);
+  EXPECT_TRUE(Contains(run.err, "unknown switch '--bogus'")) << run.err;
+  EXPECT_EQ("", run.out);
+  run = RunWith({"info", "--help"});
+  EXPECT_EQ(0, run.code);
+  EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info [-modern] [--json] FILE...")) << run.out;
+  run = RunWith({"help", "info"});
+  EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info")) << run.out;
+  run = RunWith({"--help"});
+  EXPECT_TRUE(Contains(run.out, "usage: brindlecap-cli info")) << run.out;
+}
+
+}  // namespace
