@@ -456,7 +456,9 @@ void DecideResult(Reader* r) {
     game->draw = true;
     return;
   }
-  if (winners > 0 || losers > 0 || computers_alone) return;  // contradicting results
+  // Results that contradict each other decide nothing; a side of computers never
+  // shows that it lost.
+  if (winners > 0 || computers_alone) return;
 
   // 2. The saver's closing record.
   if (saver != nullptr && leave.closing_has_previous) {
@@ -470,14 +472,17 @@ void DecideResult(Reader* r) {
       }
     }
     if (others_left) {
+      int team = -1;
       if (leave.closing_counter > leave.closing_previous_counter) {
-        game->basis = kBasisSaver;
-        game->winning_team = saver->team;
+        team = saver->team;
       } else if (sides == 2) {
-        for (int team = 0; team < 256; ++team) {
-          if (humans[team] && team != saver->team) game->winning_team = team;
+        for (int other = 0; other < 256; ++other) {
+          if (humans[other] && other != saver->team) team = other;
         }
+      }
+      if (team >= 0 && !lost[team]) {
         game->basis = kBasisSaver;
+        game->winning_team = team;
       }
       return;
     }
@@ -502,7 +507,7 @@ void DecideResult(Reader* r) {
       tie = true;
     }
   }
-  if (tie) return;
+  if (tie || lost[latest]) return;
   game->basis = kBasisOrder;
   game->winning_team = latest;
 }
