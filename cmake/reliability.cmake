@@ -66,3 +66,18 @@ set(BRINDLECAP_FUZZ_SMOKE_SECONDS 20 CACHE STRING "Seconds per fuzz target in th
 add_test(NAME fuzz_smoke
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tools/fuzz-run ${CMAKE_BINARY_DIR}
                  ${BRINDLECAP_FUZZ_SMOKE_SECONDS})
+
+# The whole-replay reading (replay/) with coverage feedback: it needs zlib alone.
+# Its seeds come from the real replays through a generator of its own.
+get_target_property(BRINDLECAP_REPLAY_SOURCES replay SOURCES)
+add_library(replay_fuzzing STATIC ${BRINDLECAP_REPLAY_SOURCES})
+target_include_directories(replay_fuzzing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(replay_fuzzing PUBLIC ZLIB::ZLIB)
+target_compile_options(replay_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
+add_executable(game_fuzz replay/game_fuzz.cpp)
+target_link_libraries(game_fuzz PRIVATE replay_fuzzing)
+target_compile_options(game_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_options(game_fuzz PRIVATE -fsanitize=fuzzer)
+add_executable(game_fuzz_seeds replay/game_fuzz_seeds.cpp)
+target_link_libraries(game_fuzz_seeds PRIVATE ZLIB::ZLIB)
+target_compile_definitions(game_fuzz_seeds PRIVATE BRINDLECAP_REPLAYS="${BRINDLECAP_REPLAYS}")

@@ -221,7 +221,9 @@ bool TakeSlotTable(Reader* r) {
     if (p->computer) {
       memcpy(p->name, kComputerName, sizeof kComputerName);
     } else if (r->scratch->has_record[id]) {
-      memcpy(p->name, r->scratch->record_name[id], kGameNameSize);
+      // Only up to its NUL: what follows in the scratch is an older reading's.
+      const char* name = r->scratch->record_name[id];
+      memcpy(p->name, name, strlen(name) + 1);
     }
   }
   r->blocks.lo += 3 + table_length;
@@ -344,9 +346,12 @@ bool ReadGameRecords(Reader* r) {
     const unsigned kind = At(r)[0];
     size_t size = 0;
     switch (kind) {
-      case kPadding:  // the last block is filled up with zeros
-        size = 1;
+      case kPadding: {  // the last block is filled up with zeros: passed in one go
+        const size_t have = r->blocks.hi - r->blocks.lo;
+        const unsigned char* zeros = At(r);
+        while (size < have && zeros[size] == 0) ++size;
         break;
+      }
       case kStartA:
       case kStartB:
       case kStartC:
