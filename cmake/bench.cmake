@@ -23,3 +23,11 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
     target_link_libraries(sort_perftest PRIVATE cli test_support)
   endif()
 endif()
+
+# The whole-replay reading against inflating the same blocks (make bench), and per
+# file for the w3gjs comparison (make bench-peer).
+if(BRINDLECAP_BENCH AND NOT WIN32 AND benchmark_FOUND AND BRINDLECAP_TESTS)
+  add_executable(game_perftest replay/game_perftest.cpp
+    tests/perftest_support.cpp tests/perftest_support.h)
+  target_link_libraries(game_perftest PRIVATE replay test_support benchmark::benchmark)
+endif()

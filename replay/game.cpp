@@ -338,58 +338,79 @@ void TakeLeave(Reader* r, const unsigned char* record) {
 }
 
 // Walks the records after the slot table to the end of the data. False when a
-// record of an unknown kind stops it.
+// record of an unknown kind stops it. Records are taken straight from the window
+// while they lie in it whole; only one that runs past it asks for more.
 bool ReadGameRecords(Reader* r) {
+  BlockStream* b = &r->blocks;
   ReplayGame* game = r->game;
   for (;;) {
-    if (Need(&r->blocks, 1) == 0) return true;
-    const unsigned kind = At(r)[0];
-    size_t size = 0;
-    switch (kind) {
-      case kPadding: {  // the last block is filled up with zeros: passed in one go
-        const size_t have = r->blocks.hi - r->blocks.lo;
-        const unsigned char* zeros = At(r);
-        while (size < have && zeros[size] == 0) ++size;
+    const unsigned char* p = b->window + b->lo;
+    const unsigned char* const end = b->window + b->hi;
+    size_t wanted = 1;  // bytes the next record needs in the window
+    while (p < end) {
+      const size_t have = static_cast<size_t>(end - p);
+      size_t size = 0;
+      switch (p[0]) {
+        case kPadding:  // the last block is filled up with zeros: passed in one go
+          size = 1;
+          while (size < have && p[size] == 0) ++size;
+          break;
+        case kStartA:
+        case kStartB:
+        case kStartC:
+          size = kStartSize;
+          break;
+        case kTimeSlot:
+        case kOldTimeSlot:
+          if (have < 3) {
+            size = 3;
+            break;
+          }
+          size = 3 + Load16(p + 1);
+          if (size < kTimeSlotHead) {
+            b->lo = static_cast<size_t>(p - b->window);
+            return false;
+          }
+          if (size <= have) TakeTimeSlot(r, p, size);
+          break;
+        case kLeave:
+          size = kLeaveSize;
+          if (size <= have) TakeLeave(r, p);
+          break;
+        case kChat:
+          if (have < kChatHead) {
+            size = kChatHead;
+            break;
+          }
+          size = kChatHead + Load16(p + 2);
+          if (size <= have) ++game->chat_messages;
+          break;
+        case kChecksum:
+          size = have < 2 ? 2 : 2 + p[1];
+          break;
+        case kRecord23:
+          size = kRecord23Size;
+          break;
+        case kForcedEnd:
+          size = kForcedEndSize;
+          break;
+        default:
+          b->lo = static_cast<size_t>(p - b->window);
+          return false;
+      }
+      if (size > have) {
+        wanted = size;
         break;
       }
-      case kStartA:
-      case kStartB:
-      case kStartC:
-        size = kStartSize;
-        break;
-      case kTimeSlot:
-      case kOldTimeSlot:
-        if (!Have(r, 3)) return true;
-        size = 3 + Load16(At(r) + 1);
-        if (size < kTimeSlotHead) return false;
-        if (!Have(r, size)) return true;
-        TakeTimeSlot(r, At(r), size);
-        break;
-      case kLeave:
-        size = kLeaveSize;
-        if (!Have(r, size)) return true;
-        TakeLeave(r, At(r));
-        break;
-      case kChat:
-        if (!Have(r, kChatHead)) return true;
-        size = kChatHead + Load16(At(r) + 2);
-        ++game->chat_messages;
-        break;
-      case kChecksum:
-        if (!Have(r, 2)) return true;
-        size = 2 + At(r)[1];
-        break;
-      case kRecord23:
-        size = kRecord23Size;
-        break;
-      case kForcedEnd:
-        size = kForcedEndSize;
-        break;
-      default:
-        return false;
+      p += size;
     }
-    if (!Have(r, size)) return true;
-    r->blocks.lo += size;
+    b->lo = static_cast<size_t>(p - b->window);
+    const size_t available = Need(b, wanted);
+    if (available < wanted) {
+      // Nothing left is the end of the data; part of a record is a record cut short.
+      if (available > 0) r->ran_short = true;
+      return true;
+    }
   }
 }
 
