@@ -15,6 +15,7 @@
 
 #include "cli/commands.h"
 #include "platform/platform.h"
+#include "tests/cli_run.h"
 #include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
@@ -31,33 +32,6 @@
 #endif
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string Drain(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  fclose(file);
-  return text;
-}
-
-CliRun RunWith(std::vector<std::string> args) {
-  ResetWatcher("");
-  args.insert(args.begin(), "brindlecap-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return CliRun{code, Drain(out), Drain(err)};
-}
 
 std::string ListFilesJoined(const std::string& folder) {
   std::string joined;

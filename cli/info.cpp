@@ -166,24 +166,46 @@ void PutJsonString(const char* text, FILE* out) {
   fputc('"', out);
 }
 
-void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+// The names of the players with the flag set, as a JSON array.
+void PutNames(const ReplayGame& game, bool GamePlayer::*flag, FILE* out) {
+  const char* separator = "";
+  fputc('[', out);
+  for (int i = 0; i < game.players; ++i) {
+    if (!(game.player[i].*flag)) continue;
+    fputs(separator, out);
+    separator = ",";
+    PutJsonString(game.player[i].name, out);
+  }
+  fputc(']', out);
+}
+
+// What both forms print besides the reading's result, as text.
+struct Described {
   char version[32];
   char type[32];
   char date[32];
-  VersionText(game.version, version, sizeof version);
-  GameType(file, type, sizeof type);
-  GameDate(path, date, sizeof date);
+};
+
+void Describe(const char* path, const InfoFile& file, const ReplayGame& game, Described* d) {
+  VersionText(game.version, d->version, sizeof d->version);
+  GameType(file, d->type, sizeof d->type);
+  GameDate(path, d->date, sizeof d->date);
+}
+
+void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+  Described d;
+  Describe(path, file, game, &d);
   fputs("{\"file\":", out);
   PutJsonString(path, out);
-  fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, version,
+  fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, d.version,
           game.version, game.build);
   fprintf(out, ",\"expansion\":%s,\"type\":\"%s\",\"game_name\":",
-          game.expansion ? "true" : "false", type);
+          game.expansion ? "true" : "false", d.type);
   PutJsonString(game.game_name, out);
   fputs(",\"map\":", out);
   PutJsonString(game.map_path, out);
   fprintf(out, ",\"length_ms\":%" PRIu32 ",\"game_ms\":%lld,\"date\":\"%s\"", game.length_ms,
-          game.game_ms, date);
+          game.game_ms, d.date);
   fprintf(out, ",\"complete\":%s,\"problem\":\"%s\",\"ended\":%s",
           game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
           game.ended ? "true" : "false");
@@ -201,41 +223,25 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, F
             p.id, p.team, p.colour, RaceText(p.race), p.computer ? "true" : "false", p.actions,
             p.apm, p.left_ms, p.won ? "true" : "false");
   }
-  fputs("],\"observers\":[", out);
-  first = true;
-  for (int i = 0; i < game.players; ++i) {
-    if (!game.player[i].observer) continue;
-    if (!first) fputc(',', out);
-    first = false;
-    PutJsonString(game.player[i].name, out);
-  }
-  fputs("],\"winners\":[", out);
-  first = true;
-  for (int i = 0; i < game.players; ++i) {
-    if (!game.player[i].won) continue;
-    if (!first) fputc(',', out);
-    first = false;
-    PutJsonString(game.player[i].name, out);
-  }
-  fprintf(out, "],\"basis\":\"%s\",\"draw\":%s}\n", GameBasisText(game.basis),
+  fputs("],\"observers\":", out);
+  PutNames(game, &GamePlayer::observer, out);
+  fputs(",\"winners\":", out);
+  PutNames(game, &GamePlayer::won, out);
+  fprintf(out, ",\"basis\":\"%s\",\"draw\":%s}\n", GameBasisText(game.basis),
           game.draw ? "true" : "false");
 }
 
 void PrintText(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
-  char version[32];
-  char type[32];
-  char date[32];
+  Described d;
+  Describe(path, file, game, &d);
   char length[32];
-  VersionText(game.version, version, sizeof version);
-  GameType(file, type, sizeof type);
-  GameDate(path, date, sizeof date);
   TimeText(game.length_ms, length, sizeof length);
   fprintf(out, "%s\n", path);
   fprintf(out, "  game      %s (version %" PRIu32 ", build %" PRIu32 ")%s, %s, \"%s\"\n",
-          version, game.version, game.build, game.expansion ? " The Frozen Throne" : "", type,
+          d.version, game.version, game.build, game.expansion ? " The Frozen Throne" : "", d.type,
           game.game_name);
   fprintf(out, "  map       %s\n", game.map_path[0] != '\0' ? game.map_path : "(unknown)");
-  fprintf(out, "  length    %s   date %s\n", length, date);
+  fprintf(out, "  length    %s   date %s\n", length, d.date);
   if (game.problem != kGameWhole) {
     fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
   } else if (!game.ended) {

@@ -10,38 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/cli.h"
+#include "tests/cli_run.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string Drain(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  fclose(file);
-  return text;
-}
-
-CliRun RunWith(std::vector<std::string> args) {
-  ResetWatcher("");
-  args.insert(args.begin(), "brindlecap-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return CliRun{code, Drain(out), Drain(err)};
-}
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

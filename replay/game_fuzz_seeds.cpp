@@ -5,7 +5,6 @@
 // again), and its header records followed by the records of the game's last
 // seconds, where the leave records are; each cut to the longest input the target
 // takes. Seeds lead with the target's switch byte for the replay's own version.
-#include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -16,27 +15,14 @@
 #include <string>
 #include <vector>
 
-#ifndef BRINDLECAP_REPLAYS
-#error "BRINDLECAP_REPLAYS must name the real replays' folder"
-#endif
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 // tools/fuzz-run's -max_len for game_fuzz.
 const size_t kLongestInput = 10000;
 const size_t kFileHeader = 68;
-
-bool ReadFile(const std::string& path, Bytes* bytes) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  unsigned char chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
-  fclose(file);
-  return true;
-}
 
 uint32_t Load32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -139,20 +125,15 @@ int main(int argc, char** argv) {
   const std::string folder = std::string(argv[1]) + "/game_fuzz";
   mkdir(argv[1], 0777);
   mkdir(folder.c_str(), 0777);
-  const std::string replays = BRINDLECAP_REPLAYS "/";
+  const std::string replays = RealReplayFolder();
   std::vector<std::string> names;
-  if (DIR* dir = opendir(replays.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".w3g") == 0) names.push_back(name);
-    }
-    closedir(dir);
+  for (const std::string& name : replays.empty() ? std::vector<std::string>() : ListFiles(replays)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".w3g") == 0) names.push_back(name);
   }
-  std::sort(names.begin(), names.end());
   int written = 0;
   for (const std::string& name : names) {
     Bytes file;
-    if (!ReadFile(replays + name, &file) || file.size() < kFileHeader) continue;
+    if (!ReadFileBytes(replays + name, &file) || file.size() < kFileHeader) continue;
     const uint32_t version = Load32(file, 0x34);
     const unsigned index = version < 29 ? 0 : version < 10032 ? 1 : version < 10100 ? 2 : 3;
     const Bytes rest(file.begin() + kFileHeader, file.end());
