@@ -4,10 +4,11 @@
 #include <string.h>
 
 #include "cli/commands.h"
+#include "naming/name.h"
+#include "naming/name_template.h"
 #include "platform/platform.h"
-#include "watcher/decode.h"
+#include "replay/decode.h"
 #include "watcher/filing.h"
-#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 #ifndef BRINDLECAP_VERSION
@@ -126,7 +127,8 @@ void PrintOverview(FILE* stream) {
 }
 
 // Prints where one replay would go. Returns 0, or 1 when the file cannot be read.
-int NameOne(const char* path, FILE* out, FILE* err) {
+int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scratch, FILE* out,
+            FILE* err) {
   unsigned char* bytes = nullptr;
   size_t length = 0;
   switch (ReadReplayFile(path, &bytes, &length)) {
@@ -140,20 +142,21 @@ int NameOne(const char* path, FILE* out, FILE* err) {
       return 1;
   }
   DecodeResult result;
-  DecodeReplay(bytes, length, &result);
+  DecodeReplay(bytes, length, settings->reading, scratch, &result);
   free(bytes);
-  if (!result.ladder && !SaveCustomGames) {
+  if (!result.ladder && !settings->save_custom) {
     fprintf(out, "%s\t- not a ladder game\n", path);
     return 0;
   }
-  char body[kPathSize];
-  char name[kPathSize];
-  const char* subfolder = PrepareName(&result, "", body, sizeof body);
-  if (subfolder == nullptr || !ComposeCandidate(name, sizeof name, "", subfolder, body, 0)) {
+  const NameDate now = LocalNameDate();
+  ReplayName name;
+  char path_name[kPathSize];
+  if (!PrepareName(&result, &settings->naming, &now, "", kPlatformPathLimit, &name) ||
+      !ComposeCandidate(path_name, sizeof path_name, "", &name, 0)) {
     fprintf(out, "%s\t- no name fits\n", path);
     return 0;
   }
-  fprintf(out, "%s\t%s\n", path, name);
+  fprintf(out, "%s\t%s\n", path, path_name);
   return 0;
 }
 
@@ -165,8 +168,10 @@ int UsageError(FILE* err, const char* usage, const char* problem) {
   return 2;
 }
 
-int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
-                  FILE* err) {
+int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
+                  bool* dry_run, FILE* out, FILE* err) {
+  char* name_template = settings->naming.name_template;
+  const size_t template_size = sizeof settings->naming.name_template;
   int i = 2;
   for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
     const char* word = argv[i];
@@ -175,20 +180,20 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
       break;
     }
     if (strcmp(word, "-custom") == 0) {
-      SaveCustomGames = true;
+      settings->save_custom = true;
     } else if (strcmp(word, "-nodate") == 0) {
-      DateTagEnabled = false;
+      settings->naming.date_tag = false;
     } else if (strcmp(word, "-modern") == 0) {
-      ModernReading = true;
+      settings->reading = kLengthReading;
     } else if (strcmp(word, "-name") == 0) {
       // The template is the next argument, whatever it looks like.
       if (i + 1 >= argc) {
         UsageError(err, usage, "-name needs a TEMPLATE after it");
         return kSwitchesFailed;
       }
-      const int n = snprintf(NameTemplate, sizeof NameTemplate, "%s", argv[++i]);
-      if (n < 0 || static_cast<size_t>(n) >= sizeof NameTemplate) {
-        NameTemplate[0] = '\0';
+      const int n = snprintf(name_template, template_size, "%s", argv[++i]);
+      if (n < 0 || static_cast<size_t>(n) >= template_size) {
+        name_template[0] = '\0';
         UsageError(err, usage, "the -name TEMPLATE is too long");
         return kSwitchesFailed;
       }
@@ -205,14 +210,14 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
   }
   // A template that cannot give good names stops the command before it files any.
   char problem[256];
-  if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
+  if (NameTemplateProblem(name_template, problem, sizeof problem)) {
     UsageError(err, usage, problem);
     return kSwitchesFailed;
   }
   return i;
 }
 
-int UseReplayFolder(const char* folder, FILE* err) {
+int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   switch (PlatformKindOf(folder)) {
     case kPlatformNothing:
       fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
@@ -223,14 +228,14 @@ int UseReplayFolder(const char* folder, FILE* err) {
     case kPlatformFolder:
       break;
   }
-  // Every name the watcher builds starts with ReplayFolder, so it must end in a
+  // Every name the watcher builds starts with the folder, so it must end in a
   // separator; one already there is kept rather than doubled.
   const size_t length = strlen(folder);
   const char last = length > 0 ? folder[length - 1] : '\0';
   const char* separator = last == '\\' || last == '/' ? "" : "\\";
-  int n = snprintf(ReplayFolder, sizeof ReplayFolder, "%s%s", folder, separator);
-  if (n < 0 || static_cast<size_t>(n) >= sizeof ReplayFolder) {
-    ReplayFolder[0] = '\0';
+  int n = snprintf(out, size, "%s%s", folder, separator);
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    out[0] = '\0';
     fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
     return 0;
   }
@@ -238,12 +243,19 @@ int UseReplayFolder(const char* folder, FILE* err) {
 }
 
 int CommandName(int argc, char** argv, FILE* out, FILE* err) {
-  int first = ParseSwitches(argc, argv, kNameUsage, nullptr, out, err);
+  WatchSettings settings;
+  int first = ParseSwitches(argc, argv, kNameUsage, &settings, nullptr, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
   if (first >= argc) return UsageError(err, kNameUsage, "name needs at least one FILE");
+  DecodeScratch* scratch = static_cast<DecodeScratch*>(malloc(sizeof(DecodeScratch)));
+  if (scratch == nullptr) {
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 1;
+  }
   int status = 0;
-  for (int i = first; i < argc; ++i) status |= NameOne(argv[i], out, err);
+  for (int i = first; i < argc; ++i) status |= NameOne(argv[i], &settings, scratch, out, err);
+  free(scratch);
   return status;
 }
 
