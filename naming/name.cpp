@@ -3,7 +3,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "naming/name_template.h"
 #include "replay/text.h"
 
 const char kSubfolders[6][8] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"};
@@ -238,25 +237,4 @@ int ComposeCandidate(char* out, size_t out_size, const char* folder, const Repla
                  : snprintf(out, out_size, "%s%s%s%s[%d]%s", folder, name->subfolder,
                             name->date_tag, name->body, i, kSuffix);
   return n >= 0 && static_cast<size_t>(n) < out_size;
-}
-
-void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-               ReplayName* name) {
-  name->subfolder = ChooseSubfolder(result);
-  BuildDateTag(options, date, name->date_tag, sizeof name->date_tag);
-  if (UsesDefaultTemplate(options->name_template)) {
-    BuildNameBody(result, name->body, sizeof name->body);
-    return;
-  }
-  FillNameTemplate(options->name_template, result, name->subfolder, name->date_tag, date,
-                   name->body, sizeof name->body);
-  // The template has put the tag where it wants it, if anywhere; the body is the
-  // whole name now, and fitting shortens it at its end.
-  name->date_tag[0] = '\0';
-}
-
-bool PrepareName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-                 const char* folder, size_t path_limit, ReplayName* name) {
-  BuildName(result, options, date, name);
-  return FitNameBody(name, folder, path_limit) != 0;
 }

@@ -274,3 +274,24 @@ void FillNameTemplate(const char* name_template, const DecodeResult* result,
     p = close + 1;
   }
 }
+
+void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
+               ReplayName* name) {
+  name->subfolder = ChooseSubfolder(result);
+  BuildDateTag(options, date, name->date_tag, sizeof name->date_tag);
+  if (UsesDefaultTemplate(options->name_template)) {
+    BuildNameBody(result, name->body, sizeof name->body);
+    return;
+  }
+  FillNameTemplate(options->name_template, result, name->subfolder, name->date_tag, date,
+                   name->body, sizeof name->body);
+  // The template has put the tag where it wants it, if anywhere; the body is the
+  // whole name now, and fitting shortens it at its end.
+  name->date_tag[0] = '\0';
+}
+
+bool PrepareName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
+                 const char* folder, size_t path_limit, ReplayName* name) {
+  BuildName(result, options, date, name);
+  return FitNameBody(name, folder, path_limit) != 0;
+}

@@ -5,7 +5,6 @@
 #include <string.h>
 #include <zlib.h>
 
-#include "replay/modern.h"
 #include "replay/text.h"
 
 // uncompress reports how much it inflated even when it stops short (zlib 1.2.9 on);
@@ -185,12 +184,4 @@ void Decode(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
     result->player[i].race = RaceAt(walk, q + n + 6);
     q += n + 16;
   }
-}
-
-void DecodeReplay(const unsigned char* bytes, size_t length, HeaderReading reading,
-                  DecodeScratch* scratch, DecodeResult* result) {
-  // Anything the length-aware reading cannot follow is read as without -modern,
-  // so the switch never names a replay worse than the default does.
-  if (reading == kLengthReading && DecodeModern(bytes, length, scratch, result)) return;
-  Decode(bytes, length, scratch, result);
 }
