@@ -11,7 +11,7 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
   elseif(NOT BRINDLECAP_TESTS)
     message(WARNING "the benchmarks use the test helpers: turn BRINDLECAP_TESTS on to build them")
   else()
-    foreach(source replay/decode_perftest watcher/watcher_perftest)
+    foreach(source watcher/decode_perftest watcher/watcher_perftest)
       get_filename_component(perftest ${source} NAME)
       # The allocation counter is compiled into each program, not taken from an
       # archive, so that its malloc always replaces the C library's.

@@ -58,7 +58,7 @@ target_link_libraries(fuzz_checks PUBLIC watcher_fuzzing)
 
 # Where each target's file stands: the two that reach only the replay format beside
 # it, the one that takes whole files beside the watcher.
-set(BRINDLECAP_FUZZ_TARGETS watcher/replay_fuzz replay/header_fuzz replay/modern_fuzz)
+set(BRINDLECAP_FUZZ_TARGETS watcher/replay_fuzz watcher/header_fuzz watcher/modern_fuzz)
 foreach(source ${BRINDLECAP_FUZZ_TARGETS})
   get_filename_component(target ${source} NAME)
   add_executable(${target} ${source}.cpp)
