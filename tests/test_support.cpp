@@ -179,6 +179,24 @@ std::vector<std::string> ListFiles(const std::string& folder) {
   return out;
 }
 
+bool MakeFolders(const std::string& base, const std::string& relative) {
+  std::string path = base;
+  size_t from = 0;
+  while (from < relative.size()) {
+    size_t to = relative.find('\\', from);
+    if (to == std::string::npos) to = relative.size();
+    if (to > from) {
+      path += relative.substr(from, to - from) + "\\";
+      if (PlatformKindOf(path.c_str()) != kPlatformFolder &&
+          !PlatformMakeDirectory(path.c_str())) {
+        return false;
+      }
+    }
+    from = to + 1;
+  }
+  return true;
+}
+
 void ReplayFolderTest::SetUp() {
   folder_ = MakeTempFolder();
   ASSERT_FALSE(folder_.empty());

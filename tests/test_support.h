@@ -29,6 +29,10 @@ bool SetWriteTime(const std::string& path, int64_t seconds);
 // Every file below folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
 
+// Makes every folder of relative (folders between backslashes) below base, which
+// ends in a separator; those already there are kept. False when one cannot be made.
+bool MakeFolders(const std::string& base, const std::string& relative);
+
 #include "watcher/watcher.h"
 
 // A fresh replay folder watched as the tray program watches one: its own stamp
