@@ -9,7 +9,7 @@ target_link_libraries(destination_check PUBLIC watcher)
 
 add_executable(faults_test watcher/faults_test.cpp)
 target_link_libraries(faults_test PRIVATE destination_check test_support GTest::gtest_main)
-add_test(NAME faults_test COMMAND faults_test)
+add_test(NAME faults_test COMMAND faults_test --gtest_shuffle)
 if(WIN32)
   # Another process to hold the replay open; the test finds it beside itself.
   add_executable(hold_open tests/hold_open.cpp)

@@ -389,8 +389,8 @@ TEST_F(Faults, PathsAtTheBufferLimitFileACompleteNameOrNothing) {
       const int counter = copies[i].find("[1].w3g") != std::string::npos ? 1 : 0;
       const char* problem = nullptr;
       for (const std::string* t : {&tag, &tag_after}) {
-        problem = DestinationProblem(path.c_str(), folder, &settings_.naming, t->c_str(),
-                                     !c.replay.ladder, counter);
+        problem = DestinationProblem(path.c_str(), folder, !c.replay.ladder, counter, t->c_str(),
+                                     settings_.naming.name_template);
         if (problem == nullptr) break;
       }
       EXPECT_EQ(nullptr, problem) << (problem != nullptr ? problem : "") << ": " << copies[i];
