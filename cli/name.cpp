@@ -27,9 +27,9 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
       return 1;
   }
   DecodeResult result;
-  DecodeReplay(bytes, length, settings->reading, scratch, &result);
+  const bool filed = DecodeForFiling(bytes, length, settings, scratch, &result);
   free(bytes);
-  if (!result.ladder && !settings->save_custom) {
+  if (!filed) {
     fprintf(out, "%s\t- not a ladder game\n", path);
     return 0;
   }

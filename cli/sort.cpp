@@ -390,8 +390,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     return kFailed;
   }
   DecodeResult result;
-  DecodeReplay(bytes, length, run->settings->reading, run->scratch, &result);
-  if (!result.ladder && !run->settings->save_custom) {
+  if (!DecodeForFiling(bytes, length, run->settings, run->scratch, &result)) {
     free(bytes);
     *reason = "not a ladder game";
     return kSkipped;

@@ -244,8 +244,7 @@ int FindWineRegistryValue(const char* text, size_t length, const char* key, cons
 }
 
 int PrefixPath(const char* prefix, const char* windows_path, char* out, size_t size) {
-  char drive = windows_path[0];
-  if (drive >= 'A' && drive <= 'Z') drive = static_cast<char>(drive - 'A' + 'a');
+  const char drive = LowerAscii(windows_path[0]);
   if (drive < 'a' || drive > 'z' || windows_path[1] != ':' || !IsPathSeparator(windows_path[2])) {
     return 0;
   }

@@ -31,6 +31,12 @@ PassOutcome Retry(WatcherStatus* status, RetryReason reason, const FileResult* f
 
 }  // namespace
 
+bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSettings* settings,
+                     DecodeScratch* scratch, DecodeResult* result) {
+  DecodeReplay(bytes, length, settings->reading, scratch, result);
+  return result->ladder || settings->save_custom;
+}
+
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length) {
   *bytes = nullptr;
   *length = 0;
@@ -102,10 +108,9 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
   }
 
   DecodeResult result;
-  DecodeReplay(bytes, size, settings->reading, scratch, &result);
   PassOutcome outcome;
   FileResult filed;
-  if (!result.ladder && !settings->save_custom) {
+  if (!DecodeForFiling(bytes, size, settings, scratch, &result)) {
     outcome = kPassNotLadder;
   } else {
     const NameDate now = LocalNameDate();

@@ -43,6 +43,12 @@ enum ReadOutcome {
   kReadNoMemory,    // no buffer of its length could be had
 };
 
+// Decodes bytes[0, length) as settings ask (with scratch to work in) into result.
+// Returns whether settings file it: a ladder game always, another game only with
+// -custom. The pass, sort and name all decide so.
+bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSettings* settings,
+                     DecodeScratch* scratch, DecodeResult* result);
+
 // Reads a replay file whole into one heap block.
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
 
