@@ -9,6 +9,14 @@ DEBS := cmake g++ make ninja-build zlib1g-dev googletest libgtest-dev libbenchma
 
 JOBS ?= $(shell nproc)
 
+# The in-process suites run in a shuffled order (their add_test says
+# --gtest_shuffle); GoogleTest takes the seed from the environment, and each run
+# prints it so that an order that fails can be run again: make test TEST_SEED=N.
+ifndef TEST_SEED
+TEST_SEED := $(shell shuf -i 1-99999 -n 1)
+endif
+export GTEST_RANDOM_SEED := $(TEST_SEED)
+
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 300
 
@@ -47,9 +55,11 @@ build-mingw: deps
 build: build-native build-mingw
 
 test-native: build-native
+	@echo "Test order: shuffled with seed $(TEST_SEED) (make test TEST_SEED=$(TEST_SEED) repeats it)"
 	ctest --preset native
 
 test-mingw: build-mingw
+	@echo "Test order: shuffled with seed $(TEST_SEED) (make test TEST_SEED=$(TEST_SEED) repeats it)"
 	tools/wine-session ctest --preset mingw
 
 # clang with AddressSanitizer and UndefinedBehaviorSanitizer: the unit, fault and
@@ -59,6 +69,7 @@ build-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 
 test-asan: build-asan
+	@echo "Test order: shuffled with seed $(TEST_SEED) (make test TEST_SEED=$(TEST_SEED) repeats it)"
 	ctest --preset asan
 
 test: test-native test-mingw test-asan

@@ -1,14 +1,18 @@
 // Entry of the resident program: start-up in a fixed order, then the message loop
 // until a quit message ends it.
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
 
 #include "app/shell.h"
-#include "watcher/replay_folder.h"
-#include "watcher/watcher.h"
+#include "gamefolders/game_folders.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_state) {
-  AppInstance = instance;
+  // Everything the program keeps, for as long as it runs; the window carries it.
+  AppState* app = static_cast<AppState*>(malloc(sizeof(AppState)));
+  if (app == NULL) return 1;
+  InitAppState(app);
+  app->instance = instance;
   // Held until the process ends, which releases it for the next start.
   HANDLE claim = NULL;
   if (!ClaimInstance(kInstanceName, &claim)) {
@@ -16,23 +20,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_s
     return 0;
   }
   // Creating the window adds the tray icon.
-  CreateMainWindow(show_state);
+  CreateMainWindow(app, show_state);
   // The first tick can only arrive once the loop below runs, so the priming pass
   // further down always comes first.
-  SetTimer(MainWindow, kTickTimerId, kTickMilliseconds, NULL);
-  ReadSwitches(command_line);
+  SetTimer(app->window, kTickTimerId, kTickMilliseconds, NULL);
+  ReadSwitches(command_line, app);
   // Better no watcher than one that files where, or as, the player did not ask.
-  if (SwitchProblem[0] != '\0') {
+  if (app->switch_problem[0] != '\0') {
     char text[512];
-    snprintf(text, sizeof text, "Brindlecap cannot start: %s.", SwitchProblem);
+    snprintf(text, sizeof text, "Brindlecap cannot start: %s.", app->switch_problem);
     MessageBoxA(NULL, text, kPromptCaption, MB_OK | MB_ICONERROR);
-    RemoveTrayIcon(MainWindow, kTrayIconId);
+    RemoveTrayIcon(app->window, kTrayIconId);
     return 2;
   }
-  DiscoverReplayFolder(HKEY_CURRENT_USER, kGameRegistryKey, ReplayFolder, sizeof ReplayFolder);
-  ChooseWatchedFolders();
+  ChooseWatchedFolders(app, HKEY_CURRENT_USER, kGameRegistryKey);
   // Whatever replay is there now was there before we started: record it, don't copy it.
-  WatchTick(true);
+  WatchTick(app, true);
 
   MSG message;
   message.wParam = 0;

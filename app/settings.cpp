@@ -3,17 +3,9 @@
 #include <string.h>
 
 #include "app/shell.h"
-#include "watcher/filing.h"
-#include "watcher/name_template.h"
+#include "naming/name_template.h"
+#include "watcher/folders.h"
 #include "watcher/watcher.h"
-
-WatchList Watched;
-bool WatchingList = false;
-DocumentsResult DocumentsFound = kDocumentsFound;
-
-char FolderSwitches[kMaxFolderSwitches][1024];
-int FolderSwitchCount = 0;
-char SwitchProblem[256];
 
 namespace {
 
@@ -51,11 +43,26 @@ int NextSwitchWord(const char** text, char* word, size_t size, bool* fits) {
   return static_cast<int>(p - start);
 }
 
-void ReadSwitches(const char* command_line) {
+void InitAppState(AppState* app) {
+  app->instance = NULL;
+  app->window = NULL;
+  app->taskbar_created = 0;
+  app->settings = WatchSettings();
+  app->folder_switch_count = 0;
+  app->switch_problem[0] = '\0';
+  app->listed = false;
+  app->replay_folder[0] = '\0';
+  ClearWatchList(&app->list);
+  app->documents = kDocumentsFound;
+}
+
+void ReadSwitches(const char* command_line, AppState* app) {
   if (command_line == NULL) return;
+  char* const problem_text = app->switch_problem;
+  const size_t problem_size = sizeof app->switch_problem;
   // The text that is left for the substring tests: the value switches and their
   // values are blanked out of it as they are read.
-  static char rest[kLineSize];
+  char rest[kLineSize];
   snprintf(rest, sizeof rest, "%s", command_line);
   const char* p = rest;
   for (;;) {
@@ -66,50 +73,51 @@ void ReadSwitches(const char* command_line) {
     const bool folder = fits && strcmp(word, "-folder") == 0;
     const bool name = fits && strcmp(word, "-name") == 0;
     if (!folder && !name) continue;
-    char value[1024];
+    char value[kPathSize];
     const int length = NextSwitchWord(&p, value, sizeof value, &fits);
     char* blank_from = rest + (word_start - rest);
     memset(blank_from, ' ', static_cast<size_t>(p - word_start));
     if (length < 0 || value[0] == '\0') {
-      snprintf(SwitchProblem, sizeof SwitchProblem, "%s needs a value after it",
+      snprintf(problem_text, problem_size, "%s needs a value after it",
                folder ? "-folder" : "-name");
     } else if (!fits) {
-      snprintf(SwitchProblem, sizeof SwitchProblem, "the value of %s is too long",
+      snprintf(problem_text, problem_size, "the value of %s is too long",
                folder ? "-folder" : "-name");
     } else if (name) {
-      snprintf(NameTemplate, sizeof NameTemplate, "%s", value);
+      char* name_template = app->settings.naming.name_template;
+      snprintf(name_template, sizeof app->settings.naming.name_template, "%s", value);
       // Refused now, in a box, rather than filing odd names later.
-      char problem[sizeof SwitchProblem];
-      if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
-        snprintf(SwitchProblem, sizeof SwitchProblem, "%s", problem);
+      char problem[sizeof app->switch_problem];
+      if (NameTemplateProblem(name_template, problem, sizeof problem)) {
+        snprintf(problem_text, problem_size, "%s", problem);
       }
-    } else if (FolderSwitchCount < kMaxFolderSwitches) {
-      snprintf(FolderSwitches[FolderSwitchCount++], sizeof FolderSwitches[0], "%s", value);
+    } else if (app->folder_switch_count < kMaxFolderSwitches) {
+      snprintf(app->folder_switches[app->folder_switch_count++], sizeof app->folder_switches[0],
+               "%s", value);
     } else {
-      snprintf(SwitchProblem, sizeof SwitchProblem, "at most %d -folder switches are read",
+      snprintf(problem_text, problem_size, "at most %d -folder switches are read",
                kMaxFolderSwitches);
     }
   }
-  if (strstr(rest, "-custom") != NULL) SaveCustomGames = true;
-  if (strstr(rest, "-nodate") != NULL) DateTagEnabled = false;
-  if (strstr(rest, "-modern") != NULL) ModernReading = true;
+  if (strstr(rest, "-custom") != NULL) app->settings.save_custom = true;
+  if (strstr(rest, "-nodate") != NULL) app->settings.naming.date_tag = false;
+  if (strstr(rest, "-modern") != NULL) app->settings.reading = kLengthReading;
 }
 
-void ChooseWatchedFolders() {
-  WatchingList = ModernReading || FolderSwitchCount > 0;
-  if (!WatchingList) return;
-  ClearWatchList(&Watched);
-  DiscoverGameFolders(&Watched, HKEY_CURRENT_USER, kGameRegistryKey, ModernReading,
-                      &DocumentsFound);
-  for (int i = 0; i < FolderSwitchCount; ++i) {
-    AddWatchedFolder(&Watched, FolderSwitches[i], kFolderSwitch);
+void ChooseWatchedFolders(AppState* app, HKEY root, const char* key) {
+  const bool modern = app->settings.reading == kLengthReading;
+  app->listed = modern || app->folder_switch_count > 0;
+  ClearWatchList(&app->list);
+  GameFolders found;
+  FindGameFolders(root, key, modern, &found);
+  snprintf(app->replay_folder, sizeof app->replay_folder, "%s", found.install);
+  app->documents = found.documents_result;
+  WatchGameFolders(&app->list, &found);
+  for (int i = 0; i < app->folder_switch_count; ++i) {
+    AddWatchedFolder(&app->list, app->folder_switches[i], kFolderSwitch);
   }
 }
 
-void WatchTick(bool prime) {
-  if (WatchingList) {
-    WatchEveryFolder(&Watched, prime);
-  } else {
-    SaveLastReplay(prime);
-  }
+void WatchTick(AppState* app, bool prime) {
+  WatchEveryFolder(&app->list, prime, &app->settings, &app->scratch);
 }

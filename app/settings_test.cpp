@@ -3,12 +3,20 @@
 
 #include <string>
 
+#include <memory>
+
 #include "app/shell.h"
 #include "gtest/gtest.h"
-#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 namespace {
+
+// A state as the program starts with: no switch read yet.
+std::unique_ptr<AppState> FreshState() {
+  std::unique_ptr<AppState> app(new AppState);
+  InitAppState(app.get());
+  return app;
+}
 
 TEST(ReadSwitches, SubstringTestsThatOnlySwitchOnAndOff) {
   struct Case {
@@ -38,13 +46,11 @@ TEST(ReadSwitches, SubstringTestsThatOnlySwitchOnAndOff) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line != NULL ? c.line : "(null)");
-    SaveCustomGames = false;
-    DateTagEnabled = true;
-    ModernReading = false;
-    ReadSwitches(c.line);
-    EXPECT_EQ(c.custom, SaveCustomGames);
-    EXPECT_EQ(c.date_tag, DateTagEnabled);
-    EXPECT_EQ(c.modern, ModernReading);
+    const std::unique_ptr<AppState> app = FreshState();
+    ReadSwitches(c.line, app.get());
+    EXPECT_EQ(c.custom, app->settings.save_custom);
+    EXPECT_EQ(c.date_tag, app->settings.naming.date_tag);
+    EXPECT_EQ(c.modern, app->settings.reading == kLengthReading);
   }
 }
 
@@ -56,7 +62,7 @@ TEST(ReadSwitches, ValueSwitchesTakeTheNextWordAndHideIt) {
   struct Case {
     const char* line;
     const char* folders;   // the -folder values, joined by '|'
-    const char* name;      // NameTemplate afterwards
+    const char* name;      // the name template afterwards
     bool custom;
     bool modern;
     bool problem;
@@ -75,27 +81,19 @@ TEST(ReadSwitches, ValueSwitchesTakeTheNextWordAndHideIt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    SaveCustomGames = false;
-    DateTagEnabled = true;
-    ModernReading = false;
-    NameTemplate[0] = '\0';
-    FolderSwitchCount = 0;
-    SwitchProblem[0] = '\0';
-    ReadSwitches(c.line);
+    const std::unique_ptr<AppState> app = FreshState();
+    ReadSwitches(c.line, app.get());
     std::string folders;
-    for (int i = 0; i < FolderSwitchCount; ++i) {
-      folders += (i > 0 ? "|" : "") + std::string(FolderSwitches[i]);
+    for (int i = 0; i < app->folder_switch_count; ++i) {
+      folders += (i > 0 ? "|" : "") + std::string(app->folder_switches[i]);
     }
     EXPECT_EQ(c.folders, folders);
-    EXPECT_STREQ(c.name, NameTemplate);
-    EXPECT_EQ(c.custom, SaveCustomGames);
-    EXPECT_TRUE(DateTagEnabled);
-    EXPECT_EQ(c.modern, ModernReading);
-    EXPECT_EQ(c.problem, SwitchProblem[0] != '\0') << SwitchProblem;
+    EXPECT_STREQ(c.name, app->settings.naming.name_template);
+    EXPECT_EQ(c.custom, app->settings.save_custom);
+    EXPECT_TRUE(app->settings.naming.date_tag);
+    EXPECT_EQ(c.modern, app->settings.reading == kLengthReading);
+    EXPECT_EQ(c.problem, app->switch_problem[0] != '\0') << app->switch_problem;
   }
-  FolderSwitchCount = 0;
-  SwitchProblem[0] = '\0';
-  NameTemplate[0] = '\0';
 }
 
 TEST(ReadSwitches, ABadNameTemplateIsAProblem) {
@@ -110,16 +108,12 @@ TEST(ReadSwitches, ABadNameTemplateIsAProblem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    NameTemplate[0] = '\0';
-    SwitchProblem[0] = '\0';
-    ReadSwitches(c.line);
-    EXPECT_EQ(0, strncmp(c.problem, SwitchProblem, strlen(c.problem))) << SwitchProblem;
-    EXPECT_EQ(c.problem[0] == '\0', SwitchProblem[0] == '\0') << SwitchProblem;
+    const std::unique_ptr<AppState> app = FreshState();
+    ReadSwitches(c.line, app.get());
+    const char* problem = app->switch_problem;
+    EXPECT_EQ(0, strncmp(c.problem, problem, strlen(c.problem))) << problem;
+    EXPECT_EQ(c.problem[0] == '\0', problem[0] == '\0') << problem;
   }
-  SwitchProblem[0] = '\0';
-  NameTemplate[0] = '\0';
-  ModernReading = false;
-  SaveCustomGames = false;
 }
 
 }  // namespace

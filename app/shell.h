@@ -1,14 +1,17 @@
 // The resident program's shell: the switches, the hidden main window with its
 // ten-second timer, the tray icon and its two prompts. (The replay folder is found
-// by watcher/replay_folder.h, which brindlecap-cli shares.) Everything runs on the
-// one thread that runs the message loop.
+// by gamefolders/replay_folder.h, which brindlecap-cli shares.) Everything runs on
+// the one thread that runs the message loop, and everything it keeps lives in one
+// AppState that WinMain owns and the window carries.
 #ifndef BRINDLECAP_APP_SHELL_H_
 #define BRINDLECAP_APP_SHELL_H_
 
 #include <stddef.h>
 #include <windows.h>
 
-#include "watcher/replay_folder.h"
+#include "gamefolders/replay_folder.h"
+#include "watcher/folders.h"
+#include "watcher/watcher.h"
 
 enum {
   kTrayIconId = 101,                    // the tray icon and the icon resource it shows
@@ -31,13 +34,41 @@ extern const char kClosePromptText[];
 extern const char kAlreadyRunningText[];  // "Brindlecap is already running."
 extern const char kInstanceName[];        // the mutex that marks a running watcher
 
-// Kept at start-up: the tray icon is loaded from this module.
-extern HINSTANCE AppInstance;
-// The hidden window that owns the tray icon, the timer and the prompts.
-extern HWND MainWindow;
-// The shell's "TaskbarCreated" message, sent to every top-level window when
-// Explorer (re)starts; 0 until CreateMainWindow registers it.
-extern UINT TaskbarCreatedMessage;
+enum { kMaxFolderSwitches = 16 };
+
+// What the program keeps from start to end.
+struct AppState {
+  // The tray icon is loaded from this module.
+  HINSTANCE instance;
+  // The hidden window that owns the tray icon, the timer and the prompts.
+  HWND window;
+  // The shell's "TaskbarCreated" message, sent to every top-level window when
+  // Explorer (re)starts; 0 until CreateMainWindow registers it.
+  UINT taskbar_created;
+
+  // The switches, as ReadSwitches found them.
+  WatchSettings settings;
+  char folder_switches[kMaxFolderSwitches][kPathSize];
+  int folder_switch_count;
+  // Why the command line cannot be followed, "" when it can. The program says so
+  // in a box and ends rather than watching with settings the player did not mean.
+  char switch_problem[256];
+
+  // What is watched: with -modern or -folder (listed) the install path's replay
+  // folder, the Documents folders of later game versions, and each -folder;
+  // without either the install path's replay folder alone, a list of one, shown
+  // in the about box as it always was.
+  bool listed;
+  char replay_folder[kPathSize];  // the install path's, as found at start-up
+  WatchList list;
+  // How the Documents folder was found, for the about box to say what could not be.
+  DocumentsResult documents;
+  DecodeScratch scratch;
+};
+
+// A fresh state: no switches, nothing watched. Large (a few hundred kilobytes):
+// give it static or heap storage.
+void InitAppState(AppState* app);
 
 // One watcher per user session: two would save every replay twice. Creates the
 // named mutex in the session's namespace. Returns 0 when another process holds it
@@ -45,24 +76,18 @@ extern UINT TaskbarCreatedMessage;
 // system cannot make the mutex at all, the program runs as if it were alone.
 int ClaimInstance(const char* name, HANDLE* claim);
 
-// Switches: "-custom" anywhere in the text turns SaveCustomGames on, "-nodate"
-// anywhere turns DateTagEnabled off, "-modern" anywhere turns ModernReading on.
+// Switches: "-custom" anywhere in the text turns custom games on, "-nodate"
+// anywhere turns the date tag off, "-modern" anywhere chooses the length-aware
+// reading.
 // Case-sensitive substring tests, so a switch inside a longer word counts too.
 // Settings the text does not name stay as they are.
 // Two switches take a value, the next word, in double quotes when it holds
-// blanks: "-folder PATH" (repeatable, into FolderSwitches) and "-name TEMPLATE"
-// (into NameTemplate). Each must stand as a word of its own, and both it and its
-// value are taken out of the text before the substring tests, so a folder named
-// "my-custom-games" does not switch -custom on. What cannot be read, and a
-// template NameTemplateProblem refuses, goes to SwitchProblem.
-void ReadSwitches(const char* command_line);
-
-enum { kMaxFolderSwitches = 16 };
-extern char FolderSwitches[kMaxFolderSwitches][1024];
-extern int FolderSwitchCount;
-// Why the command line cannot be followed, "" when it can. The program says so
-// in a box and ends rather than watching with settings the player did not mean.
-extern char SwitchProblem[256];
+// blanks: "-folder PATH" (repeatable, into folder_switches) and "-name TEMPLATE"
+// (into the naming options). Each must stand as a word of its own, and both it
+// and its value are taken out of the text before the substring tests, so a folder
+// named "my-custom-games" does not switch -custom on. What cannot be read, and a
+// template NameTemplateProblem refuses, goes to switch_problem.
+void ReadSwitches(const char* command_line, AppState* app);
 
 // Takes the next word from *text: skips blanks, then reads up to the next blank,
 // where text in double quotes counts as one word without its quotes. Copies at
@@ -71,42 +96,36 @@ extern char SwitchProblem[256];
 // *fits is false when the word did not fit in size.
 int NextSwitchWord(const char** text, char* word, size_t size, bool* fits);
 
-// The folders watched with -modern or -folder: the install path's replay folder,
-// the Documents folders of later game versions, and each -folder. Without either
-// switch WatchingList stays off and the program watches ReplayFolder alone, with
-// LastSeenStamp and WatchStatus, as it always has.
-extern WatchList Watched;
-extern bool WatchingList;
-// How the Documents folder was found, for the about box to say what could not be.
-extern DocumentsResult DocumentsFound;
-
-// After ReadSwitches: decides what is watched and fills Watched when needed.
-void ChooseWatchedFolders();
+// After ReadSwitches: finds the game's folders (root\key holds the game's
+// registry settings) and decides what is watched.
+void ChooseWatchedFolders(AppState* app, HKEY root, const char* key);
 
 // One pass over what is watched; with prime set, records what is there now.
-void WatchTick(bool prime);
+void WatchTick(AppState* app, bool prime);
 
-// Registers the window class and creates the main window (setting MainWindow,
+// Registers the window class and creates the main window (setting app->window,
 // which also adds the tray icon), shows it with show_state, hides it at once and
-// lets it update. Returns the window, or NULL when it could not be created.
-HWND CreateMainWindow(int show_state);
+// lets it update. The window carries app for its procedure. Returns the window,
+// or NULL when it could not be created.
+HWND CreateMainWindow(AppState* app, int show_state);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Adds the tray icon and releases the icon handle afterwards; returns the shell's result.
 BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip);
-// Adds the program's own tray icon (icon resource 101, tip "Brindlecap") to window.
-BOOL ShowTrayIcon(HWND window);
+// Adds the program's own tray icon (icon resource 101 of instance, tip
+// "Brindlecap") to window.
+BOOL ShowTrayIcon(HWND window, HINSTANCE instance);
 // Deletes the tray icon; returns the shell's result.
 BOOL RemoveTrayIcon(HWND window, UINT id);
 // The tray icon's mouse notification: right button down offers to close the
 // program, left button down shows the about box. Everything else is ignored.
-void TrayClicked(WPARAM id, LPARAM mouse_message);
+void TrayClicked(AppState* app, WPARAM id, LPARAM mouse_message);
 
 // The about box's text: what the program does, the folder it watches, the
 // settings, how many copies were saved since start and the latest one, and which
 // replay waits for a retry and why. Always terminated within size; returns the
 // length written.
-size_t FormatAboutText(char* out, size_t size);
+size_t FormatAboutText(const AppState* app, char* out, size_t size);
 
 #endif  // BRINDLECAP_APP_SHELL_H_

@@ -6,10 +6,12 @@
 #include "app/shell.h"  // brings <windows.h>, which <shellapi.h> needs first
 
 #include <shellapi.h>
+#include "naming/name.h"
+#include "naming/name_template.h"
+#include "platform/path.h"
 #include "platform/platform.h"
 #include "watcher/filing.h"
 #include "watcher/folders.h"
-#include "watcher/name_template.h"
 #include "watcher/watcher.h"
 
 const char kMainClassName[] = "Brindlecap";
@@ -20,10 +22,6 @@ const char kAlreadyRunningText[] = "Brindlecap is already running.";
 // "Local\": the namespace of the user's session, so another user logged on to the
 // same machine keeps a watcher of their own.
 const char kInstanceName[] = "Local\\Brindlecap.ReplayWatcher";
-
-HINSTANCE AppInstance = NULL;
-HWND MainWindow = NULL;
-UINT TaskbarCreatedMessage = 0;
 
 namespace {
 
@@ -87,13 +85,14 @@ const char* DocumentsWords(DocumentsResult result) {
 // Every watched folder on a line of its own, whether it is there yet, what was
 // saved in it and what waits there; then what could not be watched. Folders past
 // budget bytes are counted, not shown.
-void FormatWatchedFolders(char* out, size_t size, size_t budget) {
+void FormatWatchedFolders(const AppState* app, char* out, size_t size, size_t budget) {
+  const WatchList& watched = app->list;
   size_t at = 0;
   out[0] = '\0';
   Append(out, size, &at, "Replay folders, one for each game version and account:");
   int shown = 0;
-  for (; shown < Watched.count; ++shown) {
-    const WatchedFolder& folder = Watched.folders[shown];
+  for (; shown < watched.count; ++shown) {
+    const WatchedFolder& folder = watched.folders[shown];
     const size_t before = at;
     const bool there = PlatformKindOf(folder.path) == kPlatformFolder;
     bool fits = Append(out, budget, &at, "\n%s%s", folder.path,
@@ -115,13 +114,13 @@ void FormatWatchedFolders(char* out, size_t size, size_t budget) {
       break;
     }
   }
-  if (shown < Watched.count) {
-    Append(out, size, &at, "\n...and %d more", Watched.count - shown);
+  if (shown < watched.count) {
+    Append(out, size, &at, "\n...and %d more", watched.count - shown);
   }
-  const int left_out = Watched.left_out + Watched.accounts_left_out;
-  if (DocumentsFound != kDocumentsFound) {
+  const int left_out = watched.left_out + watched.accounts_left_out;
+  if (app->documents != kDocumentsFound) {
     Append(out, size, &at, "\nNot watched: the folders in Documents, because %s.",
-           DocumentsWords(DocumentsFound));
+           DocumentsWords(app->documents));
   } else if (left_out > 0) {
     Append(out, size, &at, "\nNot watched: %d more %s, with a path too long or past the "
            "first %d.", left_out, left_out == 1 ? "folder" : "folders", kMaxWatchedFolders);
@@ -162,13 +161,13 @@ int ClaimInstance(const char* name, HANDLE* claim) {
   return *claim != NULL || error != ERROR_ACCESS_DENIED;
 }
 
-HWND CreateMainWindow(int show_state) {
+HWND CreateMainWindow(AppState* app, int show_state) {
   WNDCLASSEXA window_class;
   memset(&window_class, 0, sizeof window_class);
   window_class.cbSize = sizeof window_class;
   window_class.style = CS_HREDRAW | CS_VREDRAW;
   window_class.lpfnWndProc = MainWindowProc;
-  window_class.hInstance = AppInstance;
+  window_class.hInstance = app->instance;
   window_class.hIcon = LoadIconA(NULL, IDI_APPLICATION);
   window_class.hIconSm = LoadIconA(NULL, IDI_APPLICATION);
   window_class.hCursor = LoadCursorA(NULL, IDC_ARROW);
@@ -178,28 +177,39 @@ HWND CreateMainWindow(int show_state) {
   // the program runs on without a window.
   RegisterClassExA(&window_class);
   // Before the window exists, so that no restart of Explorer can slip past it.
-  TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+  app->taskbar_created = RegisterWindowMessageA("TaskbarCreated");
 
-  MainWindow = CreateWindowExA(0, kMainClassName, kMainWindowTitle, WS_MINIMIZE, CW_USEDEFAULT,
-                               CW_USEDEFAULT, kWindowWidth, kWindowHeight, NULL, NULL,
-                               AppInstance, NULL);
+  // The window carries the state, so that its procedure works on it and on
+  // nothing of the process's.
+  app->window = CreateWindowExA(0, kMainClassName, kMainWindowTitle, WS_MINIMIZE, CW_USEDEFAULT,
+                                CW_USEDEFAULT, kWindowWidth, kWindowHeight, NULL, NULL,
+                                app->instance, app);
   // The window is never meant to be seen: honour the show state the program was
   // started with, then hide it at once. The tray icon is all the user sees.
-  ShowWindow(MainWindow, show_state);
-  ShowWindow(MainWindow, SW_HIDE);
-  UpdateWindow(MainWindow);
-  return MainWindow;
+  ShowWindow(app->window, show_state);
+  ShowWindow(app->window, SW_HIDE);
+  UpdateWindow(app->window);
+  return app->window;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const CREATESTRUCTA* creation = reinterpret_cast<const CREATESTRUCTA*>(lparam);
+    SetWindowLongPtrA(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+  AppState* app = window != NULL
+                      ? reinterpret_cast<AppState*>(GetWindowLongPtrA(window, GWLP_USERDATA))
+                      : NULL;
   // A new Explorer knows nothing of the icons the old one showed.
-  if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {
-    ShowTrayIcon(window);
+  if (app != NULL && app->taskbar_created != 0 && message == app->taskbar_created) {
+    ShowTrayIcon(window, app->instance);
     return 0;
   }
   switch (message) {
     case WM_CREATE:
-      ShowTrayIcon(window);
+      ShowTrayIcon(window, app != NULL ? app->instance : NULL);
       return 0;
     case WM_DESTROY:
     case WM_CLOSE:
@@ -221,10 +231,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE:
       return 0;
     case WM_TIMER:
-      WatchTick(false);
+      if (app != NULL) WatchTick(app, false);
       break;
     case kTrayCallbackMessage:
-      TrayClicked(wparam, lparam);
+      if (app != NULL) TrayClicked(app, wparam, lparam);
       break;
     default:
       break;
@@ -248,8 +258,8 @@ BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip) {
   return added;
 }
 
-BOOL ShowTrayIcon(HWND window) {
-  HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(kTrayIconId));
+BOOL ShowTrayIcon(HWND window, HINSTANCE instance) {
+  HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(kTrayIconId));
   return AddTrayIcon(window, kTrayIconId, icon, kTrayTip);
 }
 
@@ -262,34 +272,37 @@ BOOL RemoveTrayIcon(HWND window, UINT id) {
   return Shell_NotifyIconA(NIM_DELETE, &record);
 }
 
-void TrayClicked(WPARAM id, LPARAM mouse_message) {
+void TrayClicked(AppState* app, WPARAM id, LPARAM mouse_message) {
   // Both boxes are modal but keep dispatching this thread's messages, so ticks,
   // and the watcher passes they start, go on while a box is open.
   if (mouse_message == WM_RBUTTONDOWN && id == kTrayIconId) {
-    int answer = MessageBoxA(MainWindow, kClosePromptText, kPromptCaption,
+    int answer = MessageBoxA(app->window, kClosePromptText, kPromptCaption,
                              MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
-    if (answer == IDYES) SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+    if (answer == IDYES) SendMessageA(app->window, WM_CLOSE, 0, 0);
   }
   if (mouse_message == WM_LBUTTONDOWN && id == kTrayIconId) {
     char text[kAboutTextSize];
-    FormatAboutText(text, sizeof text);
-    MessageBoxA(MainWindow, text, kPromptCaption, MB_OK | MB_ICONINFORMATION);
+    FormatAboutText(app, text, sizeof text);
+    MessageBoxA(app->window, text, kPromptCaption, MB_OK | MB_ICONINFORMATION);
   }
 }
 
-size_t FormatAboutText(char* out, size_t size) {
+size_t FormatAboutText(const AppState* app, char* out, size_t size) {
   if (size == 0) return 0;
+  const WatchSettings& settings = app->settings;
   // The tag the next copy would carry; every filing builds it afresh anyway.
-  BuildDateTag();
+  const NameDate today = LocalNameDate();
+  char date_tag[kDateTagSize];
+  BuildDateTag(&settings.naming, &today, date_tag, sizeof date_tag);
 
   // What is watched, and what was saved where. The list part may be long; it
   // gets its own buffer and gives way to the rest of the text.
-  static char folders[kAboutTextSize];
+  char folders[kAboutTextSize];
   char saved[kPathSize + 64];
   char waiting[kPathSize + 128] = "";
-  if (WatchingList) {
-    FormatWatchedFolders(folders, sizeof folders, size > 3072 ? size - 3072 : size / 2);
-    const int count = SavedInList(&Watched);
+  if (app->listed) {
+    FormatWatchedFolders(app, folders, sizeof folders, size > 3072 ? size - 3072 : size / 2);
+    const int count = SavedInList(&app->list);
     if (count == 0) {
       snprintf(saved, sizeof saved, "Saved since start: none yet");
     } else {
@@ -297,31 +310,35 @@ size_t FormatAboutText(char* out, size_t size) {
                count == 1 ? "replay" : "replays");
     }
   } else {
-    const bool folder_there = PlatformKindOf(ReplayFolder) == kPlatformFolder;
-    snprintf(folders, sizeof folders, "Replay folder:\n%s%s%s", ReplayFolder,
+    // The list of one: the install path's folder, as it was always shown.
+    const char* folder = app->replay_folder;
+    const WatcherStatus none = WatcherStatus();
+    const WatcherStatus& status = app->list.count > 0 ? app->list.folders[0].status : none;
+    const bool folder_there = PlatformKindOf(folder) == kPlatformFolder;
+    snprintf(folders, sizeof folders, "Replay folder:\n%s%s%s", folder,
              folder_there ? "" : "\n(this folder does not exist yet)",
              folder_there ? "" : CurrentGameHint());
-    if (WatchStatus.saved == 0) {
+    if (status.saved == 0) {
       snprintf(saved, sizeof saved, "Saved since start: none yet");
     } else {
-      snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", WatchStatus.saved,
-               WatchStatus.saved == 1 ? "replay" : "replays",
-               BelowReplayFolder(WatchStatus.last_copy));
+      snprintf(saved, sizeof saved, "Saved since start: %d %s\nLast saved: %s", status.saved,
+               status.saved == 1 ? "replay" : "replays", BelowFolder(status.last_copy, folder));
     }
-    if (WatchStatus.retry != kRetryNothing) {
+    if (status.retry != kRetryNothing) {
       snprintf(waiting, sizeof waiting,
                "\n\nNot saved yet, tried again every ten seconds:\n%s\nReason: %s",
-               WatchStatus.retry == kRetryCopyFailed ? BelowReplayFolder(WatchStatus.retry_path)
-                                                     : "LastReplay.w3g",
-               RetryWords(WatchStatus));
+               status.retry == kRetryCopyFailed ? BelowFolder(status.retry_path, folder)
+                                                : "LastReplay.w3g",
+               RetryWords(status));
     }
   }
 
   // A template shapes the names, and puts the tag wherever its {date} stands.
-  const bool templated = !UsesDefaultTemplate(NameTemplate);
+  const char* name_template = settings.naming.name_template;
+  const bool templated = !UsesDefaultTemplate(name_template);
   char names[kPathSize + 64] = "";
-  if (NameTemplate[0] != '\0') {
-    snprintf(names, sizeof names, "\nNames: %s (-name)", NameTemplate);
+  if (name_template[0] != '\0') {
+    snprintf(names, sizeof names, "\nNames: %s (-name)", name_template);
   }
 
   int written = snprintf(
@@ -342,10 +359,11 @@ size_t FormatAboutText(char* out, size_t size) {
       "%s%s\n"
       "\n"
       "Right-click the tray icon to close Brindlecap.",
-      folders, SaveCustomGames ? "saved" : "not saved (start with -custom to keep them)",
-      !DateTagEnabled ? "off" : templated ? "on, {date} gives " : "on, names start with ",
-      DateTagEnabled ? DateTag : " (-nodate)", names,
-      ModernReading ? "named (-modern)" : "not read (start with -modern)", saved, waiting);
+      folders, settings.save_custom ? "saved" : "not saved (start with -custom to keep them)",
+      !settings.naming.date_tag ? "off" : templated ? "on, {date} gives " : "on, names start with ",
+      settings.naming.date_tag ? date_tag : " (-nodate)", names,
+      settings.reading == kLengthReading ? "named (-modern)" : "not read (start with -modern)",
+      saved, waiting);
   if (written < 0) {
     out[0] = '\0';
     return 0;

@@ -6,6 +6,7 @@
 
 #include <stdio.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,22 @@
 #include "watcher/watcher.h"
 
 namespace {
+
+// A state as the program starts with, before the switches are read.
+std::unique_ptr<AppState> FreshState() {
+  std::unique_ptr<AppState> app(new AppState);
+  InitAppState(app.get());
+  return app;
+}
+
+// The program without -modern and -folder: the install path's folder alone, a
+// list of one.
+void WatchOneFolder(AppState* app, const std::string& folder) {
+  snprintf(app->replay_folder, sizeof app->replay_folder, "%s", folder.c_str());
+  app->listed = false;
+  ClearWatchList(&app->list);
+  AddWatchedFolder(&app->list, folder.c_str(), kFolderInstallPath);
+}
 
 // Message boxes are refused as they are created, and counted, so that a click
 // that opens one does not block the test. (Their caption is set only after
@@ -41,9 +58,13 @@ LRESULT CALLBACK RefuseDialogs(int code, WPARAM wparam, LPARAM lparam) {
 
 class MainWindowTest : public testing::Test {
  protected:
+  // One window for the suite, as the program has one; it carries app.
   static void SetUpTestSuite() {
-    AppInstance = GetModuleHandleA(NULL);
-    CreateMainWindow(SW_SHOWNORMAL);
+    app = new AppState;
+    InitAppState(app);
+    app->instance = GetModuleHandleA(NULL);
+    CreateMainWindow(app, SW_SHOWNORMAL);
+    MainWindow = app->window;
   }
 
   void SetUp() override {
@@ -68,7 +89,11 @@ class MainWindowTest : public testing::Test {
   }
 
   HHOOK hook_ = NULL;
+  static AppState* app;
+  static HWND MainWindow;
 };
+AppState* MainWindowTest::app = nullptr;
+HWND MainWindowTest::MainWindow = NULL;
 
 TEST_F(MainWindowTest, StartsHiddenUnderItsClassAndTitle) {
   EXPECT_FALSE(IsWindowVisible(MainWindow));
@@ -93,6 +118,7 @@ TEST_F(MainWindowTest, CreationAddsTheTrayIcon) { EXPECT_TRUE(TrayHolds(MainWind
 
 // Explorer restarted: its new tray knows no icons until each program adds its own.
 TEST_F(MainWindowTest, TheTaskbarComingBackGetsTheIconAgain) {
+  const UINT TaskbarCreatedMessage = app->taskbar_created;
   ASSERT_NE(0u, TaskbarCreatedMessage);
   EXPECT_EQ(TaskbarCreatedMessage, RegisterWindowMessageA("TaskbarCreated"));
   for (int restart = 0; restart < 2; ++restart) {
@@ -147,6 +173,8 @@ TEST_F(MainWindowTest, MessagesThatEndTheLoopAndThoseThatDoNot) {
     // Closing ends the loop but never destroys the window.
     EXPECT_TRUE(IsWindow(MainWindow));
   }
+  // The icon back, for whatever test runs next.
+  if (!TrayHolds(MainWindow)) ShowTrayIcon(MainWindow, app->instance);
 }
 
 TEST_F(MainWindowTest, OnlyButtonDownOnOurIconOpensABox) {
@@ -177,8 +205,9 @@ TEST_F(MainWindowTest, OnlyButtonDownOnOurIconOpensABox) {
 TEST_F(MainWindowTest, EveryTickRunsAFullPass) {
   const std::string folder = MakeTempFolder();
   ASSERT_FALSE(folder.empty());
-  ResetWatcher(folder);
-  DateTagEnabled = false;
+  app->settings = WatchSettings();
+  app->settings.naming.date_tag = false;
+  WatchOneFolder(app, folder);
   const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 0x01}, {"Beta", 0x08}}));
   ASSERT_TRUE(WriteFileBytes(folder + "LastReplay.w3g", replay));
   ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000000));
@@ -192,6 +221,8 @@ TEST_F(MainWindowTest, EveryTickRunsAFullPass) {
   ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000100));
   SendMessageA(MainWindow, WM_TIMER, 77, 0);
   EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u)[1].w3g", &copy));
+  EXPECT_EQ(2, app->list.folders[0].status.saved);
+  ClearWatchList(&app->list);
   RemoveTree(folder);
 }
 
@@ -201,33 +232,27 @@ class WatchedListTest : public testing::Test {
   void SetUp() override {
     folder_ = MakeTempFolder();
     ASSERT_FALSE(folder_.empty());
-    ResetWatcher("D:\\Games\\replay\\");
-    DateTagEnabled = false;
-    ClearWatchList(&Watched);
-    DocumentsFound = kDocumentsFound;
-    WatchingList = true;
+    app_ = FreshState();
+    snprintf(app_->replay_folder, sizeof app_->replay_folder, "%s", "D:\\Games\\replay\\");
+    app_->settings.naming.date_tag = false;
+    app_->listed = true;
   }
-  void TearDown() override {
-    WatchingList = false;
-    ClearWatchList(&Watched);
-    DocumentsFound = kDocumentsFound;
-    ResetWatcher("");
-    RemoveTree(folder_);
-  }
+  void TearDown() override { RemoveTree(folder_); }
   std::string About() {
-    static char text[kAboutTextSize];
-    const size_t length = FormatAboutText(text, sizeof text);
-    EXPECT_EQ(strlen(text), length);
-    return text;
+    std::vector<char> text(kAboutTextSize);
+    const size_t length = FormatAboutText(app_.get(), text.data(), text.size());
+    EXPECT_EQ(strlen(text.data()), length);
+    return text.data();
   }
   std::string folder_;
+  std::unique_ptr<AppState> app_;
 };
 
 TEST_F(WatchedListTest, TheAboutBoxListsEveryFolderWithWhatHappenedThere) {
   const std::string missing = "C:\\Users\\me\\Documents\\Warcraft III\\Replay\\";
-  ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, folder_.c_str(), kFolderAccount));
-  ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, missing.c_str(), kFolderDocuments));
-  WatchedFolder& there = Watched.folders[0];
+  ASSERT_EQ(kAdded, AddWatchedFolder(&app_->list, folder_.c_str(), kFolderAccount));
+  ASSERT_EQ(kAdded, AddWatchedFolder(&app_->list, missing.c_str(), kFolderDocuments));
+  WatchedFolder& there = app_->list.folders[0];
   there.status.saved = 1;
   snprintf(there.status.last_copy, kPathSize, "%s1v1\\Alpha(h) vs Beta(u).w3g", folder_.c_str());
   there.status.retry = kRetryCopyFailed;
@@ -246,7 +271,7 @@ TEST_F(WatchedListTest, TheAboutBoxListsEveryFolderWithWhatHappenedThere) {
 }
 
 TEST_F(WatchedListTest, TheAboutBoxSaysWhatCouldNotBeWatched) {
-  AddWatchedFolder(&Watched, folder_.c_str(), kFolderInstallPath);
+  AddWatchedFolder(&app_->list, folder_.c_str(), kFolderInstallPath);
   struct Case {
     DocumentsResult documents;
     int left_out;
@@ -262,9 +287,9 @@ TEST_F(WatchedListTest, TheAboutBoxSaysWhatCouldNotBeWatched) {
       {kDocumentsTooLong, 1, 0, "the path of your Documents folder is too long"},
   };
   for (const Case& c : cases) {
-    DocumentsFound = c.documents;
-    Watched.left_out = c.left_out;
-    Watched.accounts_left_out = c.accounts_left_out;
+    app_->documents = c.documents;
+    app_->list.left_out = c.left_out;
+    app_->list.accounts_left_out = c.accounts_left_out;
     const std::string text = About();
     EXPECT_NE(std::string::npos, text.find(c.says)) << text;
   }
@@ -273,12 +298,12 @@ TEST_F(WatchedListTest, TheAboutBoxSaysWhatCouldNotBeWatched) {
 TEST_F(WatchedListTest, ManyLongFoldersAreCountedWhenTheyNoLongerFit) {
   for (int i = 0; i < kMaxWatchedFolders; ++i) {
     std::string path = "C:\\" + std::string(200, 'a' + i % 26) + "\\" + std::to_string(i);
-    ASSERT_EQ(kAdded, AddWatchedFolder(&Watched, path.c_str(), kFolderAccount));
+    ASSERT_EQ(kAdded, AddWatchedFolder(&app_->list, path.c_str(), kFolderAccount));
   }
   EXPECT_EQ(std::string::npos, About().find("...and")) << "room enough for all in the box";
   // In a smaller buffer the folders give way to the rest of the text.
   char small[4096];
-  FormatAboutText(small, sizeof small);
+  FormatAboutText(app_.get(), small, sizeof small);
   const std::string text = small;
   EXPECT_NE(std::string::npos, text.find("\n...and ")) << "folders past the room are counted";
   EXPECT_NE(std::string::npos, text.find("close Brindlecap.")) << "nothing cut off at the end";
@@ -287,34 +312,33 @@ TEST_F(WatchedListTest, ManyLongFoldersAreCountedWhenTheyNoLongerFit) {
 TEST_F(WatchedListTest, EveryTickPassesEveryFolderAndFilesBelowEach) {
   const std::string second = folder_ + "second\\";
   ASSERT_TRUE(PlatformMakeDirectory(second.c_str()));
-  AddWatchedFolder(&Watched, folder_.c_str(), kFolderSwitch);
-  AddWatchedFolder(&Watched, second.c_str(), kFolderSwitch);
+  AddWatchedFolder(&app_->list, folder_.c_str(), kFolderSwitch);
+  AddWatchedFolder(&app_->list, second.c_str(), kFolderSwitch);
   const Bytes replay = BuildReplay(LadderReplay({{"Alpha", 0x01}, {"Beta", 0x08}}));
   ASSERT_TRUE(WriteFileBytes(second + "LastReplay.w3g", replay));
   ASSERT_TRUE(SetWriteTime(second + "LastReplay.w3g", 1700000000));
-  WatchTick(true);  // start-up: what is there is recorded
-  MainWindowProc(NULL, WM_TIMER, kTickTimerId, 0);
+  WatchTick(app_.get(), true);  // start-up: what is there is recorded
+  WatchTick(app_.get(), false);
   EXPECT_EQ(std::vector<std::string>{"second\\LastReplay.w3g"}, ListFiles(folder_));
   for (const std::string& folder : {folder_, second}) {
     ASSERT_TRUE(WriteFileBytes(folder + "LastReplay.w3g", replay));
     ASSERT_TRUE(SetWriteTime(folder + "LastReplay.w3g", 1700000100));
   }
-  MainWindowProc(NULL, WM_TIMER, kTickTimerId, 0);
+  WatchTick(app_.get(), false);
   Bytes copy;
   for (const std::string& folder : {folder_, second}) {
     EXPECT_TRUE(ReadFileBytes(folder + "1v1\\Alpha(h) vs Beta(u).w3g", &copy)) << folder;
     EXPECT_TRUE(copy == replay);
   }
-  EXPECT_EQ(0, WatchStatus.saved) << "the list keeps its own counts";
+  EXPECT_EQ(1, app_->list.folders[0].status.saved) << "each folder keeps its own count";
+  EXPECT_EQ(1, app_->list.folders[1].status.saved) << "each folder keeps its own count";
 }
 
 TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
-  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", "D:\\Games\\Warcraft III\\replay\\");
-  SaveCustomGames = false;
-  DateTagEnabled = true;
-  ModernReading = false;
+  const std::unique_ptr<AppState> app = FreshState();
+  WatchOneFolder(app.get(), "D:\\Games\\Warcraft III\\replay\\");
   char text[kAboutTextSize];
-  FormatAboutText(text, sizeof text);
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "\nD:\\Games\\Warcraft III\\replay\\\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "does not exist")) << text;
   EXPECT_NE(nullptr, strstr(text, "Custom games: not saved")) << text;
@@ -322,65 +346,79 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: not read (start with -modern)\n"))
       << text;
 
-  SaveCustomGames = true;
-  DateTagEnabled = false;
-  ModernReading = true;
-  FormatAboutText(text, sizeof text);
+  app->settings.save_custom = true;
+  app->settings.naming.date_tag = false;
+  app->settings.reading = kLengthReading;
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "Custom games: saved\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
   EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: named (-modern)\n")) << text;
-  ModernReading = false;
 }
 
 // The longest paths of copies below the folder: one saved, one waiting.
-void SetLongestCopyPaths() {
-  WatchStatus.saved = 1;
-  WatchStatus.retry = kRetryCopyFailed;
-  memset(WatchStatus.last_copy, 'c', kPathSize - 1);
-  WatchStatus.last_copy[kPathSize - 1] = '\0';
-  memcpy(WatchStatus.retry_path, WatchStatus.last_copy, kPathSize);
+void SetLongestCopyPaths(WatcherStatus* status) {
+  status->saved = 1;
+  status->retry = kRetryCopyFailed;
+  memset(status->last_copy, 'c', kPathSize - 1);
+  status->last_copy[kPathSize - 1] = '\0';
+  memcpy(status->retry_path, status->last_copy, kPathSize);
+}
+
+// The list of one whose folder is too long for any file below it to be opened:
+// the about box still shows it whole.
+void WatchLongestFolder(AppState* app) {
+  memset(app->replay_folder, 'f', kPathSize - 1);
+  app->replay_folder[kPathSize - 1] = '\0';
+  app->listed = false;
+  ClearWatchList(&app->list);
+  app->list.count = 1;
+  memcpy(app->list.folders[0].path, app->replay_folder, kPathSize);
+  app->list.folders[0].status = WatcherStatus();
 }
 
 TEST(FormatAboutText, ShowsTheNameTemplateWhenOneIsGiven) {
-  DateTagEnabled = true;
+  const std::unique_ptr<AppState> app = FreshState();
+  WatchOneFolder(app.get(), "D:\\Games\\Warcraft III\\replay\\");
+  char* name_template = app->settings.naming.name_template;
+  const size_t template_size = sizeof app->settings.naming.name_template;
   char text[kAboutTextSize];
-  snprintf(NameTemplate, sizeof NameTemplate, "%s", "{year}-{month}-{day} {players} on {map}");
-  FormatAboutText(text, sizeof text);
+  snprintf(name_template, template_size, "%s", "{year}-{month}-{day} {players} on {map}");
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "Date tag: on, {date} gives [BC")) << text;
   EXPECT_NE(nullptr, strstr(text, "\nNames: {year}-{month}-{day} {players} on {map} (-name)\n"))
       << text;
   // The default template names as always: the tag still leads. Only one given
   // is shown.
-  NameTemplate[0] = '\0';
-  FormatAboutText(text, sizeof text);
+  name_template[0] = '\0';
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_EQ(nullptr, strstr(text, "Names:")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
-  snprintf(NameTemplate, sizeof NameTemplate, "%s", "{date}{players}{game}");
-  FormatAboutText(text, sizeof text);
+  snprintf(name_template, template_size, "%s", "{date}{players}{game}");
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "\nNames: {date}{players}{game} (-name)\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: on, names start with [BC")) << text;
   // The longest template fits beside the longest folder and paths.
-  memset(NameTemplate, 't', kPathSize - 1);
-  NameTemplate[kPathSize - 1] = '\0';
-  memset(ReplayFolder, 'f', kPathSize - 1);
-  ReplayFolder[kPathSize - 1] = '\0';
-  SetLongestCopyPaths();
-  FormatAboutText(text, sizeof text);
-  EXPECT_NE(nullptr, strstr(text, NameTemplate));
+  memset(name_template, 't', kPathSize - 1);
+  name_template[kPathSize - 1] = '\0';
+  WatchLongestFolder(app.get());
+  SetLongestCopyPaths(&app->list.folders[0].status);
+  FormatAboutText(app.get(), text, sizeof text);
+  EXPECT_NE(nullptr, strstr(text, name_template));
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with a long template";
-  ResetWatcher("");
 }
 
 TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {
-  ResetWatcher("D:\\R\\");
+  const std::unique_ptr<AppState> app = FreshState();
+  WatchOneFolder(app.get(), "D:\\R\\");
+  WatcherStatus& status = app->list.folders[0].status;
   char text[kAboutTextSize];
-  FormatAboutText(text, sizeof text);
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "Saved since start: none yet\n")) << text;
   EXPECT_EQ(nullptr, strstr(text, "Not saved")) << text;
 
-  WatchStatus.saved = 2;
-  snprintf(WatchStatus.last_copy, kPathSize, "D:\\R\\1v1\\Alpha(h) vs Beta(u).w3g");
-  FormatAboutText(text, sizeof text);
+  status.saved = 2;
+  snprintf(status.last_copy, kPathSize, "D:\\R\\1v1\\Alpha(h) vs Beta(u).w3g");
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "Saved since start: 2 replays\nLast saved: 1v1\\Alpha(h) vs Beta(u).w3g\n"))
       << text;
 
@@ -396,38 +434,36 @@ TEST(FormatAboutText, SaysWhatWasSavedAndWhatWaits) {
       {kRetryStillWriting, kPlatformOk, "\nLastReplay.w3g\nReason: the game was still writing it"},
   };
   for (const Case& c : cases) {
-    WatchStatus.retry = c.retry;
-    WatchStatus.copy_error = c.error;
-    snprintf(WatchStatus.retry_path, kPathSize, "%s",
+    status.retry = c.retry;
+    status.copy_error = c.error;
+    snprintf(status.retry_path, kPathSize, "%s",
              c.retry == kRetryCopyFailed ? "D:\\R\\1v1\\Gamma(o) vs Delta(e).w3g" : "");
-    FormatAboutText(text, sizeof text);
+    FormatAboutText(app.get(), text, sizeof text);
     EXPECT_NE(nullptr, strstr(text, "Not saved yet")) << text;
     EXPECT_NE(nullptr, strstr(text, c.shown)) << text;
   }
-  ResetWatcher("");
 }
 
 TEST(FormatAboutText, TheLongestFolderFitsAndSmallBuffersStayBounded) {
-  memset(ReplayFolder, 'f', kPathSize - 1);
-  ReplayFolder[kPathSize - 1] = '\0';
+  const std::unique_ptr<AppState> app = FreshState();
+  WatchLongestFolder(app.get());
   char text[kAboutTextSize];
-  const size_t length = FormatAboutText(text, sizeof text);
+  const size_t length = FormatAboutText(app.get(), text, sizeof text);
   EXPECT_EQ(strlen(text), length);
-  EXPECT_NE(nullptr, strstr(text, ReplayFolder));
+  EXPECT_NE(nullptr, strstr(text, app->replay_folder));
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap."));  // nothing cut off at the end
 
   // With the longest paths of copies below it too.
-  SetLongestCopyPaths();
-  FormatAboutText(text, sizeof text);
+  SetLongestCopyPaths(&app->list.folders[0].status);
+  FormatAboutText(app.get(), text, sizeof text);
   EXPECT_NE(nullptr, strstr(text, "close Brindlecap.")) << "cut off with two long paths";
-  WatchStatus = WatcherStatus{};
+  app->list.folders[0].status = WatcherStatus{};
 
   char small[48];
   memset(small, 'x', sizeof small);
-  EXPECT_EQ(39u, FormatAboutText(small, 40));
+  EXPECT_EQ(39u, FormatAboutText(app.get(), small, 40));
   EXPECT_EQ('\0', small[39]);
   EXPECT_EQ('x', small[40]);
-  ReplayFolder[0] = '\0';
 }
 
 }  // namespace

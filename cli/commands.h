@@ -4,7 +4,10 @@
 #define BRINDLECAP_CLI_COMMANDS_H_
 
 #include <signal.h>
+#include <stddef.h>
 #include <stdio.h>
+
+#include "watcher/watcher.h"
 
 extern const char kNameUsage[];
 extern const char kWatchUsage[];
@@ -22,15 +25,15 @@ enum {
 };
 
 // Reads the switches that lead a command's arguments (-custom, -nodate, -modern,
-// -name TEMPLATE, and --dry-run where dry_run is not NULL), setting the watcher's settings as it
-// goes. Returns the index of the first operand, or one of the values above.
-int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
-                  FILE* err);
+// -name TEMPLATE, and --dry-run where dry_run is not NULL) into settings. Returns
+// the index of the first operand, or one of the values above.
+int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
+                  bool* dry_run, FILE* out, FILE* err);
 
-// Points ReplayFolder at folder, ending it in a backslash as the watcher expects.
-// Returns 0 after saying why on err when folder is not an existing folder or its
-// name is too long.
-int UseReplayFolder(const char* folder, FILE* err);
+// Writes folder to out, ending in a separator as the watcher expects. Returns 0
+// after saying why on err when folder is not an existing folder or its name is
+// too long.
+int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err);
 
 // What a sort run did, counted by the lines it printed.
 struct SortCounts {
@@ -44,8 +47,8 @@ struct SortCounts {
 // dest's subfolders, printing one line per file on out and adding to counts.
 // Returns 0 after saying why on err when dest is no usable folder. One call per
 // destination: a run over several replay folders calls it for each.
-int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,
-             FILE* err, SortCounts* counts);
+int SortInto(const char* dest, char* const* sources, int count, const WatchSettings* settings,
+             bool dry_run, FILE* out, FILE* err, SortCounts* counts);
 struct WatchList;
 
 // Takes "--prefix DIR" out of argv (after the command), so that the other

@@ -5,11 +5,12 @@
 #include <string.h>
 
 #include "cli/commands.h"
+#include "gamefolders/game_folders.h"
 #include "watcher/folders.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
-#include "watcher/replay_folder.h"
+#include "gamefolders/replay_folder.h"
 #endif
 
 #ifndef _WIN32
@@ -61,10 +62,11 @@ int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* e
     fputs("brindlecap-cli: --prefix is for Linux; on Windows the folders are this user's\n", err);
     return 0;
   }
-  DocumentsResult documents = kDocumentsFound;
-  DiscoverGameFolders(list, HKEY_CURRENT_USER, kGameRegistryKey, modern, &documents);
-  if (documents != kDocumentsFound) {
-    fputs(documents == kDocumentsNotInCodePage
+  GameFolders found;
+  FindGameFolders(HKEY_CURRENT_USER, kGameRegistryKey, modern, &found);
+  WatchGameFolders(list, &found);
+  if (found.documents_result != kDocumentsFound) {
+    fputs(found.documents_result == kDocumentsNotInCodePage
               ? "brindlecap-cli: the Documents folder's path has letters this Windows's code "
                 "page cannot hold; its folders are left out\n"
               : "brindlecap-cli: the Documents folder could not be found; its folders are "
@@ -74,10 +76,12 @@ int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* e
 #else
   char buffer[kPathSize];
   if (prefix == nullptr) prefix = DefaultPrefix(buffer, sizeof buffer);
-  if (!DiscoverPrefixFolders(list, prefix, modern)) {
+  GameFolders found;
+  if (!FindPrefixFolders(prefix, modern, &found)) {
     fprintf(err, "brindlecap-cli: no Wine prefix at '%s'\n", prefix);
     return 0;
   }
+  WatchGameFolders(list, &found);
 #endif
   const int left_out = list->left_out + list->accounts_left_out;
   if (left_out > 0) {
@@ -112,8 +116,13 @@ int CommandFolder(int argc, char** argv, FILE* out, FILE* err) {
     return 2;
   }
 #endif
-  static WatchList list;
-  if (!FindWatchedFolders(&list, modern, prefix, err)) return 2;
-  for (int i = 0; i < list.count; ++i) PrintFolderPath(list.folders[i].path, out);
-  return 0;
+  WatchList* list = static_cast<WatchList*>(calloc(1, sizeof(WatchList)));
+  if (list == nullptr) {
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 1;
+  }
+  const int found = FindWatchedFolders(list, modern, prefix, err);
+  for (int i = 0; found && i < list->count; ++i) PrintFolderPath(list->folders[i].path, out);
+  free(list);
+  return found ? 0 : 2;
 }

@@ -4,13 +4,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
+
 #include "cli/commands.h"
+#include "naming/game_time.h"
+#include "naming/name.h"
 #include "platform/platform.h"
+#include "replay/decode.h"
 #include "replay/game.h"
-#include "watcher/decode.h"
 #include "watcher/filing.h"
-#include "watcher/game_time.h"
-#include "watcher/watcher.h"
 
 const char kInfoUsage[] =
     "usage: brindlecap-cli info [-modern] [--json] FILE...\n"
@@ -75,11 +77,13 @@ const char* FileNameOf(const char* path) {
 // The day of the game, as sort -modern dates it: from a name the game gives its
 // replays, else from the file's last-write time.
 void GameDate(const char* path, char* out, size_t size) {
-  PlatformTime time;
+  NameDate time;
   if (!TimeFromReplayName(FileNameOf(path), &time)) {
     int32_t stamp = -1;
     PlatformProbe(path, &stamp);
-    PlatformTimeFromStamp(stamp, &time);
+    PlatformTime written;
+    PlatformTimeFromStamp(stamp, &written);
+    time = NameDateOf(written);
   }
   snprintf(out, size, "%04d-%02d-%02d %02d:%02d", time.year, time.month, time.day, time.hour,
            time.minute);
@@ -104,12 +108,19 @@ const char* RaceText(int race) {
   return "unknown";
 }
 
+// What the header decode needs beside the file: the reading -modern chooses, and
+// its scratch and result (together some 150 KB, taken once per command).
+struct HeaderDecode {
+  HeaderReading reading;
+  DecodeScratch scratch;
+  DecodeResult result;
+};
+
 // The subfolder the replay would be filed in, as {type} gives it: "1v1", "FFA",
 // "Custom", ...; read as the naming reads it (-modern included).
-void GameType(const InfoFile& file, char* out, size_t size) {
-  DecodeResult result;
-  DecodeReplay(file.bytes, file.length, &result);
-  snprintf(out, size, "%s", ChooseSubfolder(&result));
+void GameType(const InfoFile& file, HeaderDecode* header, char* out, size_t size) {
+  DecodeReplay(file.bytes, file.length, header->reading, &header->scratch, &header->result);
+  snprintf(out, size, "%s", ChooseSubfolder(&header->result));
   const size_t length = strlen(out);
   if (length > 0 && out[length - 1] == '\\') out[length - 1] = '\0';
 }
@@ -186,15 +197,17 @@ struct Described {
   char date[32];
 };
 
-void Describe(const char* path, const InfoFile& file, const ReplayGame& game, Described* d) {
+void Describe(const char* path, const InfoFile& file, const ReplayGame& game,
+              HeaderDecode* header, Described* d) {
   VersionText(game.version, d->version, sizeof d->version);
-  GameType(file, d->type, sizeof d->type);
+  GameType(file, header, d->type, sizeof d->type);
   GameDate(path, d->date, sizeof d->date);
 }
 
-void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
+               HeaderDecode* header, FILE* out) {
   Described d;
-  Describe(path, file, game, &d);
+  Describe(path, file, game, header, &d);
   fputs("{\"file\":", out);
   PutJsonString(path, out);
   fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, d.version,
@@ -231,9 +244,10 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game, F
           game.draw ? "true" : "false");
 }
 
-void PrintText(const char* path, const InfoFile& file, const ReplayGame& game, FILE* out) {
+void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
+               HeaderDecode* header, FILE* out) {
   Described d;
-  Describe(path, file, game, &d);
+  Describe(path, file, game, header, &d);
   char length[32];
   TimeText(game.length_ms, length, sizeof length);
   fprintf(out, "%s\n", path);
@@ -286,7 +300,8 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game, F
 }
 
 // Prints one replay. Returns 0, or 1 when it cannot be read.
-int InfoOne(const char* path, bool json, GameReadScratch* scratch, FILE* out) {
+int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
+            FILE* out) {
   InfoFile file;
   const char* problem = ReadWhole(path, &file);
   ReplayGame game;
@@ -307,9 +322,9 @@ int InfoOne(const char* path, bool json, GameReadScratch* scratch, FILE* out) {
     return 1;
   }
   if (json) {
-    PrintJson(path, file, game, out);
+    PrintJson(path, file, game, header, out);
   } else {
-    PrintText(path, file, game, out);
+    PrintText(path, file, game, header, out);
   }
   free(file.bytes);
   return 0;
@@ -319,6 +334,7 @@ int InfoOne(const char* path, bool json, GameReadScratch* scratch, FILE* out) {
 
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   bool json = false;
+  HeaderReading reading = kFixedReading;
   int first = 2;
   for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
     const char* word = argv[first];
@@ -327,7 +343,7 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
       break;
     }
     if (strcmp(word, "-modern") == 0) {
-      ModernReading = true;
+      reading = kLengthReading;
     } else if (strcmp(word, "--json") == 0) {
       json = true;
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
@@ -339,14 +355,19 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
     }
   }
   if (first >= argc) return UsageError(err, kInfoUsage, "info needs at least one FILE");
-  // The reading's whole working memory, taken once for every FILE.
+  // The readings' whole working memory, taken once for every FILE.
   GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
-  if (scratch == nullptr) {
-    fputs("brindlecap-cli: no memory to read replays\n", err);
+  HeaderDecode* header = new (std::nothrow) HeaderDecode();
+  if (scratch == nullptr || header == nullptr) {
+    free(scratch);
+    delete header;
+    fputs("brindlecap-cli: out of memory\n", err);
     return 1;
   }
+  header->reading = reading;
   int status = 0;
-  for (int i = first; i < argc; ++i) status |= InfoOne(argv[i], json, scratch, out);
+  for (int i = first; i < argc; ++i) status |= InfoOne(argv[i], json, scratch, header, out);
   free(scratch);
+  delete header;
   return status;
 }

@@ -10,15 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/cli_run.h"
+#include "cli/cli_test_support.h"
+#include "tests/real_replays.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

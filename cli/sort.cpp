@@ -5,29 +5,24 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "cli/commands.h"
+#include "naming/game_time.h"
+#include "naming/name.h"
+#include "platform/path.h"
 #include "platform/platform.h"
-#include "watcher/decode.h"
+#include "replay/decode.h"
+#include "replay/text.h"
 #include "watcher/filing.h"
 #include "watcher/folders.h"
-#include "watcher/game_time.h"
 #include "watcher/watcher.h"
 
 namespace {
 
 enum Verdict { kSaved, kAlready, kSkipped, kFailed };
 
-// "shorter than 5120 bytes", written out once kReplayMinimumLength is known.
-char TooShort[48];
-
-// The names a dry run has handed out, so that it predicts the [1], [2] a real
-// run gets for repeats.
-PlannedNames Planned = {nullptr, 0, 0};
-
-// The six subfolders a run files into: their contents are its own copies, never
-// replays to sort.
-const char* const kSortedSubfolders[] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"};
-const int kSortedCount = 6;
+const int kSortedCount = kSubfolderCount;
 
 // Where the run files, as folder identities: DEST itself, its sorted subfolders
 // that exist, and the folders above it.
@@ -39,7 +34,6 @@ struct Destination {
   PlatformIdentity above[64];
   int above_count;
 };
-Destination Dest;
 
 bool SameIdentity(const PlatformIdentity& a, const PlatformIdentity& b) {
   return a.volume == b.volume && a.index == b.index;
@@ -59,14 +53,8 @@ const char kSeparator[] = "\\";
 const char kSeparator[] = "/";
 #endif
 
-// folder + separator (unless it ends in one) + name into out. False when it does
-// not fit.
 bool JoinPath(char* out, size_t size, const char* folder, const char* name) {
-  const size_t length = strlen(folder);
-  const char last = length > 0 ? folder[length - 1] : '\0';
-  const char* separator = length == 0 || last == '\\' || last == '/' ? "" : kSeparator;
-  const int n = snprintf(out, size, "%s%s%s", folder, separator, name);
-  return n >= 0 && static_cast<size_t>(n) < size;
+  return ::JoinPath(out, size, folder, name, kSeparator[0]) != 0;
 }
 
 // Calls visit for folder and each folder above it, nearest first, until the root
@@ -89,27 +77,27 @@ bool UpFrom(const char* folder, Visit visit) {
   return false;
 }
 
-void LearnDestination() {
-  Dest = Destination();
-  Dest.self_known = PlatformIdentify(ReplayFolder, &Dest.self) != 0;
-  for (const char* name : kSortedSubfolders) {
+void LearnDestination(const char* folder, Destination* dest) {
+  *dest = Destination();
+  dest->self_known = PlatformIdentify(folder, &dest->self) != 0;
+  for (const char* name : kSubfolders) {
     char path[kPathSize];
-    if (JoinPath(path, sizeof path, ReplayFolder, name) &&
-        PlatformIdentify(path, &Dest.sorted[Dest.sorted_count])) {
-      ++Dest.sorted_count;
+    if (JoinPath(path, sizeof path, folder, name) &&
+        PlatformIdentify(path, &dest->sorted[dest->sorted_count])) {
+      ++dest->sorted_count;
     }
   }
-  UpFrom(ReplayFolder, [](const PlatformIdentity& id, int level) {
-    if (level > 0 && Dest.above_count < 64) Dest.above[Dest.above_count++] = id;
+  UpFrom(folder, [dest](const PlatformIdentity& id, int level) {
+    if (level > 0 && dest->above_count < 64) dest->above[dest->above_count++] = id;
     return false;
   });
 }
 
 // True when folder is one of DEST's sorted subfolders or lies below one.
-bool InsideSorted(const char* folder) {
-  if (Dest.sorted_count == 0) return false;
-  return UpFrom(folder, [](const PlatformIdentity& id, int) {
-    return AmongIdentities(id, Dest.sorted, Dest.sorted_count);
+bool InsideSorted(const Destination& dest, const char* folder) {
+  if (dest.sorted_count == 0) return false;
+  return UpFrom(folder, [&dest](const PlatformIdentity& id, int) {
+    return AmongIdentities(id, dest.sorted, dest.sorted_count);
   });
 }
 
@@ -165,9 +153,6 @@ struct Item {
   size_t text;         // the path
   const char* reason;  // NULL: a file to sort
 };
-TextList<Item> Found;
-
-void AddItem(const char* path, const char* reason) { Found.Add(path, Item{0, reason}); }
 
 // The entries of one folder, collected so they can be taken in name order.
 struct Entry {
@@ -187,17 +172,41 @@ struct Filed {
   size_t length;
   uint64_t hash;  // a dry run's: its copies are not there to read
 };
-TextList<Filed> FiledThisRun;
+
+// One run of sort into one destination: everything it learns and keeps while it
+// goes, owned here rather than by the process, so that runs never share state.
+struct SortRun {
+  const WatchSettings* settings;
+  DecodeScratch* scratch;
+  char folder[kPathSize];  // DEST, ending in a separator
+  bool dry_run;
+  bool by_game;            // date by the game, refuse what is no replay, file nothing twice
+  Destination dest;
+  TextList<Item> found;        // what the run works through, in order
+  TextList<Filed> filed;       // every copy made or found
+  PlannedNames planned;        // a dry run's names
+  // The folders from the walk's root down to the folder being listed, to notice a
+  // link that leads back up. A path of kPathSize bytes cannot go deeper than this.
+  PlatformIdentity walk_stack[kPathSize / 2];
+  int walk_depth;
+  int progress_width;  // of the progress line on the terminal, 0 when none is shown
+  char too_short[48];  // "shorter than 5120 bytes"
+};
+
+void AddItem(SortRun* run, const char* path, const char* reason) {
+  run->found.Add(path, Item{0, reason});
+}
 
 // The copy this run made or found of exactly these bytes, or NULL. Only a copy of
 // the same length is compared.
-const char* FiledBefore(const unsigned char* bytes, size_t length, bool dry_run) {
+const char* FiledBefore(const SortRun* run, const unsigned char* bytes, size_t length) {
+  const bool dry_run = run->dry_run;
   ReplayCopy same = {bytes, length, 0};
   bool hashed = false;
-  for (int i = 0; i < FiledThisRun.count; ++i) {
-    const Filed& filed = FiledThisRun.records[i];
+  for (int i = 0; i < run->filed.count; ++i) {
+    const Filed& filed = run->filed.records[i];
     if (filed.length != length) continue;
-    const char* path = FiledThisRun.TextOf(filed);
+    const char* path = run->filed.TextOf(filed);
     if (!dry_run) {
       if (HoldsSameBytes(path, &same)) return path;
       continue;
@@ -211,19 +220,12 @@ const char* FiledBefore(const unsigned char* bytes, size_t length, bool dry_run)
 
 // Name order as a player's file browser shows it: ASCII case aside, then by bytes
 // so that the order never depends on the listing's.
-const char* SortingText = nullptr;
-int CompareEntries(const void* a, const void* b) {
-  const char* x = SortingText + static_cast<const Entry*>(a)->text;
-  const char* y = SortingText + static_cast<const Entry*>(b)->text;
-  for (size_t i = 0;; ++i) {
-    unsigned char cx = static_cast<unsigned char>(x[i]);
-    unsigned char cy = static_cast<unsigned char>(y[i]);
-    if (cx >= 'A' && cx <= 'Z') cx = static_cast<unsigned char>(cx + 32);
-    if (cy >= 'A' && cy <= 'Z') cy = static_cast<unsigned char>(cy + 32);
-    if (cx != cy) return cx < cy ? -1 : 1;
-    if (cx == '\0') break;
-  }
-  return strcmp(x, y);
+void SortByName(TextList<Entry>* listing) {
+  const char* text = listing->text;
+  std::sort(listing->records, listing->records + listing->count,
+            [text](const Entry& a, const Entry& b) {
+              return CompareNamesIgnoringAsciiCase(text + a.text, text + b.text) < 0;
+            });
 }
 
 bool EndsWithReplaySuffix(const char* name) {
@@ -231,28 +233,23 @@ bool EndsWithReplaySuffix(const char* name) {
   return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
 }
 
-// The folders from the walk's root down to the folder being listed, to notice a
-// link that leads back up. A path of kPathSize bytes cannot go deeper than this.
-PlatformIdentity WalkStack[kPathSize / 2];
-int WalkDepth = 0;
-
 const char kUnreadableFolder[] = "cannot be read: the folder could not be listed";
 const char kLinkLoop[] = "a link loop: it leads back to a folder above it";
 const char kHoldsDest[] = "holds FOLDER, where the copies go (sort FOLDER FOLDER sorts in place)";
 const char kIsDest[] = "leads to FOLDER, where the copies go";
 const char kInSorted[] = "lies in FOLDER's sorted copies";
 
-// Adds every replay below folder, whose identity is already on WalkStack, in name
+// Adds every replay below folder, whose identity is already on the walk stack, in name
 // order: subfolders where they fall among the files.
-void WalkFolder(const char* folder) {
+void WalkFolder(SortRun* run, const char* folder) {
   TextList<Entry> listing = TextList<Entry>();
   if (!PlatformListFolder(folder, CollectEntry, &listing) || listing.out_of_memory) {
-    AddItem(folder, listing.out_of_memory ? "out of memory" : kUnreadableFolder);
+    AddItem(run, folder, listing.out_of_memory ? "out of memory" : kUnreadableFolder);
     listing.Forget();
     return;
   }
-  SortingText = listing.text;
-  qsort(listing.records, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
+  SortByName(&listing);
+  const Destination& dest = run->dest;
   for (int i = 0; i < listing.count; ++i) {
     const Entry& entry = listing.records[i];
     const char* name = listing.TextOf(entry);
@@ -261,22 +258,23 @@ void WalkFolder(const char* folder) {
     if (entry.kind == kPlatformFolder) {
       PlatformIdentity id;
       if (!PlatformIdentify(path, &id)) {
-        AddItem(path, kUnreadableFolder);
-      } else if (AmongIdentities(id, Dest.sorted, Dest.sorted_count)) {
+        AddItem(run, path, kUnreadableFolder);
+      } else if (AmongIdentities(id, dest.sorted, dest.sorted_count)) {
         // The run's own copies.
-      } else if (AmongIdentities(id, WalkStack, WalkDepth)) {
-        AddItem(path, kLinkLoop);
-      } else if (Dest.self_known && SameIdentity(id, Dest.self)) {
-        AddItem(path, kIsDest);
-      } else if (WalkDepth < static_cast<int>(sizeof WalkStack / sizeof WalkStack[0])) {
-        WalkStack[WalkDepth++] = id;
-        WalkFolder(path);
-        --WalkDepth;
+      } else if (AmongIdentities(id, run->walk_stack, run->walk_depth)) {
+        AddItem(run, path, kLinkLoop);
+      } else if (dest.self_known && SameIdentity(id, dest.self)) {
+        AddItem(run, path, kIsDest);
+      } else if (run->walk_depth < static_cast<int>(sizeof run->walk_stack /
+                                                     sizeof run->walk_stack[0])) {
+        run->walk_stack[run->walk_depth++] = id;
+        WalkFolder(run, path);
+        --run->walk_depth;
       }
     } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
       // The game's file of a game in progress is half a replay; a link to
       // nothing is reported as the missing file it is.
-      AddItem(path, entry.kind == kPlatformFile ? nullptr : "no such file");
+      AddItem(run, path, entry.kind == kPlatformFile ? nullptr : "no such file");
     }
   }
   listing.Forget();
@@ -295,14 +293,15 @@ void FolderOf(const char* file, char* out, size_t size) {
 }
 
 // Turns the SOURCEs into the list of items, walking folders.
-void GatherSources(char* const* sources, int count) {
+void GatherSources(SortRun* run, char* const* sources, int count) {
   char checked_folder[kPathSize] = "";
   bool checked_inside = false;
   for (int i = 0; i < count; ++i) {
     const char* source = sources[i];
     switch (PlatformKindOf(source)) {
       case kPlatformNothing:
-        AddItem(source, PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be read");
+        AddItem(run, source,
+                PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be read");
         break;
       case kPlatformFile: {
         // Files of one folder usually come together (a shell's wildcard): ask
@@ -311,24 +310,24 @@ void GatherSources(char* const* sources, int count) {
         FolderOf(source, folder, sizeof folder);
         if (strcmp(folder, checked_folder) != 0) {
           memcpy(checked_folder, folder, sizeof folder);
-          checked_inside = InsideSorted(folder);
+          checked_inside = InsideSorted(run->dest, folder);
         }
-        AddItem(source, checked_inside ? kInSorted : nullptr);
+        AddItem(run, source, checked_inside ? kInSorted : nullptr);
         break;
       }
       case kPlatformFolder: {
         PlatformIdentity id;
         if (!PlatformIdentify(source, &id)) {
-          AddItem(source, kUnreadableFolder);
-        } else if (InsideSorted(source)) {
-          AddItem(source, kInSorted);
-        } else if (AmongIdentities(id, Dest.above, Dest.above_count)) {
-          AddItem(source, kHoldsDest);
+          AddItem(run, source, kUnreadableFolder);
+        } else if (InsideSorted(run->dest, source)) {
+          AddItem(run, source, kInSorted);
+        } else if (AmongIdentities(id, run->dest.above, run->dest.above_count)) {
+          AddItem(run, source, kHoldsDest);
         } else {
-          WalkStack[0] = id;
-          WalkDepth = 1;
-          WalkFolder(source);
-          WalkDepth = 0;
+          run->walk_stack[0] = id;
+          run->walk_depth = 1;
+          WalkFolder(run, source);
+          run->walk_depth = 0;
         }
         break;
       }
@@ -359,21 +358,26 @@ const char* FileName(const char* path) {
 }
 
 // Files (or, in a dry run, plans) one FILE. Fills destination for a saved copy or
-// the one already there, reason otherwise. by_game: date the copy by the game,
-// refuse what is no replay, and file no replay twice.
-Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination, size_t size,
+// the one already there, reason otherwise. With by_game the run dates the copy by
+// the game, refuses what is no replay, and files no replay twice.
+Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
                 const char** reason) {
-  int32_t stamp = -1;
-  if (by_game && !TimeFromReplayName(FileName(file), &NameTime)) {
+  const bool by_game = run->by_game;
+  const bool dry_run = run->dry_run;
+  NameDate date = LocalNameDate();
+  if (by_game && !TimeFromReplayName(FileName(file), &date)) {
     // Probed before the read, so that the read is the last word on the file.
+    int32_t stamp = -1;
     PlatformProbe(file, &stamp);
-    PlatformTimeFromStamp(stamp, &NameTime);
+    PlatformTime time;
+    PlatformTimeFromStamp(stamp, &time);
+    date = NameDateOf(time);
   }
   unsigned char* bytes = nullptr;
   size_t length = 0;
   const ReadOutcome read = ReadReplayFile(file, &bytes, &length);
   if (read == kReadTooShort) {
-    *reason = TooShort;
+    *reason = run->too_short;
     return kSkipped;
   }
   if (read != kReadWhole) {
@@ -386,32 +390,32 @@ Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination,
     return kFailed;
   }
   DecodeResult result;
-  DecodeReplay(bytes, length, &result);
-  if (!result.ladder && !SaveCustomGames) {
+  if (!DecodeForFiling(bytes, length, run->settings, run->scratch, &result)) {
     free(bytes);
     *reason = "not a ladder game";
     return kSkipped;
   }
-  const char* before = by_game ? FiledBefore(bytes, length, dry_run) : nullptr;
+  const char* before = by_game ? FiledBefore(run, bytes, length) : nullptr;
   if (before != nullptr) {
     free(bytes);
     snprintf(destination, size, "%s", before);
     return kAlready;
   }
-  NameTimeFixed = by_game;
+  const NameOptions* naming = &run->settings->naming;
+  FileResult filed;
   const FileOutcome outcome =
-      dry_run ? PlanReplay(&result, &Planned, destination, size, by_game ? bytes : nullptr, length)
-              : FileReplay(&result, bytes, length, by_game);
-  NameTimeFixed = false;
+      dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
+                           by_game ? bytes : nullptr, length)
+              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, by_game, &filed);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
-    const Filed filed = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
-    FiledThisRun.Add(dry_run ? destination : FiledPath, filed);
+    const Filed record = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
+    run->filed.Add(dry_run ? destination : filed.path, record);
   }
   free(bytes);
   switch (outcome) {
     case kFiled:
     case kAlreadyThere:
-      if (!dry_run) snprintf(destination, size, "%s", FiledPath);
+      if (!dry_run) snprintf(destination, size, "%s", filed.path);
       return outcome == kFiled ? kSaved : kAlready;
     case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
     case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
@@ -423,40 +427,38 @@ Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination,
 
 // On a terminal, one line on standard error tells how far a long run has got; it
 // is rewritten for each file and wiped before anything else is printed.
-int ProgressWidth = 0;
-
-void ShowProgress(FILE* err, int done, int total) {
+void ShowProgress(SortRun* run, FILE* err, int done, int total) {
   const int n = fprintf(err, "\rsorting %d of %d", done, total);
-  ProgressWidth = n > 1 ? n - 1 : 0;
+  run->progress_width = n > 1 ? n - 1 : 0;
   fflush(err);
 }
 
-void ClearProgress(FILE* err) {
-  if (ProgressWidth == 0) return;
-  fprintf(err, "\r%*s\r", ProgressWidth, "");
+void ClearProgress(SortRun* run, FILE* err) {
+  if (run->progress_width == 0) return;
+  fprintf(err, "\r%*s\r", run->progress_width, "");
   fflush(err);
-  ProgressWidth = 0;
+  run->progress_width = 0;
 }
 
 // Sorts one item (the progress line, when shown, stays up while it works),
 // prints its line and counts it.
-void SortItem(const char* path, const char* reason, bool dry_run, bool by_game, FILE* out,
-              FILE* err, SortCounts* counts) {
+void SortItem(SortRun* run, const char* path, const char* reason, FILE* out, FILE* err,
+              SortCounts* counts) {
   char destination[kPathSize];
   Verdict verdict = kFailed;
   if (reason == nullptr) {
     reason = "";
-    verdict = SortOne(path, dry_run, by_game, destination, sizeof destination, &reason);
+    verdict = SortOne(run, path, destination, sizeof destination, &reason);
   }
-  ClearProgress(err);
+  ClearProgress(run, err);
   switch (verdict) {
     case kSaved:
       ++counts->saved;
-      fprintf(out, "%s\t%s\n", path, BelowReplayFolder(destination));
+      fprintf(out, "%s\t%s\n", path, BelowFolder(destination, run->folder));
       break;
     case kAlready:
       ++counts->already;
-      fprintf(out, "%s\t- already there: %s\n", path, BelowReplayFolder(destination));
+      fprintf(out, "%s\t- already there: %s\n", path, BelowFolder(destination, run->folder));
       break;
     case kSkipped:
       ++counts->skipped;
@@ -472,36 +474,54 @@ void SortItem(const char* path, const char* reason, bool dry_run, bool by_game, 
 
 }  // namespace
 
-int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,
-             FILE* err, SortCounts* counts) {
-  if (!UseReplayFolder(dest, err)) return 0;
-  snprintf(TooShort, sizeof TooShort, "shorter than %d bytes", kReplayMinimumLength);
+int SortInto(const char* dest, char* const* sources, int count, const WatchSettings* settings,
+             bool dry_run, FILE* out, FILE* err, SortCounts* counts) {
+  SortRun* run = static_cast<SortRun*>(calloc(1, sizeof(SortRun)));
+  DecodeScratch* scratch = static_cast<DecodeScratch*>(malloc(sizeof(DecodeScratch)));
+  if (run == nullptr || scratch == nullptr) {
+    free(run);
+    free(scratch);
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 0;
+  }
+  if (!UseReplayFolder(dest, run->folder, sizeof run->folder, err)) {
+    free(run);
+    free(scratch);
+    return 0;
+  }
+  run->settings = settings;
+  run->scratch = scratch;
+  run->dry_run = dry_run;
+  snprintf(run->too_short, sizeof run->too_short, "shorter than %d bytes",
+           kReplayMinimumLength);
   // Whole folders, the game's date and "already there" come with -modern; without
   // it, sort files each FILE as it always has.
-  const bool by_game = ModernReading;
+  run->by_game = settings->reading == kLengthReading;
   const bool progress = IsTerminal(err) != 0;
-  if (!by_game) {
+  if (!run->by_game) {
     for (int i = 0; i < count; ++i) {
-      if (progress) ShowProgress(err, i + 1, count);
-      SortItem(sources[i], nullptr, dry_run, false, out, err, counts);
+      if (progress) ShowProgress(run, err, i + 1, count);
+      SortItem(run, sources[i], nullptr, out, err, counts);
     }
   } else {
-    LearnDestination();
-    GatherSources(sources, count);
-    if (Found.out_of_memory) {
+    LearnDestination(run->folder, &run->dest);
+    GatherSources(run, sources, count);
+    if (run->found.out_of_memory) {
       ++counts->failed;
       fprintf(err, "brindlecap-cli: out of memory while listing the SOURCEs\n");
     }
-    for (int i = 0; i < Found.count; ++i) {
-      if (progress) ShowProgress(err, i + 1, Found.count);
-      const Item& item = Found.records[i];
-      SortItem(Found.TextOf(item), item.reason, dry_run, true, out, err, counts);
+    for (int i = 0; i < run->found.count; ++i) {
+      if (progress) ShowProgress(run, err, i + 1, run->found.count);
+      const Item& item = run->found.records[i];
+      SortItem(run, run->found.TextOf(item), item.reason, out, err, counts);
     }
-    Found.Forget();
-    FiledThisRun.Forget();
+    run->found.Forget();
+    run->filed.Forget();
   }
-  ClearProgress(err);
-  ForgetPlannedNames(&Planned);
+  ClearProgress(run, err);
+  ForgetPlannedNames(&run->planned);
+  free(run);
+  free(scratch);
   return 1;
 }
 
@@ -511,13 +531,20 @@ namespace {
 // -modern, each sorted in place, its Autosaved subfolders with it. Folders that
 // are not there yet are passed over. Returns 0 after saying why on err when the
 // folders cannot be found at all.
-int SortEveryReplayFolder(const char* prefix, bool dry_run, FILE* out, FILE* err,
-                          SortCounts* counts) {
-  static WatchList list;
-  if (!FindWatchedFolders(&list, true, prefix, err)) return 0;
+int SortEveryReplayFolder(const char* prefix, const WatchSettings* settings, bool dry_run,
+                          FILE* out, FILE* err, SortCounts* counts) {
+  WatchList* list = static_cast<WatchList*>(calloc(1, sizeof(WatchList)));
+  if (list == nullptr) {
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 0;
+  }
+  if (!FindWatchedFolders(list, true, prefix, err)) {
+    free(list);
+    return 0;
+  }
   int sorted = 0;
-  for (int i = 0; i < list.count; ++i) {
-    char* folder = list.folders[i].path;
+  for (int i = 0; i < list->count; ++i) {
+    char* folder = list->folders[i].path;
     if (PlatformKindOf(folder) != kPlatformFolder) continue;
 #ifndef _WIN32
     // The lines name the files as this system spells paths, as for a FOLDER typed.
@@ -525,8 +552,9 @@ int SortEveryReplayFolder(const char* prefix, bool dry_run, FILE* out, FILE* err
 #endif
     fprintf(err, "brindlecap-cli: sorting %s\n", folder);
     fflush(err);
-    if (SortInto(folder, &folder, 1, dry_run, out, err, counts)) ++sorted;
+    if (SortInto(folder, &folder, 1, settings, dry_run, out, err, counts)) ++sorted;
   }
+  free(list);
   if (sorted == 0) fputs("brindlecap-cli: no replay folder is there to sort\n", err);
   return 1;
 }
@@ -537,27 +565,28 @@ int CommandSort(int argc, char** argv, FILE* out, FILE* err) {
   bool dry_run = false;
   const char* prefix = nullptr;
   if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kSortUsage, nullptr);
-  int first = ParseSwitches(argc, argv, kSortUsage, &dry_run, out, err);
+  WatchSettings settings;
+  int first = ParseSwitches(argc, argv, kSortUsage, &settings, &dry_run, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
   SortCounts counts = {0, 0, 0, 0};
-  if (first >= argc && (ModernReading || prefix != nullptr)) {
+  if (first >= argc && (settings.reading == kLengthReading || prefix != nullptr)) {
     // Nothing named: the replay folders themselves, read as the current game's
     // folders must be.
-    ModernReading = true;
-    if (!SortEveryReplayFolder(prefix, dry_run, out, err, &counts)) return 2;
+    settings.reading = kLengthReading;
+    if (!SortEveryReplayFolder(prefix, &settings, dry_run, out, err, &counts)) return 2;
   } else if (first >= argc) {
     return UsageError(err, kSortUsage, "sort needs a FOLDER and at least one FILE");
   } else if (prefix != nullptr) {
     return UsageError(err, kSortUsage, "--prefix goes with sort alone, without FOLDER and FILE");
   } else if (argc - first < 2) {
     return UsageError(err, kSortUsage, "sort needs at least one FILE after FOLDER");
-  } else if (!SortInto(argv[first], argv + first + 1, argc - first - 1, dry_run, out, err,
-                       &counts)) {
+  } else if (!SortInto(argv[first], argv + first + 1, argc - first - 1, &settings, dry_run, out,
+                       err, &counts)) {
     return 2;
   }
   const char* dry = dry_run ? " (dry run: nothing was written)" : "";
-  if (ModernReading) {
+  if (settings.reading == kLengthReading) {
     fprintf(err, "%d saved, %d already there, %d skipped, %d failed%s\n", counts.saved,
             counts.already, counts.skipped, counts.failed, dry);
   } else {

@@ -128,7 +128,6 @@ int Sort(const std::string& set, const std::string& dest) {
   FILE* out = fopen("/dev/null", "w");
   FILE* err = fopen("/dev/null", "w");
   if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
-  ResetWatcher("");
   const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
   fclose(out);
   fclose(err);

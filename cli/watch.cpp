@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "cli/commands.h"
-#include "watcher/filing.h"
+#include "platform/path.h"
 #include "watcher/folders.h"
 #include "watcher/watcher.h"
 
@@ -25,10 +25,11 @@ long PassInterval() {
 
 // Standard output carries only the saved copies, so that it can be piped; what
 // else a pass found goes to standard error.
-void Report(PassOutcome outcome, PassOutcome previous, FILE* out, FILE* err) {
+void Report(PassOutcome outcome, PassOutcome previous, const WatchedFolder& folder, FILE* out,
+            FILE* err) {
   switch (outcome) {
     case kPassFiled:
-      fprintf(out, "%s\n", BelowReplayFolder(FiledPath));
+      fprintf(out, "%s\n", BelowFolder(folder.status.last_copy, folder.path));
       fflush(out);
       break;
     case kPassTooShort:
@@ -60,12 +61,13 @@ void Report(PassOutcome outcome, PassOutcome previous, FILE* out, FILE* err) {
 
 // Every folder of the list, each on its own; a copy is printed by its whole path,
 // since no one folder lies above them all.
-int WatchEvery(WatchList* list, long interval, FILE* out, FILE* err) {
+int WatchEvery(WatchList* list, const WatchSettings* settings, DecodeScratch* scratch,
+               long interval, FILE* out, FILE* err) {
   InstallStopHandlers();
-  WatchEveryFolder(list, true);
+  WatchEveryFolder(list, true, settings, scratch);
   fprintf(err, "brindlecap-cli: watching %d folders for new replays, Ctrl-C stops\n", list->count);
   fflush(err);
-  static PassOutcome previous[kMaxWatchedFolders];
+  PassOutcome previous[kMaxWatchedFolders];
   for (int i = 0; i < kMaxWatchedFolders; ++i) previous[i] = kPassPrimed;
   while (!WaitForStop(interval)) {
     const int before = list->count;
@@ -75,12 +77,12 @@ int WatchEvery(WatchList* list, long interval, FILE* out, FILE* err) {
       PrintFolderPath(list->folders[i].path, err);
     }
     for (int i = 0; i < list->count; ++i) {
-      const PassOutcome outcome = WatchFolderPass(&list->folders[i], false);
+      const PassOutcome outcome = WatchFolderPass(&list->folders[i], false, settings, scratch);
       if (outcome == kPassFiled) {
-        PrintFolderPath(FiledPath, out);
+        PrintFolderPath(list->folders[i].status.last_copy, out);
         fflush(out);
       } else {
-        Report(outcome, previous[i], out, err);
+        Report(outcome, previous[i], list->folders[i], out, err);
       }
       previous[i] = outcome;
     }
@@ -90,18 +92,24 @@ int WatchEvery(WatchList* list, long interval, FILE* out, FILE* err) {
   return 0;
 }
 
-}  // namespace
+// What a watch keeps for its whole run: the folders with their stamps and
+// statuses, and what the decode works in.
+struct WatchRun {
+  WatchList list;
+  DecodeScratch scratch;
+};
 
-int CommandWatch(int argc, char** argv, FILE* out, FILE* err) {
+int Watch(WatchRun* run, int argc, char** argv, FILE* out, FILE* err) {
   const char* prefix = nullptr;
   if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kWatchUsage, nullptr);
-  int first = ParseSwitches(argc, argv, kWatchUsage, nullptr, out, err);
+  WatchSettings settings;
+  int first = ParseSwitches(argc, argv, kWatchUsage, &settings, nullptr, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
-  if (first >= argc && (ModernReading || prefix != nullptr)) {
-    static WatchList list;
-    if (!FindWatchedFolders(&list, ModernReading, prefix, err)) return 2;
-    return WatchEvery(&list, PassInterval(), out, err);
+  const bool modern = settings.reading == kLengthReading;
+  if (first >= argc && (modern || prefix != nullptr)) {
+    if (!FindWatchedFolders(&run->list, modern, prefix, err)) return 2;
+    return WatchEvery(&run->list, &settings, &run->scratch, PassInterval(), out, err);
   }
   if (first >= argc) {
     return UsageError(err, kWatchUsage, "watch needs a FOLDER, or -modern to watch the game's own");
@@ -111,22 +119,43 @@ int CommandWatch(int argc, char** argv, FILE* out, FILE* err) {
   }
   if (argc - first > 1) return UsageError(err, kWatchUsage, "watch takes one FOLDER");
   const char* folder = argv[first];
-  if (!UseReplayFolder(folder, err)) return 2;
+  char path[kPathSize];
+  if (!UseReplayFolder(folder, path, sizeof path, err)) return 2;
+  // One folder is a list of one, watched as the tray program watches it.
+  ClearWatchList(&run->list);
+  if (AddWatchedFolder(&run->list, path, kFolderSwitch) != kAdded) {
+    fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
+    return 2;
+  }
+  WatchedFolder* watched = &run->list.folders[0];
 
   const long interval = PassInterval();
   InstallStopHandlers();
-  SaveLastReplay(true);
+  WatchFolderPass(watched, true, &settings, &run->scratch);
   fprintf(err, "brindlecap-cli: watching '%s' for new replays, Ctrl-C stops\n", folder);
   fflush(err);
   PassOutcome previous = kPassPrimed;
   while (!WaitForStop(interval)) {
     // A stop that arrives during the pass is seen by the next wait, so a copy is
     // never cut short.
-    const PassOutcome outcome = SaveLastReplay(false);
-    Report(outcome, previous, out, err);
+    const PassOutcome outcome = WatchFolderPass(watched, false, &settings, &run->scratch);
+    Report(outcome, previous, *watched, out, err);
     previous = outcome;
   }
   RemoveStopHandlers();
   fputs("brindlecap-cli: stopped\n", err);
   return 0;
+}
+
+}  // namespace
+
+int CommandWatch(int argc, char** argv, FILE* out, FILE* err) {
+  WatchRun* run = static_cast<WatchRun*>(calloc(1, sizeof(WatchRun)));
+  if (run == nullptr) {
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 1;
+  }
+  const int status = Watch(run, argc, argv, out, err);
+  free(run);
+  return status;
 }

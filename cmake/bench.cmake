@@ -11,10 +11,11 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
   elseif(NOT BRINDLECAP_TESTS)
     message(WARNING "the benchmarks use the test helpers: turn BRINDLECAP_TESTS on to build them")
   else()
-    foreach(perftest decode_perftest watcher_perftest)
+    foreach(source watcher/decode_perftest watcher/watcher_perftest)
+      get_filename_component(perftest ${source} NAME)
       # The allocation counter is compiled into each program, not taken from an
       # archive, so that its malloc always replaces the C library's.
-      add_executable(${perftest} watcher/${perftest}.cpp
+      add_executable(${perftest} ${source}.cpp
         tests/perftest_support.cpp tests/perftest_support.h)
       target_link_libraries(${perftest} PRIVATE test_support benchmark::benchmark)
     endforeach()

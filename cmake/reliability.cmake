@@ -9,7 +9,7 @@ target_link_libraries(destination_check PUBLIC watcher)
 
 add_executable(faults_test watcher/faults_test.cpp)
 target_link_libraries(faults_test PRIVATE destination_check test_support GTest::gtest_main)
-add_test(NAME faults_test COMMAND faults_test)
+add_test(NAME faults_test COMMAND faults_test --gtest_shuffle)
 if(WIN32)
   # Another process to hold the replay open; the test finds it beside itself.
   add_executable(hold_open tests/hold_open.cpp)
@@ -36,11 +36,16 @@ if(NOT BRINDLECAP_HAVE_LIBFUZZER)
   return()
 endif()
 
-# The watcher and the seam again, with coverage feedback for the fuzzer. The
-# unit tests keep the plain build.
-get_target_property(BRINDLECAP_WATCHER_SOURCES watcher SOURCES)
-get_target_property(BRINDLECAP_PLATFORM_SOURCES platform SOURCES)
-add_library(watcher_fuzzing STATIC ${BRINDLECAP_WATCHER_SOURCES} ${BRINDLECAP_PLATFORM_SOURCES})
+# The watcher, the seam, the replay format, naming and the game's folders again,
+# with coverage feedback for the fuzzer. The unit tests keep the plain build. Each
+# room gives the sources it builds here: the game's folders add their Windows-only
+# one on Windows alone, and the fuzzing runs on Linux.
+set(BRINDLECAP_FUZZED_SOURCES)
+foreach(room watcher platform replay naming gamefolders)
+  get_target_property(room_sources ${room} SOURCES)
+  list(APPEND BRINDLECAP_FUZZED_SOURCES ${room_sources})
+endforeach()
+add_library(watcher_fuzzing STATIC ${BRINDLECAP_FUZZED_SOURCES})
 target_include_directories(watcher_fuzzing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(watcher_fuzzing PUBLIC ZLIB::ZLIB)
 target_compile_options(watcher_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
@@ -51,8 +56,12 @@ add_library(fuzz_checks STATIC tests/fuzz_support.cpp tests/fuzz_support.h
             tests/destination_check.cpp tests/destination_check.h)
 target_link_libraries(fuzz_checks PUBLIC watcher_fuzzing)
 
-foreach(target replay_fuzz header_fuzz modern_fuzz)
-  add_executable(${target} watcher/${target}.cpp)
+# Where each target's file stands: the two that reach only the replay format beside
+# it, the one that takes whole files beside the watcher.
+set(BRINDLECAP_FUZZ_TARGETS watcher/replay_fuzz watcher/header_fuzz watcher/modern_fuzz)
+foreach(source ${BRINDLECAP_FUZZ_TARGETS})
+  get_filename_component(target ${source} NAME)
+  add_executable(${target} ${source}.cpp)
   target_link_libraries(${target} PRIVATE fuzz_checks)
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)

@@ -4,6 +4,7 @@
 
 #include "replay/actions.h"
 #include "replay/blocks.h"
+#include "replay/decode.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ const size_t kPlayerRecordTail = 4;  // after a player record's extra data
 const size_t kSlotTableFixed = 7;    // count byte, u32 seed, select mode, start spots
 const size_t kSlotFieldsNeeded = 7;  // id, download, status, computer, team, colour, race
 const unsigned kSlotUsed = 2;
-// Bytes of settings before the map path in the decoded settings string.
-const size_t kSettingsBeforeMap = 13;
 
 // Records of the game and their sizes, kind byte included.
 const unsigned kPadding = 0x00;
@@ -169,7 +168,7 @@ bool TakeString(Reader* r, char* out, size_t out_size) {
 bool TakeSettings(Reader* r) {
   size_t length = 0;
   if (!FindString(r, &length)) return false;
-  DecodeSettingsMapPath(At(r), length, r->game->map_path, sizeof r->game->map_path);
+  DecodeMapPath(At(r), length, 0, r->game->map_path, sizeof r->game->map_path);
   r->blocks.lo += length + 1;
   return true;
 }
@@ -555,34 +554,6 @@ void Finish(Reader* r) {
 }
 
 }  // namespace
-
-long DecodeSettingsMapPath(const unsigned char* data, size_t length, char* out,
-                           size_t out_size) {
-  if (out_size == 0) return -1;
-  out[0] = '\0';
-  size_t decoded = 0;
-  size_t kept = 0;
-  unsigned mask = 0;
-  for (size_t at = 0; at < length; ++at) {
-    const size_t place = at % 8;
-    if (place == 0) {
-      mask = data[at];
-      continue;
-    }
-    const unsigned char byte = (mask & (1u << place)) != 0
-                                   ? data[at]
-                                   : static_cast<unsigned char>(data[at] - 1);
-    if (decoded++ < kSettingsBeforeMap) continue;
-    if (byte == 0) {
-      out[kept] = '\0';
-      return static_cast<long>(kept);
-    }
-    if (kept + 1 >= out_size) break;
-    out[kept++] = static_cast<char>(byte);
-  }
-  out[0] = '\0';
-  return -1;
-}
 
 bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
                     ReplayGame* game) {

@@ -142,12 +142,4 @@ bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* 
 const char* GameProblemText(GameProblem problem);
 const char* GameBasisText(GameBasis basis);
 
-// The map path in the encoded settings string data[0, length) (blocks of eight
-// bytes: a mask byte, then seven bytes, each one less than stored unless its mask
-// bit is set; the path follows 13 bytes of settings). Copies it with its NUL into
-// out and returns its length, or returns -1 (out "") when the string ends first or
-// the path does not fit out_size.
-long DecodeSettingsMapPath(const unsigned char* data, size_t length, char* out,
-                           size_t out_size);
-
 #endif  // BRINDLECAP_REPLAY_GAME_H_

@@ -14,26 +14,16 @@
 #include <gtest/gtest.h>
 
 #include "replay/actions.h"
+#include "replay/decode.h"
+#include "tests/real_replays.h"
 #include "tests/replay_builder.h"
 
 namespace {
 
-std::string RealReplays() { return std::string(BRINDLECAP_REPLAYS) + "/"; }
-
 Bytes ReadBytes(const std::string& path) {
   Bytes bytes;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return bytes;
-  unsigned char chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  fclose(file);
+  ReadWholeFile(path, &bytes);
   return bytes;
-}
-
-std::string ReadText(const std::string& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
 }
 
 // ---------------------------------------------------------------------------
@@ -80,7 +70,8 @@ ExpectedPlayer ParsePlayer(const std::string& cell) {
 
 std::vector<ExpectedGame> ReadExpectedOutcome() {
   std::vector<ExpectedGame> games;
-  const std::string text = ReadText(RealReplays() + "expected-outcome.tsv");
+  const Bytes bytes = ReadBytes(RealReplayFolder() + "expected-outcome.tsv");
+  const std::string text(bytes.begin(), bytes.end());
   for (const std::string& line : Split(text, '\n')) {
     if (line.empty() || line[0] == '#') continue;
     const std::vector<std::string> cells = Split(line, '\t');
@@ -100,12 +91,13 @@ std::vector<ExpectedGame> ReadExpectedOutcome() {
 std::string WithoutTag(const std::string& name) { return name.substr(0, name.find('#')); }
 
 TEST(ReplayGameReal, EveryFileAgreesWithTheTable) {
+  if (RealReplayFolder().empty()) GTEST_SKIP() << "real replays not found beside the repository";
   const std::vector<ExpectedGame> games = ReadExpectedOutcome();
   if (games.empty()) GTEST_SKIP() << "real replays not found beside the repository";
   std::unique_ptr<GameReadScratch> scratch(new GameReadScratch);
   for (const ExpectedGame& expected : games) {
     SCOPED_TRACE(expected.file);
-    const Bytes file = ReadBytes(RealReplays() + expected.file);
+    const Bytes file = ReadBytes(RealReplayFolder() + expected.file);
     ASSERT_FALSE(file.empty());
     ReplayGame game;
     ASSERT_TRUE(ReadReplayGame(file.data(), file.size(), scratch.get(), &game));
@@ -779,6 +771,7 @@ TEST(ReplayGameHeader, RecordsBeforeTheGame) {
   }
 }
 
+// The map path as the whole reading takes it from the settings string it holds.
 TEST(ReplayGameHeader, MapPathFromTheSettingsString) {
   struct Case {
     std::string settings;
@@ -799,7 +792,7 @@ TEST(ReplayGameHeader, MapPathFromTheSettingsString) {
   for (const Case& c : cases) {
     std::vector<char> out(c.out_size, 'z');
     const unsigned char* data = reinterpret_cast<const unsigned char*>(c.settings.data());
-    EXPECT_EQ(c.length, DecodeSettingsMapPath(data, c.settings.size(), out.data(), out.size()))
+    EXPECT_EQ(c.length, DecodeMapPath(data, c.settings.size(), 0, out.data(), out.size()))
         << c.path;
     EXPECT_STREQ(c.path, out.data());
   }

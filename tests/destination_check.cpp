@@ -3,11 +3,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "naming/name.h"
+#include "naming/name_template.h"
 #include "platform/platform.h"
-#include "watcher/decode.h"
-#include "watcher/filing.h"
-#include "watcher/name_template.h"
-#include "watcher/watcher.h"
+#include "replay/text.h"
 
 namespace {
 
@@ -46,7 +45,8 @@ bool IsDeviceFileName(const char* body) {
   return EqualsIgnoringAsciiCase(name, "COM") || EqualsIgnoringAsciiCase(name, "LPT");
 }
 
-const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter) {
+const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter,
+                               const char* date_tag, const char* name_template) {
   const size_t length = strlen(path);
   if (length >= static_cast<size_t>(kPathSize)) return "path does not fit its buffer";
   if (length >= static_cast<size_t>(kPlatformPathLimit)) return "path exceeds the system limit";
@@ -64,14 +64,14 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
   if (strchr(name, '\\') != nullptr || strchr(name, '/') != nullptr) {
     return "file name holds a further separator";
   }
-  const bool templated = !UsesDefaultTemplate(NameTemplate);
+  const bool templated = !UsesDefaultTemplate(name_template);
   // Under a template ".." can be its own text; with no separator in the name it
   // cannot lead out of the subfolder.
   if (!templated && strstr(below, "..") != nullptr) return "\"..\" below the replay folder";
   if (strlen(name) > 255) return "file name longer than 255 characters";
 
-  if (!StartsWith(name, DateTag)) return "file name does not start with the date tag";
-  const char* body = name + strlen(DateTag);
+  if (!StartsWith(name, date_tag)) return "file name does not start with the date tag";
+  const char* body = name + strlen(date_tag);
   char ending[32];
   if (counter == 0) {
     snprintf(ending, sizeof ending, ".w3g");
@@ -91,7 +91,7 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
     // What stands before ".w3g", the counter included: "con [1].w3g" is a file.
     char stem[kPathSize];
     snprintf(stem, sizeof stem, "%.*s", static_cast<int>(body_length - strlen(".w3g")), body);
-    if (DateTag[0] == '\0' && IsDeviceFileName(stem)) return "templated body is a device name";
+    if (date_tag[0] == '\0' && IsDeviceFileName(stem)) return "templated body is a device name";
     return nullptr;
   }
   for (size_t i = 0; i + strlen(ending) < body_length; ++i) {

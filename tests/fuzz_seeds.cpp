@@ -13,8 +13,8 @@
 #include "tests/fuzz_support.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
-#include "watcher/decode.h"
-#include "watcher/modern.h"
+#include "replay/decode.h"
+#include "replay/modern.h"
 
 namespace {
 

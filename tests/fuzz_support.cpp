@@ -6,12 +6,11 @@
 
 #include <memory>
 
+#include "naming/name.h"
+#include "naming/name_template.h"
 #include "platform/platform.h"
+#include "replay/decode.h"
 #include "tests/destination_check.h"
-#include "watcher/decode.h"
-#include "watcher/filing.h"
-#include "watcher/name_template.h"
-#include "watcher/watcher.h"
 
 namespace {
 
@@ -51,17 +50,9 @@ const char* Folder(unsigned index) {
   abort();
 }
 
-// A decoded string must be the shared empty string or lie inside HeaderBuffer with
-// its NUL there too.
-void CheckDecodedString(const char* text, const char* what) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  if (p >= HeaderBuffer && p < HeaderBuffer + kHeaderBufferSize) {
-    if (memchr(p, 0, static_cast<size_t>(HeaderBuffer + kHeaderBufferSize - p)) == nullptr) {
-      Fail(what, "runs past the end of HeaderBuffer");
-    }
-  } else if (text[0] != '\0') {
-    Fail(what, "points outside HeaderBuffer");
-  }
+// A decoded string must have its NUL inside the array the result keeps it in.
+void CheckDecodedString(const char* text, size_t size, const char* what) {
+  if (memchr(text, 0, size) == nullptr) Fail(what, "runs past the end of its array");
 }
 
 // Only the length-aware reading groups players by side: one side after another,
@@ -74,7 +65,7 @@ void CheckSides(const DecodeResult& result) {
   if (result.players < 0) Fail("a negative player count from the length-aware reading", "");
   int side = 0;
   for (int i = 0; i < result.players; ++i) {
-    const int next = PlayerTable[i].side;
+    const int next = result.player[i].side;
     if (next != side && !(i > 0 && next == side + 1)) Fail("players out of side order", "");
     side = next;
   }
@@ -88,18 +79,20 @@ void CheckDecode(const DecodeResult& result) {
     Fail("a custom game with players or FFA", "");
   }
   if (result.ffa && result.players <= 2) Fail("FFA with two players or fewer", "");
-  CheckDecodedString(result.game_name, "game name");
+  CheckDecodedString(result.game_name, sizeof result.game_name, "game name");
+  CheckDecodedString(result.map_path, sizeof result.map_path, "map path");
   for (int i = 0; i < kPlayerTableSize; ++i) {
-    CheckDecodedString(PlayerTable[i].name, "player name");
-    if (PlayerTable[i].race < 0 || PlayerTable[i].race > 15) Fail("race out of 0..15", "");
+    CheckDecodedString(result.player[i].name, sizeof result.player[i].name, "player name");
+    if (result.player[i].race < 0 || result.player[i].race > 15) Fail("race out of 0..15", "");
   }
   CheckSides(result);
 }
 
 // The map path must be what the settings string gives when read over a heap block
-// of exactly the inflated size, where AddressSanitizer sees a byte read past it.
-void CheckMapPath(const DecodeResult& result) {
-  if (result.inflated > kHeaderBufferSize) Fail("more inflated than HeaderBuffer holds", "");
+// of exactly the inflated size, where AddressSanitizer sees a byte read past it; the
+// scratch the decode worked in holds what it inflated.
+void CheckMapPath(const DecodeResult& result, const DecodeScratch& scratch) {
+  if (result.inflated > kHeaderBufferSize) Fail("more inflated than the scratch holds", "");
   if (result.length_ms < -1 || result.length_ms > 0xFFFFFFFFLL) Fail("length out of a u32", "");
   if (result.settings < 0) {
     if (result.map_path[0] != '\0') Fail("a map path without a settings string", "");
@@ -109,7 +102,7 @@ void CheckMapPath(const DecodeResult& result) {
     Fail("settings string outside the inflated data", "");
   }
   std::unique_ptr<unsigned char[]> copy(new unsigned char[result.inflated]);
-  memcpy(copy.get(), HeaderBuffer, result.inflated);
+  memcpy(copy.get(), scratch.data, result.inflated);
   char path[kMapPathSize];
   const long n = DecodeMapPath(copy.get(), result.inflated, static_cast<size_t>(result.settings),
                                path, sizeof path);
@@ -142,62 +135,75 @@ const size_t kTemplateCount = sizeof kTemplates / sizeof kTemplates[0];
 
 }  // namespace
 
-size_t TakeFuzzTemplate(const unsigned char* data, size_t size) {
-  NameTemplate[0] = '\0';
+DecodeScratch* FuzzScratch() {
+  static std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  return scratch.get();
+}
+
+size_t TakeFuzzTemplate(const unsigned char* data, size_t size, NameOptions* naming) {
+  char* const name_template = naming->name_template;
+  const size_t template_size = sizeof naming->name_template;
+  name_template[0] = '\0';
   if (size == 0) return 0;
   const unsigned pick = data[size - 1];
   if (pick < kFuzzTemplateTexts) {
-    snprintf(NameTemplate, sizeof NameTemplate, "%s", kTemplates[pick % kTemplateCount]);
+    snprintf(name_template, template_size, "%s", kTemplates[pick % kTemplateCount]);
     return 1;
   }
   size_t length = (pick - kFuzzTemplateTexts) % kFuzzTemplateLongest;
   if (length > size - 1) length = size - 1;
-  snprintf(NameTemplate, sizeof NameTemplate, "%.*s", static_cast<int>(length),
+  snprintf(name_template, template_size, "%.*s", static_cast<int>(length),
            reinterpret_cast<const char*>(data + size - 1 - length));
   char problem[256];
-  if (NameTemplateProblem(NameTemplate, problem, sizeof problem)) {
-    NameTemplate[0] = '\0';
+  if (NameTemplateProblem(name_template, problem, sizeof problem)) {
+    name_template[0] = '\0';
   } else {
-    for (const char* p = NameTemplate; *p != '\0'; ++p) {
+    for (const char* p = name_template; *p != '\0'; ++p) {
       if (static_cast<unsigned char>(*p) < 32 || strchr("\\/:*?\"<>|", *p) != nullptr) {
-        Fail("a template with a character no file name can hold was accepted", NameTemplate);
+        Fail("a template with a character no file name can hold was accepted", name_template);
       }
     }
   }
   return length + 1;
 }
 
-void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length) {
-  SaveCustomGames = (switches & kFuzzCustom) != 0;
-  DateTagEnabled = (switches & kFuzzNoDate) == 0;
+void FuzzReplayFile(unsigned switches, WatchSettings* settings, const unsigned char* file,
+                    size_t length) {
+  settings->save_custom = (switches & kFuzzCustom) != 0;
+  settings->naming.date_tag = (switches & kFuzzNoDate) == 0;
+  const NameOptions* naming = &settings->naming;
   const char* folder = Folder(switches >> kFuzzFolderShift);
-  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder);
 
   // A fixed moment, so that the body built twice below is built alike.
-  NameTimeFixed = true;
-  NameTime = PlatformTime{2026, 7, 30, 21, 5, 9};
+  const NameDate date = {2026, 7, 30, 21, 5, 9};
 
+  DecodeScratch* scratch = FuzzScratch();
   DecodeResult result;
-  DecodeReplay(file, length, &result);
+  DecodeReplay(file, length, settings->reading, scratch, &result);
   CheckDecode(result);
-  CheckMapPath(result);
-  if (!result.ladder && !SaveCustomGames) return;  // the pass records it and files nothing
+  CheckMapPath(result, *scratch);
+  if (!result.ladder && !settings->save_custom) return;  // the pass records it and files nothing
 
-  char body[kPathSize];
-  const char* subfolder = PrepareName(&result, folder, body, sizeof body);
-  char unfitted[kPathSize];
-  BuildName(&result, ChooseSubfolder(&result), unfitted, sizeof unfitted);
+  ReplayName name;
+  const bool named = PrepareName(&result, naming, &date, folder, kPlatformPathLimit, &name);
+  ReplayName unfitted;
+  BuildName(&result, naming, &date, &unfitted);
+  const char* tag = name.date_tag;
+  const char* body = name.body;
 
-  if (subfolder == nullptr) {
+  if (!named) {
     // Refused: only when not even an empty body fits, or when the only body that
     // fits is a device name with no room for the underscore that defuses it.
-    const size_t fixed = strlen(DateTag) + strlen("[999].w3g");
+    const size_t fixed = strlen(tag) + strlen("[999].w3g");
     const size_t least = strlen(folder) + strlen(ChooseSubfolder(&result)) + fixed;
-    const bool device = DateTag[0] == '\0' && IsDeviceFileName(body);
+    const bool device = tag[0] == '\0' && IsDeviceFileName(body);
     if (least <= LongestPath() && fixed <= 255 && !device) {
       Fail("name refused although one fits", folder);
     }
     return;
+  }
+  if (strcmp(name.subfolder, unfitted.subfolder) != 0 || strcmp(tag, unfitted.date_tag) != 0) {
+    Fail("fitting changed the subfolder or the date tag", body);
   }
 
   // Fitting only shortens the body, or defuses a device name with an underscore
@@ -207,21 +213,22 @@ void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length)
   snprintf(shortened, sizeof shortened, "%s", body);
   size_t stem_end = strcspn(body, ".");
   while (stem_end > 0 && body[stem_end - 1] == ' ') --stem_end;
-  if (DateTag[0] == '\0' && stem_end > 0 && body[stem_end - 1] == '_') {
+  if (tag[0] == '\0' && stem_end > 0 && body[stem_end - 1] == '_') {
     memmove(shortened + stem_end - 1, shortened + stem_end, kept - stem_end + 1);
-    if (IsDeviceFileName(shortened) && strncmp(shortened, unfitted, kept - 1) == 0) --kept;
+    if (IsDeviceFileName(shortened) && strncmp(shortened, unfitted.body, kept - 1) == 0) --kept;
     else snprintf(shortened, sizeof shortened, "%s", body);
   }
-  if (strncmp(shortened, unfitted, kept) != 0) Fail("fitted body is not the built one", body);
-  if (DateTag[0] == '\0' && IsDeviceFileName(body)) Fail("a device name was filed", body);
+  if (strncmp(shortened, unfitted.body, kept) != 0) Fail("fitted body is not the built one", body);
+  if (tag[0] == '\0' && IsDeviceFileName(body)) Fail("a device name was filed", body);
 
   char path[kPathSize];
   static const int kCounters[] = {0, 1, 999};
   for (int counter : kCounters) {
-    if (!ComposeCandidate(path, sizeof path, folder, subfolder, body, counter)) {
+    if (!ComposeCandidate(path, sizeof path, folder, &name, counter)) {
       Fail("a candidate of a fitted body does not fit", body);
     }
-    const char* problem = DestinationProblem(path, folder, !result.ladder, counter);
+    const char* problem = DestinationProblem(path, folder, !result.ladder, counter, tag,
+                                             naming->name_template);
     if (problem != nullptr) Fail(problem, path);
   }
 }

@@ -6,10 +6,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "watcher/watcher.h"
+
 // Bits of the leading input byte that choose the settings of the run.
 enum {
-  kFuzzCustom = 1,      // SaveCustomGames on
-  kFuzzNoDate = 2,      // DateTagEnabled off
+  kFuzzCustom = 1,      // save_custom on ("-custom")
+  kFuzzNoDate = 2,      // the date tag off ("-nodate")
   kFuzzFolderShift = 2, // three bits: which replay folder, from short to too long
   kFuzzFolderCount = 8,
 };
@@ -29,21 +31,27 @@ const size_t kFuzzModernBlockSizes[4] = {8192, 2048, 256, 64};
 // kFuzzTemplateTexts one of a fixed set (0: no template), else the (byte -
 // kFuzzTemplateTexts) % kFuzzTemplateLongest bytes before it are the template's
 // text, used when NameTemplateProblem accepts it (and the default otherwise).
-// Sets NameTemplate; returns how many bytes at the end of data[0, size) it took.
+// Sets naming's name_template; returns how many bytes at the end of data[0, size)
+// it took.
 enum {
   kFuzzTemplateTexts = 16,
   kFuzzTemplateLongest = 48,
 };
-size_t TakeFuzzTemplate(const unsigned char* data, size_t size);
+size_t TakeFuzzTemplate(const unsigned char* data, size_t size, NameOptions* naming);
 
-// Decodes file[0, length) as the pass does (DecodeReplay, so with the reading
-// ModernReading asks for) and, when the pass would file it, names it under the
-// replay folder the switches pick: the body, candidates 0, 1 and 999. Aborts with
-// a message on stderr when a decoded string leaves HeaderBuffer, a count or race
+// Decodes file[0, length) as the pass does (DecodeReplay, with settings' reading)
+// and, when the pass would file it, names it under the replay folder the switches
+// pick: the body, candidates 0, 1 and 999. The switches set settings' save_custom
+// and date tag; the template is the one settings hold. Aborts with a message on
+// stderr when a decoded string is not ended inside its array, a count or race
 // leaves its range, the map path read differs from the one read over an exactly
 // sized copy of the inflated data, a name is refused although one fits, or a
-// destination breaks DestinationProblem's rules. Names are built at a fixed time,
-// with the template NameTemplate holds.
-void FuzzReplayFile(unsigned switches, const unsigned char* file, size_t length);
+// destination breaks DestinationProblem's rules. Names are built at a fixed time.
+void FuzzReplayFile(unsigned switches, WatchSettings* settings, const unsigned char* file,
+                    size_t length);
+
+// The scratch every decode of a fuzz run works in, as the pass's own is kept
+// (on the heap: 128 KB).
+DecodeScratch* FuzzScratch();
 
 #endif  // BRINDLECAP_TESTS_FUZZ_SUPPORT_H_

@@ -7,7 +7,6 @@
 
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
-#include "watcher/filing.h"
 #include "watcher/watcher.h"
 
 #ifdef _WIN32
@@ -180,66 +179,42 @@ std::vector<std::string> ListFiles(const std::string& folder) {
   return out;
 }
 
-std::string RealReplayFolder() {
-#ifdef BRINDLECAP_REPLAYS
-  std::string folder = BRINDLECAP_REPLAYS "/";
-  Bytes probe;
-  if (ReadFileBytes(folder + "expected.tsv", &probe)) return folder;
-#endif
-  return "";
-}
-
-std::vector<ExpectedRow> ReadExpectedRows(const char* list) {
-  std::vector<ExpectedRow> rows;
-  Bytes text;
-  std::string folder = RealReplayFolder();
-  if (folder.empty() || !ReadFileBytes(folder + list, &text)) return rows;
-  std::string all(text.begin(), text.end());
-  size_t start = all.find('\n');  // skip the column names
-  while (start != std::string::npos && start + 1 < all.size()) {
-    size_t end = all.find('\n', start + 1);
-    std::string line = all.substr(start + 1, end == std::string::npos ? std::string::npos
-                                                                      : end - start - 1);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t tab1 = line.find('\t');
-    size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 != std::string::npos) rows.push_back({line.substr(0, tab1), line.substr(tab2 + 1)});
-    start = end;
+bool MakeFolders(const std::string& base, const std::string& relative) {
+  std::string path = base;
+  size_t from = 0;
+  while (from < relative.size()) {
+    size_t to = relative.find('\\', from);
+    if (to == std::string::npos) to = relative.size();
+    if (to > from) {
+      path += relative.substr(from, to - from) + "\\";
+      if (PlatformKindOf(path.c_str()) != kPlatformFolder &&
+          !PlatformMakeDirectory(path.c_str())) {
+        return false;
+      }
+    }
+    from = to + 1;
   }
-  return rows;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> cells;
-  for (size_t at = 0;;) {
-    const size_t tab = line.find('\t', at);
-    cells.push_back(line.substr(at, tab == std::string::npos ? tab : tab - at));
-    if (tab == std::string::npos) return cells;
-    at = tab + 1;
-  }
-}
-
-void ResetWatcher(const std::string& folder) {
-  SaveCustomGames = false;
-  DateTagEnabled = true;
-  ModernReading = false;
-  NameTemplate[0] = '\0';
-  NameTimeFixed = false;
-  snprintf(ReplayFolder, sizeof ReplayFolder, "%s", folder.c_str());
-  ObservedStamp = 0;
-  LastSeenStamp = 0;
-  WatchStatus = WatcherStatus{};
+  return true;
 }
 
 void ReplayFolderTest::SetUp() {
   folder_ = MakeTempFolder();
   ASSERT_FALSE(folder_.empty());
-  ResetWatcher(folder_);
-  DateTagEnabled = false;
+  settings_ = WatchSettings();
+  settings_.naming.date_tag = false;
+  last_seen_ = 0;
+  status_ = WatcherStatus();
+  scratch_ = new DecodeScratch;
   ClearFaults();
 }
 
 void ReplayFolderTest::TearDown() {
   ClearFaults();
+  delete scratch_;
+  scratch_ = nullptr;
   RemoveTree(folder_);
+}
+
+PassOutcome ReplayFolderTest::Pass(bool prime) {
+  return SaveReplayIn(folder_.c_str(), &last_seen_, &status_, prime, &settings_, scratch_);
 }

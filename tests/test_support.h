@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/real_replays.h"
 #include "tests/replay_builder.h"
 
 // A new empty folder under the system's temporary folder, ending in a backslash.
@@ -28,33 +29,29 @@ bool SetWriteTime(const std::string& path, int64_t seconds);
 // Every file below folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
 
-// The folder of real replays recorded by the game, ending in a separator, or ""
-// when it is not there.
-std::string RealReplayFolder();
+// Makes every folder of relative (folders between backslashes) below base, which
+// ends in a separator; those already there are kept. False when one cannot be made.
+bool MakeFolders(const std::string& base, const std::string& relative);
 
-// The rows of one of the real replays' lists, expected.tsv (the default reading)
-// or expected-modern.tsv (-modern): file name and expected path (or a row whose
-// path starts with "(" for a file that is never filed).
-struct ExpectedRow {
-  std::string file;
-  std::string path;
-};
-std::vector<ExpectedRow> ReadExpectedRows(const char* list = "expected.tsv");
+#include "watcher/watcher.h"
 
-// The cells of one line of a tab-separated list.
-std::vector<std::string> SplitTabs(const std::string& line);
-
-// Resets the watcher's settings and stamps to their start-up values and points
-// ReplayFolder at folder.
-void ResetWatcher(const std::string& folder);
-
-// A fresh replay folder with the watcher reset to it, the date tag off so names
-// are predictable, and no injected faults; all of it removed afterwards.
+// A fresh replay folder watched as the tray program watches one: its own stamp
+// and status, settings at their start-up values but for the date tag, which is
+// off so names are predictable, and no injected faults; all of it removed
+// afterwards.
 class ReplayFolderTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  std::string folder_;
+
+  // One pass over folder_'s LastReplay.w3g with settings_, last_seen_ and status_.
+  PassOutcome Pass(bool prime = false);
+
+  std::string folder_;      // ends in a backslash
+  WatchSettings settings_;
+  int32_t last_seen_ = 0;
+  WatcherStatus status_ = WatcherStatus();
+  DecodeScratch* scratch_ = nullptr;  // what the decode works in, on the heap: 128 KB
 };
 
 #endif  // BRINDLECAP_TESTS_TEST_SUPPORT_H_

@@ -7,7 +7,7 @@
 //   decode_perftest --figures-only  just the figures: per-file medians,
 //                                   decode_median_us, modern_decode_median_us and
 //                                   their template_ twins, over interleaved rounds
-#include "watcher/decode.h"
+#include "replay/decode.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,9 +18,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "naming/name.h"
+#include "platform/platform.h"
 #include "tests/perftest_support.h"
-#include "watcher/filing.h"
-#include "watcher/watcher.h"
 
 namespace {
 
@@ -39,17 +39,23 @@ const Reading kReadings[] = {{"", false, false},
                              {"modern_template_", true, true}};
 const char kBenchTemplate[] = "{year}-{month}-{day} {players}{game} on {map} {length}";
 
+// What a pass hands in: the scratch the decode works in (kept, as the pass keeps
+// its own), the naming options and the date.
+DecodeScratch* Scratch = nullptr;
+NameOptions BenchNaming;
+const NameDate kBenchDate = {2026, 7, 30, 21, 5, 9};
+
 void DecodeAs(const Reading& reading, const RealReplay& replay, DecodeResult* result) {
   if (reading.modern) {
-    DecodeReplay(replay.bytes.data(), replay.bytes.size(), result);
+    DecodeReplay(replay.bytes.data(), replay.bytes.size(), kLengthReading, Scratch, result);
   } else {
-    Decode(replay.bytes.data(), replay.bytes.size(), result);
+    Decode(replay.bytes.data(), replay.bytes.size(), Scratch, result);
   }
   if (reading.named) {
-    char body[kPathSize];
-    snprintf(NameTemplate, sizeof NameTemplate, "%s", kBenchTemplate);
-    benchmark::DoNotOptimize(PrepareName(result, "C:\\Replays\\", body, sizeof body));
-    benchmark::DoNotOptimize(body);
+    ReplayName name;
+    benchmark::DoNotOptimize(PrepareName(result, &BenchNaming, &kBenchDate, "C:\\Replays\\",
+                                         kPlatformPathLimit, &name));
+    benchmark::DoNotOptimize(name);
   }
 }
 
@@ -129,8 +135,8 @@ int main(int argc, char** argv) {
   argc = kept;
 
   Replays = LoadRealReplays();
-  // DecodeReplay reads the switch on every call; Decode never looks at it.
-  ModernReading = true;
+  Scratch = new DecodeScratch;
+  snprintf(BenchNaming.name_template, sizeof BenchNaming.name_template, "%s", kBenchTemplate);
   if (!figures_only) {
     for (const Reading& reading : kReadings) {
       for (const RealReplay& replay : Replays) {
@@ -144,5 +150,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
   }
   for (const Reading& reading : kReadings) PrintFigures(reading, rounds);
+  delete Scratch;
   return 0;
 }

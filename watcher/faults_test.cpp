@@ -44,19 +44,26 @@ std::string Native(std::string path) {
 }
 #endif
 
-class Faults : public ::testing::Test {
+// The fixture's values watch one folder: folder_, or one below it that Watch
+// names, with the settings, stamp and status a fresh start gives it.
+class Faults : public ReplayFolderTest {
  protected:
   void SetUp() override {
-    folder_ = MakeTempFolder();
-    ASSERT_FALSE(folder_.empty());
+    ReplayFolderTest::SetUp();
     Watch(folder_);
   }
-  void TearDown() override { RemoveTree(folder_); }
   void Watch(const std::string& folder) {
-    ResetWatcher(folder);
-    DateTagEnabled = false;
+    watched_ = folder;
+    settings_ = WatchSettings();
+    settings_.naming.date_tag = false;
+    last_seen_ = 0;
+    status_ = WatcherStatus();
     ClearFaults();
     last_ = folder + "LastReplay.w3g";
+  }
+  // One pass over the watched folder.
+  PassOutcome WatchPass(bool prime = false) {
+    return SaveReplayIn(watched_.c_str(), &last_seen_, &status_, prime, &settings_, scratch_);
   }
   void GameWrites(const Bytes& file, int64_t second) {
     ASSERT_TRUE(WriteFileBytes(last_, file));
@@ -65,17 +72,17 @@ class Faults : public ::testing::Test {
   // Files below the watched folder other than the game's own.
   std::vector<std::string> Copies(const std::string& skip = "") {
     std::vector<std::string> copies;
-    for (const std::string& f : ListFiles(ReplayFolder)) {
+    for (const std::string& f : ListFiles(watched_)) {
       if (f != "LastReplay.w3g" && f != skip) copies.push_back(f);
     }
     return copies;
   }
   void ExpectCopyOf(const Bytes& file, const std::string& relative) {
     Bytes copy;
-    ASSERT_TRUE(ReadFileBytes(ReplayFolder + relative, &copy)) << relative;
+    ASSERT_TRUE(ReadFileBytes(watched_ + relative, &copy)) << relative;
     EXPECT_TRUE(file == copy) << relative << " differs from the replay";
   }
-  std::string folder_;
+  std::string watched_;
   std::string last_;
 };
 
@@ -92,29 +99,29 @@ TEST_F(Faults, AReplayFolderThatComesAndGoesIsWatchedWhileItIsThere) {
   const std::string replay_folder = folder_ + "replay\\";
   Watch(replay_folder);
   int32_t stamp = 0;
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, WatchPass(true));
+  EXPECT_EQ(kPassNothingNew, WatchPass(false));
   EXPECT_FALSE(PlatformProbe(replay_folder.c_str(), &stamp)) << "replay folder was created";
 
   ASSERT_TRUE(PlatformMakeDirectory(replay_folder.c_str()));
   const Bytes first = Ladder();
   GameWrites(first, 0);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, WatchPass(false));
   ExpectCopyOf(first, kOneVsOne);
 
   RemoveTree(replay_folder);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(kPassNothingNew, WatchPass(false));
   EXPECT_FALSE(PlatformProbe(replay_folder.c_str(), &stamp)) << "replay folder was created";
 
   // Restored with the replay already copied: nothing to do.
   ASSERT_TRUE(PlatformMakeDirectory(replay_folder.c_str()));
   GameWrites(first, 0);
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, WatchPass(false));
   EXPECT_EQ(std::vector<std::string>{}, Copies());
 
   const Bytes next = Ladder("Gamma");
   GameWrites(next, 60);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, WatchPass(false));
   EXPECT_EQ(std::vector<std::string>{"1v1\\Alpha(h) vs Gamma(u).w3g"}, Copies());
   ExpectCopyOf(next, "1v1\\Alpha(h) vs Gamma(u).w3g");
 }
@@ -211,12 +218,12 @@ TEST_F(Faults, AReplayHeldByAnotherProcessIsSavedOnTheFirstPassAfterRelease) {
     StopHolder(&holder);
     FAIL() << why;
   }
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kPassRetryLater, WatchPass(false));
+  EXPECT_EQ(kPassRetryLater, WatchPass(false));
   EXPECT_EQ(std::vector<std::string>{}, Copies());
   ASSERT_TRUE(StopHolder(&holder));
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, WatchPass(false));
+  EXPECT_EQ(kPassNothingNew, WatchPass(false));
   EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
   ExpectCopyOf(file, kOneVsOne);
 }
@@ -288,12 +295,12 @@ TEST_F(FullDisk, LeavesNoPartialCopyAndSavesOnceThereIsRoom) {
     ASSERT_EQ(0, truncate(Native(filler).c_str(), st.st_size - c.room)) << c.what;
 
     for (int tick = 0; tick < 2; ++tick) {
-      EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
+      EXPECT_EQ(kPassRetryLater, WatchPass(false)) << c.what;
       EXPECT_EQ(std::vector<std::string>{}, Copies("filler")) << c.what;
     }
     ASSERT_TRUE(RemoveFile(filler));
-    EXPECT_EQ(kPassFiled, SaveLastReplay(false)) << c.what;
-    EXPECT_EQ(kPassNothingNew, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kPassFiled, WatchPass(false)) << c.what;
+    EXPECT_EQ(kPassNothingNew, WatchPass(false)) << c.what;
     EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies()) << c.what;
     ExpectCopyOf(file, kOneVsOne);
     ASSERT_TRUE(RemoveFile(folder_ + kOneVsOne));
@@ -302,15 +309,13 @@ TEST_F(FullDisk, LeavesNoPartialCopyAndSavesOnceThereIsRoom) {
 #endif  // __linux__
 
 #ifndef _WIN32
-// Creates every folder of path below base.
-bool MakeFolders(const std::string& base, const std::string& path) {
-  for (size_t at = path.find('\\', base.size()); at != std::string::npos;
-       at = path.find('\\', at + 1)) {
-    std::string part = path.substr(0, at + 1);
-    int32_t stamp;
-    if (!PlatformProbe(part.c_str(), &stamp) && !PlatformMakeDirectory(part.c_str())) return false;
-  }
-  return true;
+// The date tag a pass files under now: the pass names its copies by the local
+// date of the moment it files them.
+std::string DateTagNow(const NameOptions* options) {
+  const NameDate now = LocalNameDate();
+  char tag[kDateTagSize];
+  BuildDateTag(options, &now, tag, sizeof tag);
+  return tag;
 }
 
 // Replay folders up to the longest the path buffer holds, with the longest names a
@@ -351,19 +356,21 @@ TEST_F(Faults, PathsAtTheBufferLimitFileACompleteNameOrNothing) {
     SCOPED_TRACE(c.what);
     char folder[kPathSize + 64];
     ASSERT_TRUE(LongFolderName(folder_.c_str(), c.folder_length, folder, sizeof folder));
-    ASSERT_TRUE(MakeFolders(folder_, folder));
+    ASSERT_TRUE(MakeFolders(folder_, folder + folder_.size()));
     Watch(folder);
-    SaveCustomGames = true;
-    DateTagEnabled = c.date_tag;
+    settings_.save_custom = true;
+    settings_.naming.date_tag = c.date_tag;
     const Bytes file = BuildReplay(c.replay);
     GameWrites(file, second += 10);
+    const std::string tag = DateTagNow(&settings_.naming);
 
     // Filed twice: the second copy takes the counter, in the same fitted body.
-    EXPECT_EQ(c.outcome, SaveLastReplay(false));
-    EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+    EXPECT_EQ(c.outcome, WatchPass(false));
+    EXPECT_EQ(kPassNothingNew, WatchPass(false));
     GameWrites(file, second += 10);
-    SaveLastReplay(false);
+    WatchPass(false);
     std::vector<std::string> copies = Copies();
+    const std::string tag_after = DateTagNow(&settings_.naming);  // midnight may come between
     if (c.subfolder == nullptr) {
       EXPECT_EQ(std::vector<std::string>{}, copies);
       for (const char* sub : {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Custom\\"}) {
@@ -380,7 +387,12 @@ TEST_F(Faults, PathsAtTheBufferLimitFileACompleteNameOrNothing) {
     for (size_t i = 0; i < copies.size(); ++i) {
       std::string path = folder + copies[i];
       const int counter = copies[i].find("[1].w3g") != std::string::npos ? 1 : 0;
-      const char* problem = DestinationProblem(path.c_str(), folder, !c.replay.ladder, counter);
+      const char* problem = nullptr;
+      for (const std::string* t : {&tag, &tag_after}) {
+        problem = DestinationProblem(path.c_str(), folder, !c.replay.ladder, counter, t->c_str(),
+                                     settings_.naming.name_template);
+        if (problem == nullptr) break;
+      }
       EXPECT_EQ(nullptr, problem) << (problem != nullptr ? problem : "") << ": " << copies[i];
       EXPECT_EQ(0u, copies[i].find(c.subfolder)) << copies[i];
       ExpectCopyOf(file, copies[i]);

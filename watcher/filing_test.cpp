@@ -15,206 +15,23 @@
 
 namespace {
 
-std::string BodyOf(const SyntheticReplay& replay, DecodeResult* result = nullptr) {
-  DecodeResult local;
-  DecodeResult* r = result != nullptr ? result : &local;
-  Bytes file = BuildReplay(replay);
-  Decode(file.data(), file.size(), r);
-  char body[kPathSize];
-  BuildNameBody(r, body, sizeof body);
-  return body;
-}
-
-TEST(Naming, LadderBodiesListEvenPositionsAgainstOddOnes) {
-  struct Case {
-    const char* what;
-    SyntheticReplay replay;
-    const char* body;
-    const char* subfolder;
-  } cases[] = {
-      {"1v1", LadderReplay({{"Alpha", 1}, {"Beta", 8}}), "Alpha(h) vs Beta(u)", "1v1\\"},
-      {"2v2", LadderReplay({{"Anna", 2}, {"Bob", 4}, {"Cleo", 0}, {"Dave", 1}}),
-       "Anna(o)Cleo(r) vs Bob(e)Dave(h)", "2v2\\"},
-      {"3v3 caps names at six",
-       LadderReplay({{"Abcdefgh", 1}, {"B", 2}, {"C", 4}, {"D", 8}, {"E", 3}, {"F", 15}}),
-       "Abcdef(h)C(e)E(r) vs B(o)D(u)F(r)", "3v3\\"},
-      {"ffa has no separator", LadderReplay({{"A", 1}, {"B", 2}, {"C", 4}}, true),
-       "A(h)C(e)B(o)", "FFA\\"},
-      {"five players, not ffa", LadderReplay({{"A", 1}, {"B", 2}, {"C", 4}, {"D", 8}, {"E", 1}}),
-       "A(h)C(e)E(h) vs B(o)D(u)", "FFA\\"},
-      {"observers and referees leave no trace",
-       LadderReplay({{"Alpha", 1}, {"Observer", 1}, {"referee", 2}, {"Beta", 8}}),
-       "Alpha(h) vs Beta(u)", "2v2\\"},
-      {"nobody real", LadderReplay({{"Observer", 1}, {"Referee", 2}}), " vs ", "1v1\\"},
-      {"empty names", LadderReplay({{"", 1}, {"", 2}}), " vs ", "1v1\\"},
-      {"full stops and question marks", LadderReplay({{"Mr. X?", 4}, {"(Y) Z", 2}}),
-       "Mr_ X_(e) vs (Y) Z(o)", "1v1\\"},
-  };
-  for (const Case& c : cases) {
-    DecodeResult result;
-    EXPECT_EQ(c.body, BodyOf(c.replay, &result)) << c.what;
-    EXPECT_STREQ(c.subfolder, ChooseSubfolder(&result)) << c.what;
-  }
-}
-
-TEST(Naming, NameCapShrinksWithThePlayerCount) {
-  struct Case {
-    int players;
-    size_t kept;
-  } cases[] = {{2, 128}, {3, 128}, {4, 8}, {5, 8}, {6, 6}, {7, 6}, {8, 5}, {9, 4}, {10, 4},
-               {16, 4}};
-  for (const Case& c : cases) {
-    std::vector<SyntheticPlayer> players(c.players, SyntheticPlayer{std::string(200, 'n'), 1});
-    SyntheticReplay replay = LadderReplay(players);
-    std::string body = BodyOf(replay);
-    EXPECT_EQ(std::string(c.kept, 'n') + "(h)", body.substr(0, c.kept + 3)) << c.players;
-  }
-}
-
-// Names are UTF-8; a cap that falls inside a character drops that whole character.
-TEST(Naming, CappedNamesNeverEndInsideAUtf8Character) {
-  struct Case {
-    const char* name;
-    size_t cap;
-    const char* kept;
-  } cases[] = {
-      {"\xD0\xA0\xD0\xBE\xD0\xB7", 4, "\xD0\xA0\xD0\xBE"},  // two-byte letters, cut between
-      {"\xD0\xA0\xD0\xBE\xD0\xB7", 5, "\xD0\xA0\xD0\xBE"},  // cut inside the third
-      {"\xEC\x95\x88\xEB\x85\x95", 4, "\xEC\x95\x88"},      // three-byte letters
-      {"\xEC\x95\x88\xEB\x85\x95", 5, "\xEC\x95\x88"},
-      {"\xEC\x95\x88\xEB\x85\x95", 6, "\xEC\x95\x88\xEB\x85\x95"},
-      {"\xF0\x9F\x98\x80x", 3, ""},                          // a four-byte character
-      {"ab\xF0\x9F\x98\x80", 5, "ab"},
-      {"Abcdefgh", 4, "Abcd"},                                // ASCII as ever
-      {"Abc\x80\x80", 4, "Abc\x80"},                        // stray bytes stay as they are
-  };
-  for (const Case& c : cases) {
-    char body[64] = "";
-    AppendPlayer(body, sizeof body, c.name, 1, c.cap);
-    EXPECT_EQ(std::string(c.kept) + "(h)", body) << c.name << " cap " << c.cap;
-  }
-  // The same rule when a long body is shortened to fit the path.
-  DateTag[0] = '\0';
-  std::string folder = std::string(kPlatformPathLimit - 40, 'f') + "\\";
-  char body[kPathSize];
-  std::string wide;
-  while (wide.size() < 300) wide += "\xEC\x95\x88";
-  snprintf(body, sizeof body, "%s", wide.c_str());
-  ASSERT_TRUE(FitNameBody(body, folder.c_str(), "Custom\\"));
-  EXPECT_LT(strlen(body), wide.size());
-  EXPECT_EQ(0u, strlen(body) % 3) << strlen(body);
-}
-
-TEST(Naming, SubfolderByPlayerCount) {
-  struct Case {
-    int players;
-    const char* subfolder;
-  } cases[] = {{0, "FFA\\"}, {1, "FFA\\"}, {2, "1v1\\"}, {3, "FFA\\"}, {4, "2v2\\"},
-               {6, "3v3\\"}, {8, "4v4\\"}, {10, "FFA\\"}, {-1, "FFA\\"}};
-  for (const Case& c : cases) {
-    DecodeResult result = {true, false, c.players, ""};
-    EXPECT_STREQ(c.subfolder, ChooseSubfolder(&result)) << c.players;
-  }
-  DecodeResult ffa = {true, true, 4, ""};
-  EXPECT_STREQ("FFA\\", ChooseSubfolder(&ffa));
-  DecodeResult custom = {false, false, 2, "x"};
-  EXPECT_STREQ("Custom\\", ChooseSubfolder(&custom));
-}
-
-TEST(Naming, PlayerNamesLoseEveryCharacterAFileNameCannotCarry) {
-  char text[] = "a\"b\\c/d.e:f*g!h@i#j%k$l;m,n?o<p>q|r\x01s\x1ft u(v)w\x80x~";
-  SanitisePlayerName(text);
-  EXPECT_STREQ("a_b_c_d_e_f_g_h_i_j_k_l_m_n_o_p_q_r_s_t u(v)w\x80x~", text);
-}
-
-TEST(Naming, GameNamesKeepOnlyAsciiLettersAndDigits) {
-  char text[] = "my game #2!\xe9Zz09";
-  SanitiseGameName(text);
-  EXPECT_STREQ("my_game__2__Zz09", text);
-}
-
-TEST(Naming, AppendCappedStopsAtTheCapAndTheBuffer) {
-  char small[8] = "ab";
-  AppendCapped(small, sizeof small, "cdefghijkl", 3);
-  EXPECT_STREQ("abcde", small);
-  AppendCapped(small, sizeof small, "fghijkl", 100);
-  EXPECT_STREQ("abcdefg", small);  // seven characters and the NUL
-  AppendCapped(small, sizeof small, "x", 1);
-  EXPECT_STREQ("abcdefg", small);
-}
-
-TEST(Naming, DateTagIsMonthAndDayOrNothing) {
-  DateTagEnabled = true;
-  BuildDateTag();
-  int month = 0, day = 0;
-  PlatformLocalDate(&month, &day);
-  char expected[16];
-  snprintf(expected, sizeof expected, "[BC%02d%02d]", month, day);
-  EXPECT_STREQ(expected, DateTag);
-  EXPECT_EQ(8u, strlen(DateTag));
-  DateTagEnabled = false;
-  BuildDateTag();
-  EXPECT_STREQ("", DateTag);
-  DateTagEnabled = true;
-}
-
-TEST(Naming, CandidatesCountUpInSquareBrackets) {
-  DateTag[0] = '\0';
-  char path[kPathSize];
-  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 0));
-  EXPECT_STREQ("R\\1v1\\B.w3g", path);
-  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 17));
-  EXPECT_STREQ("R\\1v1\\B[17].w3g", path);
-  snprintf(DateTag, sizeof DateTag, "[BC0730]");
-  ASSERT_TRUE(ComposeCandidate(path, sizeof path, "R\\", "1v1\\", "B", 2));
-  EXPECT_STREQ("R\\1v1\\[BC0730]B[2].w3g", path);
-  EXPECT_FALSE(ComposeCandidate(path, 10, "R\\", "1v1\\", "B", 2));
-}
-
-TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
-  DateTag[0] = '\0';
-  std::string folder(100, 'f');
-  folder += "\\";
-  char body[kPathSize];
-  memset(body, 'b', sizeof body - 1);
-  body[sizeof body - 1] = '\0';
-  ASSERT_TRUE(FitNameBody(body, folder.c_str(), "Custom\\"));
-  char path[kPathSize];
-  ASSERT_TRUE(ComposeCandidate(path, sizeof path, folder.c_str(), "Custom\\", body, 999));
-  // Limited by the path on Windows, by the 255-character file name elsewhere.
-  const size_t longest = std::min<size_t>(kPlatformPathLimit - 1, folder.size() + 7 + 255);
-  EXPECT_EQ(longest, strlen(path));
-  EXPECT_STREQ(".w3g", path + strlen(path) - 4);
-
-  std::string huge(kPlatformPathLimit, 'f');
-  EXPECT_FALSE(FitNameBody(body, huge.c_str(), "Custom\\"));
-
-  struct Case {
-    const char* body;
-    const char* fitted;
-  } cases[] = {{"CON", "CON_"}, {"nul", "nul_"}, {"Com7", "Com7_"}, {"LPT1", "LPT1_"},
-               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""}};
-  for (const Case& c : cases) {
-    snprintf(body, sizeof body, "%s", c.body);
-    ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
-    EXPECT_STREQ(c.fitted, body);
-  }
-  // Behind a date tag the name is no device name.
-  snprintf(DateTag, sizeof DateTag, "[BC0730]");
-  snprintf(body, sizeof body, "CON");
-  ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
-  EXPECT_STREQ("CON", body);
-  DateTag[0] = '\0';
-}
-
 // Filing into a real folder.
 class Filing : public ReplayFolderTest {
  protected:
-  FileOutcome File(const Bytes& file) {
+  FileOutcome File(const Bytes& file, bool unless_there = false) {
     DecodeResult result;
-    Decode(file.data(), file.size(), &result);
-    return FileReplay(&result, file.data(), file.size());
+    Decode(file.data(), file.size(), scratch_, &result);
+    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date_, file.data(),
+                        file.size(), unless_there, &filed_);
   }
+  FileOutcome Plan(const DecodeResult* result, PlannedNames* planned, char* path, size_t size,
+                   const Bytes* bytes = nullptr) {
+    return PlanReplay(folder_.c_str(), result, &settings_.naming, &date_, planned, path, size,
+                      bytes != nullptr ? bytes->data() : nullptr,
+                      bytes != nullptr ? bytes->size() : 0);
+  }
+  NameDate date_ = {2026, 7, 30, 12, 0, 0};
+  FileResult filed_;
 };
 
 TEST_F(Filing, CopiesByteForByteUnderTheFirstFreeName) {
@@ -224,7 +41,7 @@ TEST_F(Filing, CopiesByteForByteUnderTheFirstFreeName) {
                                        "1v1\\Alpha(h) vs Beta(u)[1].w3g",
                                        "1v1\\Alpha(h) vs Beta(u)[2].w3g"};
   EXPECT_EQ(expected, ListFiles(folder_));
-  EXPECT_EQ(folder_ + expected[2], FiledPath);
+  EXPECT_EQ(folder_ + expected[2], filed_.path);
   for (const std::string& name : expected) {
     Bytes copy;
     ASSERT_TRUE(ReadFileBytes(folder_ + name, &copy));
@@ -232,13 +49,33 @@ TEST_F(Filing, CopiesByteForByteUnderTheFirstFreeName) {
   }
 }
 
+// The tag is the date filing is handed; the pass hands it the local date of the
+// day it files.
 TEST_F(Filing, DateTagLeadsTheName) {
-  DateTagEnabled = true;
-  Bytes file = BuildReplay(CustomReplay("my game #2!"));
+  settings_.naming.date_tag = true;
+  const Bytes file = BuildReplay(CustomReplay("my game #2!"));
   ASSERT_EQ(kFiled, File(file));
-  std::vector<std::string> files = ListFiles(folder_);
-  ASSERT_EQ(1u, files.size());
-  EXPECT_EQ(std::string("Custom\\") + DateTag + "my_game__2_.w3g", files[0]);
+  EXPECT_EQ(std::vector<std::string>{"Custom\\[BC0730]my_game__2_.w3g"}, ListFiles(folder_));
+  ASSERT_TRUE(RemoveFile(filed_.path));
+
+  settings_.save_custom = true;
+  ASSERT_TRUE(WriteFileBytes(folder_ + "LastReplay.w3g", file));
+  std::vector<std::string> days;  // the day before the pass and after it, at midnight two
+  for (int i = 0; i < 2; ++i) {
+    int month = 0, day = 0;
+    PlatformLocalDate(&month, &day);
+    char name[64];
+    snprintf(name, sizeof name, "Custom\\[BC%02d%02d]my_game__2_.w3g", month, day);
+    days.push_back(folder_ + name);
+    if (i == 0) {
+      ASSERT_EQ(kPassFiled, Pass());
+    }
+  }
+  EXPECT_TRUE(status_.last_copy == days[0] || status_.last_copy == days[1])
+      << status_.last_copy << " is not named by " << days[0];
+  Bytes copy;
+  ASSERT_TRUE(ReadFileBytes(status_.last_copy, &copy));
+  EXPECT_EQ(file, copy);
 }
 
 TEST_F(Filing, EmptyGameNameStillFilesAsDotW3g) {
@@ -276,7 +113,7 @@ TEST_F(Filing, TheLastCounterIsUsedBeforeGivingUp) {
   }
   const Bytes file = BuildReplay(CustomReplay("last"));
   ASSERT_EQ(kFiled, File(file));
-  EXPECT_EQ(folder_ + "Custom\\last[999].w3g", FiledPath);
+  EXPECT_EQ(folder_ + "Custom\\last[999].w3g", filed_.path);
   Bytes copy;
   ASSERT_TRUE(ReadFileBytes(folder_ + "Custom\\last[999].w3g", &copy));
   EXPECT_EQ(file, copy);
@@ -307,9 +144,9 @@ TEST_F(Filing, PlansCountEarlierPlansAsTaken) {
   for (const Case& c : cases) {
     const Bytes file = BuildReplay(LadderReplay(c.players));
     DecodeResult result;
-    Decode(file.data(), file.size(), &result);
+    Decode(file.data(), file.size(), scratch_, &result);
     char path[kPathSize];
-    ASSERT_EQ(kFiled, PlanReplay(&result, &planned, path, sizeof path)) << c.planned;
+    ASSERT_EQ(kFiled, Plan(&result, &planned, path, sizeof path)) << c.planned;
     EXPECT_EQ(folder_ + c.planned, path);
   }
   EXPECT_EQ(before, ListFiles(folder_));
@@ -344,12 +181,11 @@ TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
       {"only other bytes", {last_byte, longer, shorter}, kFiled, 3, {0}},
   };
   DecodeResult result;
-  Decode(replay.data(), replay.size(), &result);
+  Decode(replay.data(), replay.size(), scratch_, &result);
   for (const Case& c : cases) {
     RemoveTree(folder_);
     folder_ = MakeTempFolder();
-    ResetWatcher(folder_);
-    DateTagEnabled = false;
+    ASSERT_FALSE(folder_.empty());
     ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
     for (size_t i = 0; i < c.standing.size(); ++i) {
       ASSERT_TRUE(WriteFileBytes(folder_ + candidate(i), c.standing[i]));
@@ -360,7 +196,8 @@ TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
       ClearFaults();
       opened.clear();
       for (size_t i = 0; i < c.standing.size(); ++i) {
-        DuringCall(kPlatformCallOpenRead, folder_ + candidate(i), [&opened, i] { opened.push_back(i); });
+        DuringCall(kPlatformCallOpenRead, folder_ + candidate(i),
+                   [&opened, i] { opened.push_back(i); });
       }
     };
 
@@ -368,19 +205,19 @@ TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
     watch_opens();
     char planned_path[kPathSize];
     PlannedNames planned = {nullptr, 0, 0};
-    EXPECT_EQ(c.outcome, PlanReplay(&result, &planned, planned_path, sizeof planned_path,
-                                    replay.data(), replay.size())) << c.what;
+    EXPECT_EQ(c.outcome, Plan(&result, &planned, planned_path, sizeof planned_path, &replay))
+        << c.what;
     EXPECT_EQ(folder_ + candidate(c.path), planned_path) << c.what;
     EXPECT_EQ(c.opened, opened) << c.what;
     EXPECT_EQ(before, ListFiles(folder_)) << c.what;
     ForgetPlannedNames(&planned);
 
     watch_opens();
-    EXPECT_EQ(c.outcome, FileReplay(&result, replay.data(), replay.size(), true)) << c.what;
-    EXPECT_EQ(folder_ + candidate(c.path), FiledPath) << c.what;
+    EXPECT_EQ(c.outcome, File(replay, true)) << c.what;
+    EXPECT_EQ(folder_ + candidate(c.path), filed_.path) << c.what;
     EXPECT_EQ(c.opened, opened) << c.what;
     Bytes copy;
-    ASSERT_TRUE(ReadFileBytes(FiledPath, &copy)) << c.what;
+    ASSERT_TRUE(ReadFileBytes(filed_.path, &copy)) << c.what;
     EXPECT_EQ(replay, copy) << c.what;
     EXPECT_EQ(before.size() + (c.outcome == kFiled ? 1 : 0), ListFiles(folder_).size()) << c.what;
   }
@@ -393,7 +230,7 @@ TEST_F(Filing, PlansRecogniseTheBytesTheyPlanned) {
   Bytes other = replay;
   other[other.size() / 2] ^= 0x40;
   DecodeResult result;
-  Decode(replay.data(), replay.size(), &result);
+  Decode(replay.data(), replay.size(), scratch_, &result);
   PlannedNames planned = {nullptr, 0, 0};
   struct Step {
     const Bytes* bytes;
@@ -407,13 +244,13 @@ TEST_F(Filing, PlansRecogniseTheBytesTheyPlanned) {
   };
   for (const Step& step : steps) {
     char path[kPathSize];
-    EXPECT_EQ(step.outcome, PlanReplay(&result, &planned, path, sizeof path, step.bytes->data(),
-                                       step.bytes->size())) << step.path;
+    EXPECT_EQ(step.outcome, Plan(&result, &planned, path, sizeof path, step.bytes))
+        << step.path;
     EXPECT_EQ(folder_ + step.path, path);
   }
   // Without bytes, a plan never looks: the plain filing of a repeat.
   char path[kPathSize];
-  EXPECT_EQ(kFiled, PlanReplay(&result, &planned, path, sizeof path));
+  EXPECT_EQ(kFiled, Plan(&result, &planned, path, sizeof path));
   EXPECT_EQ(folder_ + "1v1\\Alpha(h) vs Beta(u)[2].w3g", path);
   ForgetPlannedNames(&planned);
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));

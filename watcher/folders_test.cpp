@@ -1,5 +1,5 @@
-// The watch list: which folders are found below a Documents folder and inside a
-// Wine prefix, and each folder watched on its own, on the real file system.
+// The watch list: which folders are found below a Documents folder, and each
+// folder watched on its own, on the real file system.
 #include "watcher/folders.h"
 
 #include <stdio.h>
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/path.h"
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
@@ -27,23 +28,6 @@ const int64_t kBaseTime = 1700000000;
 const char kOneVsOne[] = "1v1\\Alpha(h) vs Beta(u).w3g";
 
 Bytes Ladder() { return BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})); }
-
-// Makes every folder of a relative path below base (backslashes between them).
-bool MakeFolders(const std::string& base, const std::string& relative) {
-  std::string path = base;
-  size_t from = 0;
-  while (from <= relative.size()) {
-    size_t to = relative.find('\\', from);
-    if (to == std::string::npos) to = relative.size();
-    path += relative.substr(from, to - from) + "\\";
-    if (PlatformKindOf(path.c_str()) != kPlatformFolder &&
-        !PlatformMakeDirectory(path.c_str())) {
-      return false;
-    }
-    from = to + 1;
-  }
-  return true;
-}
 
 // The list's folders below base, sorted, with backslashes.
 std::vector<std::string> Below(const WatchList& list, const std::string& base) {
@@ -166,22 +150,25 @@ TEST_F(WatchListTest, EachFolderIsPrimedAndFiledOnItsOwn) {
   AddWatchedFolder(list_, folder_.c_str(), kFolderInstallPath);
   AddDocumentsFolders(list_, documents_.c_str());
   ASSERT_EQ(3, list_->count);
-  WatchEveryFolder(list_, true);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, true, &settings_, scratch_);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   EXPECT_EQ(std::vector<std::string>{"LastReplay.w3g"}, ListFiles(Account("111")));
 
   GameWrites(Account("111"), Ladder(), 1);
   GameWrites(classic, Ladder(), 1);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   for (const std::string& folder : {Account("111"), classic}) {
     Bytes copy;
     EXPECT_TRUE(ReadFileBytes(folder + kOneVsOne, &copy)) << folder;
     EXPECT_TRUE(copy == Ladder()) << folder;
   }
   EXPECT_EQ(2, SavedInList(list_));
-  // The copies went below their own folders; the process-wide folder is as it was.
-  EXPECT_EQ(folder_, ReplayFolder);
+  // The copies went below their own folders; the install path's folder, which
+  // holds the others, has none and says so.
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_ + "1v1\\"));
+  ASSERT_EQ(folder_, list_->folders[0].path);
+  EXPECT_EQ(0, list_->folders[0].status.saved);
+  EXPECT_STREQ("", list_->folders[0].status.last_copy);
   for (int i = 0; i < list_->count; ++i) {
     const WatchedFolder& f = list_->folders[i];
     if (f.status.saved > 0) {
@@ -192,13 +179,13 @@ TEST_F(WatchListTest, EachFolderIsPrimedAndFiledOnItsOwn) {
 
 TEST_F(WatchListTest, AnAccountThatAppearsLaterIsWatchedWithoutPriming) {
   AddDocumentsFolders(list_, documents_.c_str());
-  WatchEveryFolder(list_, true);
+  WatchEveryFolder(list_, true, &settings_, scratch_);
   ASSERT_EQ(1, list_->count);
   // A new account plays: its folder and its first replay come between two ticks.
   ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\2222\\Replays"));
   GameWrites(Account("2222"), Ladder(), 1);
   AccountsChange(2);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   ASSERT_EQ(2, list_->count);
   Bytes copy;
   EXPECT_TRUE(ReadFileBytes(Account("2222") + kOneVsOne, &copy));
@@ -218,185 +205,27 @@ TEST_F(WatchListTest, AListingRefusedOnceIsTriedAgainAtTheNextPass) {
 TEST_F(WatchListTest, AnAccountFolderThatGoesAndComesBack) {
   ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\42\\Replays"));
   AddDocumentsFolders(list_, documents_.c_str());
-  WatchEveryFolder(list_, true);
+  WatchEveryFolder(list_, true, &settings_, scratch_);
   GameWrites(Account("42"), Ladder(), 1);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   ASSERT_EQ(1, SavedInList(list_));
 
   const std::string account = documents_ + "Warcraft III\\BattleNet\\42\\";
   RemoveTree(account);
   AccountsChange(4);
-  WatchEveryFolder(list_, false);  // nothing to find, nothing made
+  WatchEveryFolder(list_, false, &settings_, scratch_);  // nothing to find, nothing made
   EXPECT_NE(kPlatformFolder, PlatformKindOf(account.c_str()));
 
   // Back from a backup, with the replay already saved: not saved again.
   ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\42\\Replays"));
   GameWrites(Account("42"), Ladder(), 1);
   AccountsChange(5);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   EXPECT_EQ(std::vector<std::string>{"LastReplay.w3g"}, ListFiles(Account("42")));
   GameWrites(Account("42"), Ladder(), 6);
-  WatchEveryFolder(list_, false);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
   EXPECT_EQ(2, SavedInList(list_));
   EXPECT_EQ(2, list_->count) << "the Replay folder and the account, once";
 }
-
-// ---------------------------------------------------------------------------
-// Wine prefixes
-
-TEST(WineRegistry, ValuesAreFoundUnderTheirKeyAndUnescaped) {
-  const std::string text =
-      "WINE REGISTRY Version 2\n"
-      "[Software\\\\Other] 1700000000\n"
-      "\"Personal\"=\"C:\\\\wrong\"\n"
-      "\n"
-      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] 17\n"
-      "#time=1dd86e6e7767c9c\n"
-      "\"AppData\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Roaming\"\n"
-      "\"Personal\"=\"Z:\\\\tmp\\\\\\x41c\\x43e\\x438 \\x434\\x43e\\x43a\"\n"
-      "\"Emoji\"=\"\\xd83d\\xde00\"\n"
-      "\"Quoted\"=\"a\\\"b\"\n"
-      "\"Utf8\"=\"\xD0\x9C\"\n"
-      "\"Unended\"=\"abc\n"
-      "[software\\\\blizzard entertainment\\\\warcraft iii] 17\n"
-      "\"InstallPath\"=str(2):\"D:\\\\Games\"\n";
-  const char kShell[] =
-      "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders";
-  struct Case {
-    const char* key;
-    const char* value;
-    const char* found;  // NULL: not found
-  } cases[] = {
-      {kShell, "Personal", "Z:\\tmp\\\xD0\x9C\xD0\xBE\xD0\xB8 \xD0\xB4\xD0\xBE\xD0\xBA"},
-      {kShell, "AppData", "%USERPROFILE%\\AppData\\Roaming"},
-      {kShell, "Emoji", "\xF0\x9F\x98\x80"},
-      {kShell, "Quoted", "a\"b"},
-      {kShell, "Utf8", "\xD0\x9C"},
-      {kShell, "Unended", nullptr},
-      {kShell, "Missing", nullptr},
-      {"Software\\\\Blizzard Entertainment\\\\Warcraft III", "InstallPath", "D:\\Games"},
-      {"Software\\\\Nowhere", "Personal", nullptr},
-  };
-  for (const Case& c : cases) {
-    char out[kPathSize];
-    const int found =
-        FindWineRegistryValue(text.data(), text.size(), c.key, c.value, out, sizeof out);
-    EXPECT_EQ(c.found != nullptr, found != 0) << c.value;
-    if (found && c.found != nullptr) {
-      EXPECT_STREQ(c.found, out) << c.value;
-    }
-  }
-  char tiny[4];
-  EXPECT_EQ(0,
-            FindWineRegistryValue(text.data(), text.size(), kShell, "AppData", tiny, sizeof tiny));
-}
-
-TEST(WineRegistry, DrivePathsOfThePrefix) {
-  struct Case {
-    const char* windows;
-    const char* mapped;  // NULL: not a drive path
-  } cases[] = {
-      {"C:\\users\\me\\Documents", "/p/drive_c\\users\\me\\Documents"},
-      {"c:/x", "/p/drive_c\\x"},
-      {"Z:\\home\\me", "\\home\\me"},
-      {"D:\\Games", "/p/dosdevices\\d:\\Games"},
-      {"%USERPROFILE%\\Documents", nullptr},
-      {"\\replay\\", nullptr},
-      {"C:", nullptr},
-  };
-  for (const Case& c : cases) {
-    char out[kPathSize];
-    const int mapped = PrefixPath("/p", c.windows, out, sizeof out);
-    EXPECT_EQ(c.mapped != nullptr, mapped != 0) << c.windows;
-    if (mapped && c.mapped != nullptr) {
-      EXPECT_STREQ(c.mapped, out) << c.windows;
-    }
-  }
-}
-
-#ifndef _WIN32
-// A prefix as Wine makes it: drive_c/users with a user and Public, the user's
-// Documents a link to a home folder, and user.reg.
-class PrefixTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    base_ = MakeTempFolder();
-    ASSERT_FALSE(base_.empty());
-    std::replace(base_.begin(), base_.end(), '\\', '/');
-    prefix_ = base_ + "prefix";
-    ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\me"));
-    ASSERT_TRUE(MakeFolders(base_, "prefix\\drive_c\\users\\Public\\Documents\\Warcraft III"));
-    ASSERT_TRUE(MakeFolders(base_, "home\\Warcraft III\\BattleNet\\77"));
-    const std::string documents = prefix_ + "/drive_c/users/me/Documents";
-    ASSERT_EQ(0, symlink((base_ + "home").c_str(), documents.c_str()));
-    list_ = new WatchList;
-    ClearWatchList(list_);
-  }
-  void TearDown() override {
-    delete list_;
-    RemoveTree(base_);
-  }
-  void WriteRegistry(const std::string& text) {
-    ASSERT_TRUE(WriteFileBytes(prefix_ + "/user.reg", Bytes(text.begin(), text.end())));
-  }
-  std::vector<std::string> Found() {
-    std::vector<std::string> paths;
-    for (int i = 0; i < list_->count; ++i) {
-      std::string path = list_->folders[i].path;
-      std::replace(path.begin(), path.end(), '\\', '/');
-      paths.push_back(path);
-    }
-    return paths;
-  }
-  std::string base_;
-  std::string prefix_;
-  WatchList* list_ = nullptr;
-};
-
-TEST_F(PrefixTest, WithoutTheGamesKeyTheDefaultFolderAndTheUsersDocuments) {
-  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), false));
-  EXPECT_EQ(std::vector<std::string>{prefix_ + "/drive_c/program files/warcraft iii/replay/"},
-            Found());
-  ClearWatchList(list_);
-  // Following the link of "me" to the home folder; Public is nobody's.
-  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
-  const std::vector<std::string> expected = {
-      prefix_ + "/drive_c/program files/warcraft iii/replay/",
-      prefix_ + "/drive_c/users/me/Documents/Warcraft III/Replay/",
-      prefix_ + "/drive_c/users/me/Documents/Warcraft III/BattleNet/77/Replays/",
-  };
-  EXPECT_EQ(expected, Found());
-}
-
-TEST_F(PrefixTest, TheInstallPathAndARedirectedDocumentsFolder) {
-  const std::string redirected = base_ + "Мои документы";
-  ASSERT_TRUE(MakeFolders(base_, "Мои документы\\Warcraft III\\BattleNet\\5"));
-  std::string windows = "Z:" + redirected;
-  std::string escaped;
-  for (char c : windows) escaped += c == '/' ? std::string("\\\\") : std::string(1, c);
-  WriteRegistry(
-      "WINE REGISTRY Version 2\n"
-      "[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1\n"
-      "\"InstallPath\"=\"C:\\\\Games\\\\War3\"\n"
-      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] 1\n"
-      "\"Personal\"=\"" + escaped + "\"\n");
-  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
-  const std::vector<std::string> expected = {
-      prefix_ + "/drive_c/Games/War3/replay/",
-      redirected + "/Warcraft III/Replay/",
-      redirected + "/Warcraft III/BattleNet/5/Replays/",
-  };
-  EXPECT_EQ(expected, Found());
-}
-
-TEST_F(PrefixTest, ALinkLoopForDocumentsAndNoPrefixAtAll) {
-  ASSERT_EQ(0, unlink((prefix_ + "/drive_c/users/me/Documents").c_str()));
-  ASSERT_EQ(0, symlink("Documents", (prefix_ + "/drive_c/users/me/Documents").c_str()));
-  WriteRegistry("[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1\n");
-  ASSERT_EQ(1, DiscoverPrefixFolders(list_, prefix_.c_str(), true));
-  EXPECT_EQ(std::vector<std::string>{}, Found()) << "a key without an install path names no folder";
-  EXPECT_EQ(0, DiscoverPrefixFolders(list_, (base_ + "nothing").c_str(), true));
-}
-#endif
 
 }  // namespace

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "tests/fuzz_support.h"
-#include "watcher/decode.h"
-#include "watcher/modern.h"
+#include "replay/decode.h"
+#include "replay/modern.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -109,12 +109,13 @@ void CheckStringInside(const unsigned char* data, size_t length, size_t offset) 
 
 void CheckReadStaysInside(const unsigned char* file, size_t length) {
   ModernHeader read;
-  const ModernVerdict verdict = ReadModernHeader(file, length, &read);
-  if (read.inflated > kHeaderBufferSize) Fail("more inflated than HeaderBuffer holds");
+  DecodeScratch* scratch = FuzzScratch();
+  const ModernVerdict verdict = ReadModernHeader(file, length, scratch, &read);
+  if (read.inflated > kHeaderBufferSize) Fail("more inflated than the scratch holds");
 
   // What the blocks inflated to, in a heap block of exactly that size.
   std::unique_ptr<unsigned char[]> copy(new unsigned char[read.inflated]);
-  memcpy(copy.get(), HeaderBuffer, read.inflated);
+  memcpy(copy.get(), scratch->data, read.inflated);
   ModernHeader again;
   if (WalkModernHeader(copy.get(), read.inflated, read.observer_team, &again) != verdict) {
     Fail("the walk over the copy came to another verdict");
@@ -140,7 +141,8 @@ void CheckReadStaysInside(const unsigned char* file, size_t length) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const unsigned switches = data[0];
-  size -= TakeFuzzTemplate(data + 1, size - 1);
+  WatchSettings settings;
+  size -= TakeFuzzTemplate(data + 1, size - 1, &settings.naming);
   const uint32_t version = kFuzzModernVersions[(switches >> kFuzzModernVersionShift) & 3];
   std::vector<unsigned char> content = FileHeader(version);
   if ((switches & kFuzzModernRaw) != 0) {
@@ -166,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   file.resize(length, 0);
 
   CheckReadStaysInside(file.data(), file.size());
-  ModernReading = true;
-  FuzzReplayFile(switches, file.data(), file.size());
+  settings.reading = kLengthReading;
+  FuzzReplayFile(switches, &settings, file.data(), file.size());
   return 0;
 }

@@ -13,16 +13,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const unsigned switches = data[0];
-  size -= TakeFuzzTemplate(data + 1, size - 1);
+  WatchSettings settings;
+  size -= TakeFuzzTemplate(data + 1, size - 1, &settings.naming);
   const uint8_t* file = data + 1;
   const size_t length = size - 1;
   if (length >= static_cast<size_t>(kReplayMinimumLength)) {
-    FuzzReplayFile(switches, file, length);
+    FuzzReplayFile(switches, &settings, file, length);
     return 0;
   }
   // Exactly as long as the pass would have read, so reading past it is caught.
   std::vector<unsigned char> padded(file, file + length);
   padded.resize(kReplayMinimumLength, 0);
-  FuzzReplayFile(switches, padded.data(), padded.size());
+  FuzzReplayFile(switches, &settings, padded.data(), padded.size());
   return 0;
 }

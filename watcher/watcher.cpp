@@ -5,15 +5,8 @@
 #include <string.h>
 
 #include "platform/platform.h"
-#include "watcher/decode.h"
+#include "replay/decode.h"
 #include "watcher/filing.h"
-
-bool SaveCustomGames = false;
-bool DateTagEnabled = true;
-char ReplayFolder[kPathSize];
-int32_t ObservedStamp = 0;
-int32_t LastSeenStamp = 0;
-WatcherStatus WatchStatus;
 
 namespace {
 
@@ -26,28 +19,22 @@ RetryReason ReasonOf(ReadOutcome outcome) {
 }
 
 // A pass that ends with the replay still waiting says why.
-PassOutcome Retry(WatcherStatus* status, RetryReason reason) {
+PassOutcome Retry(WatcherStatus* status, RetryReason reason, const FileResult* filed = nullptr) {
   status->retry = reason;
   status->retry_path[0] = '\0';
   if (reason == kRetryCopyFailed) {
-    snprintf(status->retry_path, sizeof status->retry_path, "%s", FiledPath);
-    status->copy_error = CopyError;
+    snprintf(status->retry_path, sizeof status->retry_path, "%s", filed->path);
+    status->copy_error = filed->error;
   }
   return kPassRetryLater;
 }
 
 }  // namespace
 
-const char* BelowReplayFolder(const char* path) {
-  const size_t length = strlen(ReplayFolder);
-  return strncmp(path, ReplayFolder, length) == 0 ? path + length : path;
-}
-
-int FileExists(const char* path) {
-  int32_t stamp = 0;
-  if (!PlatformProbe(path, &stamp)) return 0;
-  ObservedStamp = stamp;
-  return 1;
+bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSettings* settings,
+                     DecodeScratch* scratch, DecodeResult* result) {
+  DecodeReplay(bytes, length, settings->reading, scratch, result);
+  return result->ladder || settings->save_custom;
 }
 
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length) {
@@ -86,19 +73,14 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
   return kReadWhole;
 }
 
-PassOutcome SaveLastReplay(bool prime) {
-  return SaveReplayIn(ReplayFolder, &LastSeenStamp, &WatchStatus, prime);
-}
-
 PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
-                         bool prime) {
+                         bool prime, const WatchSettings* settings, DecodeScratch* scratch) {
   char path[kPathSize];
   int n = snprintf(path, sizeof path, "%s%s", folder, "LastReplay.w3g");
   if (n < 0 || static_cast<size_t>(n) >= sizeof path) return kPassNothingNew;
-  if (!FileExists(path)) return kPassNothingNew;
-  if (ObservedStamp == *last_seen) return kPassNothingNew;
-  // Later probes in this pass overwrite ObservedStamp; keep this file's own stamp.
-  const int32_t stamp = ObservedStamp;
+  int32_t stamp = 0;
+  if (!PlatformProbe(path, &stamp)) return kPassNothingNew;
+  if (stamp == *last_seen) return kPassNothingNew;
   if (prime) {
     *last_seen = stamp;
     return kPassPrimed;
@@ -126,12 +108,13 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
   }
 
   DecodeResult result;
-  DecodeReplay(bytes, size, &result);
   PassOutcome outcome;
-  if (!result.ladder && !SaveCustomGames) {
+  FileResult filed;
+  if (!DecodeForFiling(bytes, size, settings, scratch, &result)) {
     outcome = kPassNotLadder;
   } else {
-    switch (FileReplayIn(folder, &result, bytes, size)) {
+    const NameDate now = LocalNameDate();
+    switch (FileReplayIn(folder, &result, &settings->naming, &now, bytes, size, false, &filed)) {
       case kFiled: outcome = kPassFiled; break;
       case kNoFreeName: outcome = kPassNoFreeName; break;
       case kNoNameFits: outcome = kPassNoNameFits; break;
@@ -139,12 +122,12 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
     }
   }
   free(bytes);
-  if (outcome == kPassRetryLater) return Retry(status, kRetryCopyFailed);
+  if (outcome == kPassRetryLater) return Retry(status, kRetryCopyFailed, &filed);
   *last_seen = stamp;
   status->retry = kRetryNothing;
   if (outcome == kPassFiled) {
     ++status->saved;
-    snprintf(status->last_copy, sizeof status->last_copy, "%s", FiledPath);
+    snprintf(status->last_copy, sizeof status->last_copy, "%s", filed.path);
   }
   return outcome;
 }

@@ -6,37 +6,28 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "naming/name.h"
 #include "platform/platform.h"
+#include "replay/decode.h"
 
 enum {
-  kPathSize = 1024,             // every path and name buffer: 1023 characters and a NUL
   kReplayMinimumLength = 5120,  // shorter files are never filed
 };
 
-// Settings, set once at start-up and only read by the pass.
-extern bool SaveCustomGames;     // "-custom": file games that are not ladder games too
-extern bool DateTagEnabled;      // on unless "-nodate"
-extern bool ModernReading;       // "-modern": read headers by their lengths (modern.h)
-extern char ReplayFolder[kPathSize];  // ends in a backslash
-
-// Last-write time found by the latest FileExists, and that of the last-replay
-// file when it was last accepted. Compared only for equality.
-extern int32_t ObservedStamp;
-extern int32_t LastSeenStamp;
-
-// The part of a path the watcher wrote that lies below ReplayFolder (the path
-// itself when it does not start there), as players are shown it.
-const char* BelowReplayFolder(const char* path);
-
-// 1 when the path names an existing entry; then ObservedStamp holds its stamp.
-int FileExists(const char* path);
+// What the switches ask of every pass, set once at start-up by whoever parses
+// them and handed in.
+struct WatchSettings {
+  bool save_custom = false;                // "-custom": file games that are not ladder games too
+  HeaderReading reading = kFixedReading;   // "-modern": read headers by their lengths
+  NameOptions naming;                      // "-nodate", "-name TEMPLATE"
+};
 
 enum PassOutcome {
   kPassNothingNew,   // no last-replay file, or its stamp is the one already handled
   kPassPrimed,       // priming pass: the present file is recorded, not copied
   kPassTooShort,     // under kReplayMinimumLength bytes: recorded, never copied
   kPassNotLadder,    // a custom game while SaveCustomGames is off: recorded
-  kPassFiled,        // copied; FiledPath names the copy
+  kPassFiled,        // copied; the folder's status names the copy (last_copy)
   kPassNoFreeName,   // every name up to [999] is taken: recorded, nothing overwritten
   kPassNoNameFits,   // the replay folder leaves no room for a name: recorded
   kPassRetryLater,   // could not be read or copied now; tried again on the next pass
@@ -51,6 +42,12 @@ enum ReadOutcome {
   kReadCameShort,   // fewer bytes came than it holds: it shrank while being read
   kReadNoMemory,    // no buffer of its length could be had
 };
+
+// Decodes bytes[0, length) as settings ask (with scratch to work in) into result.
+// Returns whether settings file it: a ladder game always, another game only with
+// -custom. The pass, sort and name all decide so.
+bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSettings* settings,
+                     DecodeScratch* scratch, DecodeResult* result);
 
 // Reads a replay file whole into one heap block.
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
@@ -73,15 +70,12 @@ struct WatcherStatus {
   char retry_path[kPathSize];   // with kRetryCopyFailed, the copy that could not be made
   PlatformError copy_error;     // with kRetryCopyFailed, why
 };
-extern WatcherStatus WatchStatus;
 
-// One pass over ReplayFolder, with LastSeenStamp and WatchStatus. With prime set,
-// the file present now is recorded without a copy.
-PassOutcome SaveLastReplay(bool prime);
-
-// The same pass over folder's LastReplay.w3g (folder ends in a separator), with
-// that folder's own stamp and status; its copies are filed below folder.
+// One pass over folder's LastReplay.w3g (folder ends in a separator), with that
+// folder's own stamp (its last-write time when last accepted, compared only for
+// equality) and status; its copies are filed below folder. With prime set, the
+// file present now is recorded without a copy. scratch is what the decode works in.
 PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
-                         bool prime);
+                         bool prime, const WatchSettings* settings, DecodeScratch* scratch);
 
 #endif  // BRINDLECAP_WATCHER_WATCHER_H_

@@ -1,6 +1,8 @@
 // Pass benchmarks: what a pass that finds nothing new costs (seam calls, heap
-// allocations, time), and how a pass that files a real replay compares with a plain
-// read-whole, write-whole copy of the same file.
+// allocations, time) over the list of one folder the program watches without
+// -modern and -folder and over the three folders of the current game, and how a
+// pass that files a real replay compares with a plain read-whole, write-whole copy
+// of the same file.
 //
 //   watcher_perftest                    Google Benchmark runs, then the figures
 //   watcher_perftest --figures-only     just the figures
@@ -26,8 +28,7 @@
 #include "tests/perftest_support.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
-#include "watcher/decode.h"
-#include "watcher/filing.h"
+#include "replay/decode.h"
 #include "watcher/folders.h"
 
 namespace {
@@ -46,26 +47,55 @@ std::string Native(const std::string& path) {
   return out;
 }
 
-// A fresh replay folder holding LastReplay.w3g, the watcher pointed at it with
-// custom games on, so that any replay is filed.
+// What the program holds for its passes: the switches, with custom games on so
+// that any replay is filed; the decode's scratch; the list of one folder it
+// watches without -modern and -folder.
+WatchSettings Settings;
+DecodeScratch Scratch;
+WatchList OneFolder;
+
+// A fresh replay folder holding LastReplay.w3g, watched as the install path's
+// folder alone, unprimed.
 std::string PrepareFolder(const Bytes& last_replay) {
   std::string folder = MakeTempFolder();
   if (folder.empty() || !WriteFileBytes(folder + "LastReplay.w3g", last_replay)) {
     fprintf(stderr, "cannot set up a replay folder under the temporary folder\n");
     exit(1);
   }
-  ResetWatcher(folder);
-  SaveCustomGames = true;
+  Settings = WatchSettings();
+  Settings.save_custom = true;
+  GameFolders found;
+  ClearGameFolders(&found);
+  snprintf(found.install, sizeof found.install, "%s", folder.c_str());
+  ClearWatchList(&OneFolder);
+  WatchGameFolders(&OneFolder, &found);
+  if (OneFolder.count != 1) {
+    fprintf(stderr, "the watch list does not hold the replay folder\n");
+    exit(1);
+  }
   return folder;
 }
 
 // A pass that finds the present file new, as if the game had just written it.
 PassOutcome FilingPass() {
-  LastSeenStamp = 0;
-  return SaveLastReplay(false);
+  OneFolder.folders[0].last_seen = 0;
+  return WatchFolderPass(&OneFolder.folders[0], false, &Settings, &Scratch);
 }
 
-void RemoveCopy() { RemoveFile(FiledPath); }
+void RemoveCopy() { RemoveFile(OneFolder.folders[0].status.last_copy); }
+
+// One tick of the program over list. Returns true when it found nothing new:
+// no folder took a new stamp or made a copy, none was added.
+bool IdleTick(WatchList* list) {
+  int32_t stamps[kMaxWatchedFolders];
+  const int count = list->count;
+  for (int i = 0; i < count; ++i) stamps[i] = list->folders[i].last_seen;
+  const int saved = SavedInList(list);
+  WatchEveryFolder(list, false, &Settings, &Scratch);
+  bool idle = list->count == count && SavedInList(list) == saved;
+  for (int i = 0; idle && i < count; ++i) idle = list->folders[i].last_seen == stamps[i];
+  return idle;
+}
 
 // What a player's script does: read the whole file into memory, write it out whole.
 bool PlainCopy(const char* from, const char* to) {
@@ -90,14 +120,14 @@ void Fail(const char* what) {
 
 void BM_IdlePass(benchmark::State& state) {
   std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
-  SaveLastReplay(true);
+  WatchEveryFolder(&OneFolder, true, &Settings, &Scratch);
   // Counted around each pass alone: the benchmark loop allocates now and then itself.
   uint64_t most_calls = 0;
   uint64_t most_allocations = 0;
   for (auto _ : state) {
     const uint64_t calls = PlatformCallCount;
     const uint64_t allocations = HeapAllocations;
-    if (SaveLastReplay(false) != kPassNothingNew) Fail("an idle pass found something new");
+    if (!IdleTick(&OneFolder)) Fail("an idle pass found something new");
     most_calls = std::max(most_calls, PlatformCallCount - calls);
     most_allocations = std::max(most_allocations, HeapAllocations - allocations);
   }
@@ -145,7 +175,7 @@ void CheckAllocationCounter(const std::string& folder) {
   }
   const uint64_t after_read = HeapAllocations;
   DecodeResult result;
-  Decode(bytes, length, &result);
+  Decode(bytes, length, &Scratch, &result);
   const uint64_t after_decode = HeapAllocations;
   free(bytes);
   if (after_read == before) Fail("the allocation counter misses the replay buffer");
@@ -176,12 +206,12 @@ void MeasureIdlePasses(const char* name, int passes, bool (*idle_pass)()) {
               0);
 }
 
-bool IdlePass() { return SaveLastReplay(false) == kPassNothingNew; }
+bool IdlePass() { return IdleTick(&OneFolder); }
 
 void PrintIdleFigures(int passes) {
   std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
   CheckAllocationCounter(folder);
-  SaveLastReplay(true);
+  WatchEveryFolder(&OneFolder, true, &Settings, &Scratch);
   MeasureIdlePasses("idle_pass", passes, IdlePass);
   RemoveTree(folder);
 }
@@ -211,18 +241,14 @@ std::string PrepareWatchList(WatchList* list) {
   ClearWatchList(list);
   AddDocumentsFolders(list, base.c_str());
   if (list->count != 3) Fail("the watch list does not hold the three folders");
-  WatchEveryFolder(list, true);
+  WatchEveryFolder(list, true, &Settings, &Scratch);
   return base;
 }
 
 // The same figures for a pass over the three folders of the current game.
 WatchList ThreeFolders;
 
-bool ThreeFolderIdlePass() {
-  const int saved = SavedInList(&ThreeFolders);
-  WatchEveryFolder(&ThreeFolders, false);
-  return SavedInList(&ThreeFolders) == saved && ThreeFolders.count == 3;
-}
+bool ThreeFolderIdlePass() { return IdleTick(&ThreeFolders) && ThreeFolders.count == 3; }
 
 void PrintListIdleFigures(int passes) {
   std::string folder = PrepareWatchList(&ThreeFolders);
@@ -287,11 +313,11 @@ void PrintFilingFigures(int runs) {
 int StraceListIdlePass() {
   static WatchList list;
   std::string folder = PrepareWatchList(&list);
-  WatchEveryFolder(&list, false);
+  WatchEveryFolder(&list, false, &Settings, &Scratch);
   static const char kBegin[] = "idle-pass-begin\n";
   static const char kEnd[] = "idle-pass-end\n";
   if (write(2, kBegin, sizeof kBegin - 1) < 0) return 1;
-  WatchEveryFolder(&list, false);
+  WatchEveryFolder(&list, false, &Settings, &Scratch);
   if (write(2, kEnd, sizeof kEnd - 1) < 0) return 1;
   RemoveTree(folder);
   return SavedInList(&list) == 0 ? 0 : 1;
@@ -300,15 +326,15 @@ int StraceListIdlePass() {
 // strace shows every system call; the markers let a script pick out the pass.
 int StraceIdlePass() {
   std::string folder = PrepareFolder(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})));
-  SaveLastReplay(true);
-  if (SaveLastReplay(false) != kPassNothingNew) Fail("an idle pass found something new");
+  WatchEveryFolder(&OneFolder, true, &Settings, &Scratch);
+  if (!IdleTick(&OneFolder)) Fail("an idle pass found something new");
   static const char kBegin[] = "idle-pass-begin\n";
   static const char kEnd[] = "idle-pass-end\n";
   if (write(2, kBegin, sizeof kBegin - 1) < 0) return 1;
-  const PassOutcome outcome = SaveLastReplay(false);
+  const bool idle = IdleTick(&OneFolder);
   if (write(2, kEnd, sizeof kEnd - 1) < 0) return 1;
   RemoveTree(folder);
-  return outcome == kPassNothingNew ? 0 : 1;
+  return idle ? 0 : 1;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Soak: one process runs the watcher the way a long session would, many idle ticks
-// between games, and reports the resident memory before and after.
+// between games over the list of one folder the program watches without -modern
+// and -folder, and reports the resident memory before and after.
 //   watcher_soak [IDLE_PASSES [FILING_PASSES]]     (100000 and 1000 by default)
 // Exits 1 when a pass does not do what it should or a copy is not the replay. Leaks
 // are LeakSanitizer's to report, in the sanitizer build.
@@ -8,12 +9,13 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
-#include "watcher/filing.h"
+#include "watcher/folders.h"
 #include "watcher/watcher.h"
 
 // Bytes the sanitizer allocator holds for the program, when it is there.
@@ -50,6 +52,18 @@ Bytes Game(long k) {
   return BuildReplay(LadderReplay({{name, race}, {"Rival", 8}}));
 }
 
+// One tick of the program: new accounts first (none come, with no Documents
+// watched), then a pass over every folder. Returns the pass over the first.
+PassOutcome Tick(WatchList* list, const WatchSettings* settings, DecodeScratch* scratch) {
+  NoticeNewAccounts(list);
+  PassOutcome first = kPassNothingNew;
+  for (int i = 0; i < list->count; ++i) {
+    const PassOutcome outcome = WatchFolderPass(&list->folders[i], false, settings, scratch);
+    if (i == 0) first = outcome;
+  }
+  return first;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,14 +78,23 @@ int main(int argc, char** argv) {
     fprintf(stderr, "watcher_soak: cannot make a temporary folder\n");
     return 1;
   }
-  ResetWatcher(folder);
-  SaveCustomGames = true;
+  WatchSettings settings;
+  settings.save_custom = true;
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  std::unique_ptr<WatchList> list(new WatchList);
+  ClearWatchList(list.get());
+  GameFolders found;
+  ClearGameFolders(&found);
+  snprintf(found.install, sizeof found.install, "%s", folder.c_str());
+  WatchGameFolders(list.get(), &found);
+  WatchedFolder* watched = &list->folders[0];
   const std::string last = folder + "LastReplay.w3g";
   const int64_t base = 1700000000;
 
   // A replay present at start-up is primed, as the program does.
   int failures = 0;
-  if (!WriteFileBytes(last, Game(0)) || !SetWriteTime(last, base) || SaveLastReplay(true) != kPassPrimed) {
+  if (list->count != 1 || !WriteFileBytes(last, Game(0)) || !SetWriteTime(last, base) ||
+      WatchFolderPass(watched, true, &settings, scratch.get()) != kPassPrimed) {
     fprintf(stderr, "watcher_soak: priming pass failed\n");
     failures++;
   }
@@ -88,24 +111,24 @@ int main(int argc, char** argv) {
       failures++;
       break;
     }
-    PassOutcome outcome = SaveLastReplay(false);
+    PassOutcome outcome = Tick(list.get(), &settings, scratch.get());
     if (outcome != kPassFiled) {
       fprintf(stderr, "watcher_soak: game %ld: pass gave %d, not filed\n", k, outcome);
       failures++;
     } else {
       filed++;
       Bytes copy;
-      if (ReadFileBytes(FiledPath, &copy) && copy == file) {
+      if (ReadFileBytes(watched->status.last_copy, &copy) && copy == file) {
         verified++;
       } else {
-        fprintf(stderr, "watcher_soak: copy %s is not its replay\n", FiledPath);
+        fprintf(stderr, "watcher_soak: copy %s is not its replay\n", watched->status.last_copy);
         failures++;
       }
     }
     // The idle ticks until the next game.
     const long ticks = idle / filings + (k <= idle % filings ? 1 : 0);
     for (long t = 0; t < ticks; ++t, ++idle_done) {
-      if (SaveLastReplay(false) != kPassNothingNew) {
+      if (Tick(list.get(), &settings, scratch.get()) != kPassNothingNew) {
         fprintf(stderr, "watcher_soak: idle pass after game %ld did something\n", k);
         failures++;
       }

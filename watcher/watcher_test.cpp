@@ -4,16 +4,18 @@
 #include <stdlib.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "replay/decode.h"
 #include "tests/fault_injection.h"
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
-#include "watcher/decode.h"
 #include "watcher/filing.h"
+#include "watcher/folders.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -24,7 +26,7 @@ namespace {
 // A fixed base time keeps stamps apart by whole seconds whatever the clock says.
 const int64_t kBaseTime = 1700000000;
 
-class Pass : public ReplayFolderTest {
+class LastReplayPass : public ReplayFolderTest {
  protected:
   void SetUp() override {
     ReplayFolderTest::SetUp();
@@ -53,66 +55,66 @@ const char kOneVsOne[] = "1v1\\Alpha(h) vs Beta(u).w3g";
 
 Bytes Ladder() { return BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})); }
 
-TEST_F(Pass, PrimingRecordsThePresentReplayWithoutCopyingIt) {
+TEST_F(LastReplayPass, PrimingRecordsThePresentReplayWithoutCopyingIt) {
   GameWrites(Ladder(), 0);
-  EXPECT_EQ(kPassPrimed, SaveLastReplay(true));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassPrimed, Pass(true));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   EXPECT_EQ(std::vector<std::string>{}, Copies());
   GameWrites(Ladder(), 20);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
 }
 
-TEST_F(Pass, WithoutAReplayAtStartTheFirstOneIsCopied) {
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+TEST_F(LastReplayPass, WithoutAReplayAtStartTheFirstOneIsCopied) {
+  EXPECT_EQ(kPassNothingNew, Pass(true));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   Bytes file = Ladder();
   GameWrites(file, 0);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   Bytes copy;
   ASSERT_TRUE(ReadFileBytes(folder_ + kOneVsOne, &copy));
   EXPECT_EQ(file, copy);
 }
 
-TEST_F(Pass, OnlyANewWriteTimeMakesTheFileNew) {
+TEST_F(LastReplayPass, OnlyANewWriteTimeMakesTheFileNew) {
   GameWrites(Ladder(), 0);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   // Replaced within the same second: not noticed.
   GameWrites(BuildReplay(LadderReplay({{"Gamma", 2}, {"Delta", 4}})), 0);
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   GameWrites(Ladder(), 30);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ((std::vector<std::string>{kOneVsOne, "1v1\\Alpha(h) vs Beta(u)[1].w3g"}), Copies());
 }
 
-TEST_F(Pass, FilesUnderTheMinimumLengthAreNeverCopied) {
+TEST_F(LastReplayPass, FilesUnderTheMinimumLengthAreNeverCopied) {
   SyntheticReplay replay = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
   replay.file_length = kReplayMinimumLength - 1;
   GameWrites(BuildReplay(replay), 0);
-  EXPECT_EQ(kPassTooShort, SaveLastReplay(false));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassTooShort, Pass(false));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   EXPECT_EQ(std::vector<std::string>{}, Copies());
 
   replay.file_length = kReplayMinimumLength;
   GameWrites(BuildReplay(replay), 10);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
 }
 
-TEST_F(Pass, CustomGamesNeedTheSwitch) {
+TEST_F(LastReplayPass, CustomGamesNeedTheSwitch) {
   GameWrites(BuildReplay(CustomReplay("Night Elf Wars")), 0);
-  EXPECT_EQ(kPassNotLadder, SaveLastReplay(false));
-  SaveCustomGames = true;
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));  // already handled
+  EXPECT_EQ(kPassNotLadder, Pass(false));
+  settings_.save_custom = true;
+  EXPECT_EQ(kPassNothingNew, Pass(false));  // already handled
   GameWrites(BuildReplay(CustomReplay("Night Elf Wars")), 10);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ(std::vector<std::string>{"Custom\\Night_Elf_Wars.w3g"}, Copies());
 }
 
 // Every fault that keeps the copy from being made leaves the replay to the next
 // pass, which saves it once the fault is gone, and leaves nothing half-written.
-TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
+TEST_F(LastReplayPass, FaultsLeaveTheReplayForTheNextPass) {
   struct Case {
     const char* what;
     SeamFaults faults;
@@ -127,11 +129,11 @@ TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
     Bytes file = BuildReplay(LadderReplay({{c.what, 1}, {"Beta", 8}}));
     GameWrites(file, second);
     InjectFaults(c.faults);
-    EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kPassRetryLater, Pass(false)) << c.what;
     std::string name = std::string("1v1\\") + c.what + "(h) vs Beta(u).w3g";
     EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
-    EXPECT_EQ(kPassFiled, SaveLastReplay(false)) << c.what;
-    EXPECT_EQ(kPassNothingNew, SaveLastReplay(false)) << c.what;
+    EXPECT_EQ(kPassFiled, Pass(false)) << c.what;
+    EXPECT_EQ(kPassNothingNew, Pass(false)) << c.what;
     Bytes copy;
     ASSERT_TRUE(ReadFileBytes(folder_ + name, &copy)) << c.what;
     EXPECT_EQ(file, copy) << c.what;
@@ -140,7 +142,7 @@ TEST_F(Pass, FaultsLeaveTheReplayForTheNextPass) {
 }
 
 // Each way a read can fail has an outcome of its own, so callers can say why.
-TEST_F(Pass, ReadOutcomesNameTheirCause) {
+TEST_F(LastReplayPass, ReadOutcomesNameTheirCause) {
   const Bytes file = Ladder();
   ASSERT_TRUE(WriteFileBytes(folder_ + "a.w3g", file));
   ASSERT_TRUE(PlatformMakeDirectory((folder_ + "sub").c_str()));
@@ -171,10 +173,16 @@ TEST_F(Pass, ReadOutcomesNameTheirCause) {
 }
 
 // A copy that cannot be made says why, and where it was to go.
-TEST_F(Pass, CopyFailuresKeepTheirCause) {
+TEST_F(LastReplayPass, CopyFailuresKeepTheirCause) {
   const Bytes file = Ladder();
   DecodeResult result;
-  Decode(file.data(), file.size(), &result);
+  Decode(file.data(), file.size(), scratch_, &result);
+  const NameDate date = {2026, 7, 30, 12, 0, 0};
+  FileResult filed;
+  auto file_it = [&] {
+    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date, file.data(),
+                        file.size(), false, &filed);
+  };
   const std::string copy = folder_ + kOneVsOne;
   struct Case {
     const char* what;
@@ -187,24 +195,25 @@ TEST_F(Pass, CopyFailuresKeepTheirCause) {
   };
   for (const Case& c : cases) {
     InjectFault(c.fault, 1, copy);
-    EXPECT_EQ(kCopyFailed, FileReplay(&result, file.data(), file.size())) << c.what;
-    EXPECT_EQ(c.error, CopyError) << c.what;
-    EXPECT_EQ(copy, FiledPath) << c.what;
+    EXPECT_EQ(kCopyFailed, file_it()) << c.what;
+    EXPECT_EQ(c.error, filed.error) << c.what;
+    EXPECT_EQ(copy, filed.path) << c.what;
     EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
   }
   // A file standing where the subfolder belongs: the folder for the copy is missing.
   RemoveTree(folder_ + "1v1\\");
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
-  EXPECT_EQ(kCopyFailed, FileReplay(&result, file.data(), file.size()));
-  EXPECT_EQ(kPlatformMissing, CopyError);
+  EXPECT_EQ(kCopyFailed, file_it());
+  EXPECT_EQ(kPlatformMissing, filed.error);
   ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
-  EXPECT_EQ(kFiled, FileReplay(&result, file.data(), file.size()));
-  EXPECT_EQ(kPlatformOk, CopyError);
+  EXPECT_EQ(kFiled, file_it());
+  EXPECT_EQ(kPlatformOk, filed.error);
+  EXPECT_EQ(copy, filed.path);
 }
 
 // The game writing on while a pass reads: nothing is filed from what was read, and
 // the next pass takes the replay whole.
-TEST_F(Pass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
+TEST_F(LastReplayPass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
   struct Case {
     const char* what;
     std::function<void(const std::string&)> change;
@@ -219,13 +228,13 @@ TEST_F(Pass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
   };
   for (const Case& c : cases) {
     GameWrites(Ladder(), 10);
-    LastSeenStamp = 0;
+    last_seen_ = 0;
     DuringCall(kPlatformCallRead, last_, [&] { c.change(last_); });
-    EXPECT_EQ(kPassRetryLater, SaveLastReplay(false)) << c.what;
-    EXPECT_EQ(kRetryStillWriting, WatchStatus.retry) << c.what;
+    EXPECT_EQ(kPassRetryLater, Pass(false)) << c.what;
+    EXPECT_EQ(kRetryStillWriting, status_.retry) << c.what;
     EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
-    EXPECT_EQ(kPassFiled, SaveLastReplay(false)) << c.what;
-    EXPECT_EQ(kRetryNothing, WatchStatus.retry) << c.what;
+    EXPECT_EQ(kPassFiled, Pass(false)) << c.what;
+    EXPECT_EQ(kRetryNothing, status_.retry) << c.what;
     Bytes now, copy;
     ASSERT_TRUE(ReadFileBytes(last_, &now));
     ASSERT_TRUE(ReadFileBytes(folder_ + kOneVsOne, &copy)) << c.what;
@@ -236,98 +245,118 @@ TEST_F(Pass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
 
 // What the passes did, as the about box shows it: copies made, the latest, and
 // the replay waiting for a retry with the reason.
-TEST_F(Pass, StatusCountsCopiesAndNamesWhatWaits) {
+TEST_F(LastReplayPass, StatusCountsCopiesAndNamesWhatWaits) {
   GameWrites(Ladder(), 10);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   GameWrites(BuildReplay(LadderReplay({{"Gamma", 2}, {"Delta", 4}})), 20);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
-  EXPECT_EQ(2, WatchStatus.saved);
-  EXPECT_EQ(folder_ + "1v1\\Gamma(o) vs Delta(e).w3g", WatchStatus.last_copy);
-  EXPECT_EQ(kRetryNothing, WatchStatus.retry);
+  EXPECT_EQ(kPassFiled, Pass(false));
+  EXPECT_EQ(2, status_.saved);
+  EXPECT_EQ(folder_ + "1v1\\Gamma(o) vs Delta(e).w3g", status_.last_copy);
+  EXPECT_EQ(kRetryNothing, status_.retry);
 
   // A file where the subfolder belongs.
   RemoveTree(folder_ + "1v1\\");
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
   GameWrites(Ladder(), 30);
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
-  EXPECT_EQ(kRetryCopyFailed, WatchStatus.retry);
-  EXPECT_EQ(folder_ + kOneVsOne, WatchStatus.retry_path);
-  EXPECT_EQ(kPlatformMissing, WatchStatus.copy_error);
-  EXPECT_EQ(2, WatchStatus.saved);
+  EXPECT_EQ(kPassRetryLater, Pass(false));
+  EXPECT_EQ(kRetryCopyFailed, status_.retry);
+  EXPECT_EQ(folder_ + kOneVsOne, status_.retry_path);
+  EXPECT_EQ(kPlatformMissing, status_.copy_error);
+  EXPECT_EQ(2, status_.saved);
 
   InjectFault(kPlatformCallOpenRead, 1, last_);
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
-  EXPECT_EQ(kRetryCannotOpen, WatchStatus.retry);
-  EXPECT_STREQ("", WatchStatus.retry_path);
+  EXPECT_EQ(kPassRetryLater, Pass(false));
+  EXPECT_EQ(kRetryCannotOpen, status_.retry);
+  EXPECT_STREQ("", status_.retry_path);
 
   ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
-  EXPECT_EQ(3, WatchStatus.saved);
-  EXPECT_EQ(folder_ + kOneVsOne, WatchStatus.last_copy);
-  EXPECT_EQ(kRetryNothing, WatchStatus.retry);
+  EXPECT_EQ(kPassFiled, Pass(false));
+  EXPECT_EQ(3, status_.saved);
+  EXPECT_EQ(folder_ + kOneVsOne, status_.last_copy);
+  EXPECT_EQ(kRetryNothing, status_.retry);
 }
 
-TEST_F(Pass, ASubfolderThatCannotBeMadeIsRetriedUntilItCan) {
+TEST_F(LastReplayPass, ASubfolderThatCannotBeMadeIsRetriedUntilItCan) {
   // A file where the subfolder should be: nothing can be created below it.
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{'x'}));
   GameWrites(Ladder(), 0);
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kPassRetryLater, Pass(false));
+  EXPECT_EQ(kPassRetryLater, Pass(false));
   ASSERT_TRUE(RemoveFile(folder_ + "1v1"));
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
 }
 
-TEST_F(Pass, AMissingReplayFolderIsNotAnError) {
-  ResetWatcher(folder_ + "not-there\\");
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+TEST_F(LastReplayPass, AMissingReplayFolderIsNotAnError) {
+  const std::string missing = folder_ + "not-there\\";
+  for (bool prime : {true, false}) {
+    EXPECT_EQ(kPassNothingNew, SaveReplayIn(missing.c_str(), &last_seen_, &status_, prime,
+                                            &settings_, scratch_)) << prime;
+  }
+  EXPECT_EQ(0, status_.saved);
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
 }
 
-TEST_F(Pass, AnIdlePassMakesOneProbe) {
+TEST_F(LastReplayPass, AnIdlePassMakesOneProbe) {
   GameWrites(Ladder(), 0);
-  SaveLastReplay(true);
+  Pass(true);
   uint64_t before = PlatformCallCount;
-  EXPECT_EQ(kPassNothingNew, SaveLastReplay(false));
+  EXPECT_EQ(kPassNothingNew, Pass(false));
   EXPECT_EQ(1u, PlatformCallCount - before);
+
+  // The program without -modern and -folder watches the install path's folder as
+  // a list of one, with no accounts folder to look at: still one probe a pass.
+  GameFolders found;
+  ClearGameFolders(&found);
+  snprintf(found.install, sizeof found.install, "%s", folder_.c_str());
+  std::unique_ptr<WatchList> list(new WatchList);
+  ClearWatchList(list.get());
+  WatchGameFolders(list.get(), &found);
+  ASSERT_EQ(1, list->count);
+  WatchEveryFolder(list.get(), true, &settings_, scratch_);
+  before = PlatformCallCount;
+  WatchEveryFolder(list.get(), false, &settings_, scratch_);
+  EXPECT_EQ(1u, PlatformCallCount - before);
+  EXPECT_EQ(0, SavedInList(list.get()));
 }
 
 #ifdef _WIN32
 // The game holding its replay open with no sharing: the pass cannot read it and
 // must save it on the first pass after the game lets go.
-TEST_F(Pass, AReplayHeldOpenWithoutSharingIsSavedAfterRelease) {
+TEST_F(LastReplayPass, AReplayHeldOpenWithoutSharingIsSavedAfterRelease) {
   GameWrites(Ladder(), 0);
   HANDLE held = CreateFileA(last_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
-  EXPECT_EQ(kPassRetryLater, SaveLastReplay(false));
+  EXPECT_EQ(kPassRetryLater, Pass(false));
+  EXPECT_EQ(kPassRetryLater, Pass(false));
   EXPECT_EQ(std::vector<std::string>{}, Copies());
   CloseHandle(held);
-  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  EXPECT_EQ(kPassFiled, Pass(false));
   EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies());
 }
 #endif
 
 // Real replays recorded by the game, each filed alone into an empty folder.
-TEST_F(Pass, RealReplaysAreFiledWhereExpected) { FileRealReplaysAsListed("expected.tsv"); }
+TEST_F(LastReplayPass, RealReplaysAreFiledWhereExpected) {
+  FileRealReplaysAsListed("expected.tsv");
+}
 
-TEST_F(Pass, RealReplaysAreFiledWhereExpectedWithModern) {
-  ModernReading = true;
+TEST_F(LastReplayPass, RealReplaysAreFiledWhereExpectedWithModern) {
+  settings_.reading = kLengthReading;
   FileRealReplaysAsListed("expected-modern.tsv");
 }
 
-void Pass::FileRealReplaysAsListed(const char* list) {
+void LastReplayPass::FileRealReplaysAsListed(const char* list) {
   std::vector<ExpectedRow> rows = ReadExpectedRows(list);
   if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
-  SaveCustomGames = true;
+  settings_.save_custom = true;
   int64_t second = 0;
   for (const ExpectedRow& row : rows) {
     Bytes file;
     ASSERT_TRUE(ReadFileBytes(RealReplayFolder() + row.file, &file)) << row.file;
     GameWrites(file, second += 10);
-    PassOutcome outcome = SaveLastReplay(false);
+    PassOutcome outcome = Pass(false);
     std::vector<std::string> copies = Copies();
     if (row.path[0] == '(') {
       EXPECT_EQ(kPassTooShort, outcome) << row.file;

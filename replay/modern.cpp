@@ -1,18 +1,14 @@
-#include "watcher/modern.h"
+#include "replay/modern.h"
 
+#include <stdio.h>
 #include <string.h>
 #include <zlib.h>
 
-#include "watcher/watcher.h"
-
-// Defined beside the reading it switches, so that the pass only has to call
-// DecodeReplay.
-bool ModernReading = false;
+#include "replay/text.h"
 
 namespace {
 
 const char kLeadingText[] = "Warcraft III recorded game";
-const char kEmpty[] = "";
 
 const unsigned kPlayerRecord = 0x16;
 const unsigned kSlotTable = 0x19;
@@ -36,14 +32,9 @@ const size_t kGameFields = 12;
 // comes when twice that is in.
 const size_t kFirstWalk = 2048;
 
-uint32_t LoadU16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t LoadU32(const unsigned char* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 // A read position over data[0, length). Every read is checked against length
 // first; a read that would pass it fails and says whether more inflated data could
-// ever satisfy it (HeaderBuffer bounds what any number of blocks can give).
+// ever satisfy it (the scratch bounds what any number of blocks can give).
 struct Cursor {
   const unsigned char* data;
   size_t length;
@@ -153,15 +144,9 @@ void SortBySideThenRecord(Candidate* found, int count) {
 }
 
 bool IsModernLadder(const char* game_name) {
-  if (EqualsIgnoringAsciiCase(game_name, "BNet")) return true;
   // The community ladder names its matchmaking games "w3c-20-<id>".
-  static const char kPrefix[] = "w3c-";
-  for (size_t i = 0; i + 1 < sizeof kPrefix; ++i) {
-    char c = game_name[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kPrefix[i]) return false;  // a NUL ends the name here too
-  }
-  return true;
+  return EqualsIgnoringAsciiCase(game_name, "BNet") ||
+         StartsWithIgnoringAsciiCase(game_name, "w3c-") > 0;
 }
 
 }  // namespace
@@ -259,7 +244,9 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   return kModernComplete;
 }
 
-ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, ModernHeader* header) {
+ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
+                               ModernHeader* header) {
+  unsigned char* const buffer = scratch->data;
   header->inflated = 0;
   header->players = 0;
   header->sides = 0;
@@ -308,12 +295,12 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
       const size_t room = kHeaderBufferSize - header->inflated;
       size_t step = walk_at > header->inflated ? walk_at - header->inflated : room;
       if (step > room) step = room;
-      stream.next_out = HeaderBuffer + header->inflated;
+      stream.next_out = buffer + header->inflated;
       stream.avail_out = static_cast<uInt>(step);
       while (status == Z_OK && stream.avail_in > 0 && stream.avail_out > 0) {
         status = inflate(&stream, Z_NO_FLUSH);
       }
-      header->inflated = static_cast<size_t>(stream.next_out - HeaderBuffer);
+      header->inflated = static_cast<size_t>(stream.next_out - buffer);
       block_done = status != Z_OK || stream.avail_in == 0 || header->inflated == kHeaderBufferSize;
       if (block_done) {
         // The next block continues the records only when this one gave all it
@@ -327,7 +314,7 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
         }
       }
       if (header->inflated >= walk_at || (block_done && !more)) {
-        verdict = WalkModernHeader(HeaderBuffer, header->inflated, header->observer_team, header);
+        verdict = WalkModernHeader(buffer, header->inflated, header->observer_team, header);
         walk_at = 2 * header->inflated;
         if (verdict != kModernNeedsMore) break;
       }
@@ -337,33 +324,28 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Modern
   return verdict;
 }
 
-bool DecodeModern(const unsigned char* bytes, size_t length, DecodeResult* result) {
+bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
+                  DecodeResult* result) {
   ModernHeader header;
-  if (ReadModernHeader(bytes, length, &header) != kModernComplete) return false;
-  for (int i = 0; i < kPlayerTableSize; ++i) PlayerTable[i] = PlayerEntry{kEmpty, 0, 0};
-  const char* game_name = reinterpret_cast<const char*>(HeaderBuffer + header.game_name);
+  if (ReadModernHeader(bytes, length, scratch, &header) != kModernComplete) return false;
+  ClearDecodeResult(result);
+  const char* game_name = reinterpret_cast<const char*>(scratch->data + header.game_name);
   result->modern = true;
   result->ladder = IsModernLadder(game_name);
-  result->ffa = false;
-  result->players = 0;
-  result->sides = 0;
-  result->game_name = result->ladder ? kEmpty : game_name;
-  ReadMapAndLength(bytes, length, static_cast<long>(header.settings), header.inflated, result);
+  if (!result->ladder) snprintf(result->game_name, sizeof result->game_name, "%s", game_name);
+  ReadMapAndLength(bytes, length, scratch->data, static_cast<long>(header.settings),
+                   header.inflated, result);
   if (!result->ladder) return true;
   for (int i = 0; i < header.players; ++i) {
     const ModernSeat& seat = header.seat[i];
-    PlayerTable[i] = PlayerEntry{reinterpret_cast<const char*>(HeaderBuffer + seat.name),
-                                 seat.race, seat.side};
+    PlayerEntry& player = result->player[i];
+    snprintf(player.name, sizeof player.name, "%s",
+             reinterpret_cast<const char*>(scratch->data + seat.name));
+    player.race = seat.race;
+    player.side = seat.side;
   }
   result->players = header.players;
   result->sides = header.sides;
   result->ffa = header.sides > 2;
   return true;
-}
-
-void DecodeReplay(const unsigned char* bytes, size_t length, DecodeResult* result) {
-  // Anything the length-aware reading cannot follow is read as without -modern,
-  // so the switch never names a replay worse than the default does.
-  if (ModernReading && DecodeModern(bytes, length, result)) return;
-  Decode(bytes, length, result);
 }

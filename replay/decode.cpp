@@ -1,12 +1,11 @@
-#include "watcher/decode.h"
+#include "replay/decode.h"
 
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 #include <zlib.h>
 
-unsigned char HeaderBuffer[kHeaderBufferSize];
-PlayerEntry PlayerTable[kPlayerTableSize];
-char MapPath[kMapPathSize];
+#include "replay/text.h"
 
 // uncompress reports how much it inflated even when it stops short (zlib 1.2.9 on);
 // the map path is read no further than that.
@@ -14,57 +13,58 @@ static_assert(ZLIB_VERNUM >= 0x1290, "zlib 1.2.9 or later is needed");
 
 namespace {
 
-const char kEmpty[] = "";
+// The decoded data a fixed-distance walk reads: every offset is checked against
+// the whole scratch, which the decode cleared first.
+struct Walk {
+  const unsigned char* data;
+};
 
-// Length of the string at offset, or -1 when it does not end inside HeaderBuffer
+// Length of the string at offset, or -1 when it does not end inside the scratch
 // (the offset lies past the end, or no NUL follows it). A damaged file can push
 // offsets anywhere and, by inflating to the full buffer, leave a string unended.
-long StringLength(long offset) {
+long StringLength(const Walk& walk, long offset) {
   if (offset < 0 || offset >= kHeaderBufferSize) return -1;
-  const void* nul = memchr(HeaderBuffer + offset, 0, kHeaderBufferSize - offset);
+  const void* nul = memchr(walk.data + offset, 0, kHeaderBufferSize - offset);
   if (nul == nullptr) return -1;
-  return static_cast<const unsigned char*>(nul) - (HeaderBuffer + offset);
+  return static_cast<const unsigned char*>(nul) - (walk.data + offset);
 }
 
-// The string at offset, or "" when it does not end inside HeaderBuffer.
-const char* StringAt(long offset) {
-  if (StringLength(offset) < 0) return kEmpty;
-  return reinterpret_cast<const char*>(HeaderBuffer + offset);
+// Copies the string at offset into out, "" when it does not end inside the scratch.
+void CopyStringAt(const Walk& walk, long offset, char* out, size_t size) {
+  out[0] = '\0';
+  if (StringLength(walk, offset) < 0) return;
+  snprintf(out, size, "%s", reinterpret_cast<const char*>(walk.data + offset));
 }
 
 // Low byte of the field at offset as a signed value; 0 past the end.
-int SignedByteAt(long offset) {
+int SignedByteAt(const Walk& walk, long offset) {
   if (offset < 0 || offset >= kHeaderBufferSize) return 0;
-  return static_cast<signed char>(HeaderBuffer[offset]);
+  return static_cast<signed char>(walk.data[offset]);
 }
 
-int RaceAt(long offset) {
+int RaceAt(const Walk& walk, long offset) {
   if (offset < 0 || offset >= kHeaderBufferSize) return 0;
-  return HeaderBuffer[offset] & 0x0F;
+  return walk.data[offset] & 0x0F;
 }
 
 // The settings string follows the game name, its NUL and a second string (empty
 // but for a password). -1 when that lies outside the inflated data.
-long SettingsAfterGameName(long game_name, size_t inflated) {
-  const long name_length = StringLength(game_name);
+long SettingsAfterGameName(const Walk& walk, long game_name, size_t inflated) {
+  const long name_length = StringLength(walk, game_name);
   if (name_length < 0) return -1;
   const long second = game_name + name_length + 1;
-  const long second_length = StringLength(second);
+  const long second_length = StringLength(walk, second);
   if (second_length < 0) return -1;
   const long settings = second + second_length + 1;
   return settings < static_cast<long>(inflated) ? settings : -1;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsLadderName(const Walk& walk, long offset) {
+  return StringLength(walk, offset) >= 0 &&
+         EqualsIgnoringAsciiCase(reinterpret_cast<const char*>(walk.data + offset), "BNet");
+}
 
 }  // namespace
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (LowerAscii(*a) != LowerAscii(*b)) return false;
-  }
-  return *a == *b;
-}
 
 long DecodeMapPath(const unsigned char* data, size_t length, size_t start, char* out,
                    size_t out_size) {
@@ -90,20 +90,18 @@ long DecodeMapPath(const unsigned char* data, size_t length, size_t start, char*
   return -1;
 }
 
-void ReadMapAndLength(const unsigned char* bytes, size_t length, long settings,
-                      size_t inflated, DecodeResult* result) {
+void ReadMapAndLength(const unsigned char* bytes, size_t length, const unsigned char* data,
+                      long settings, size_t inflated, DecodeResult* result) {
   result->settings = settings;
   result->inflated = inflated;
-  result->map_path = kEmpty;
-  if (settings >= 0 && DecodeMapPath(HeaderBuffer, inflated, static_cast<size_t>(settings),
-                                     MapPath, sizeof MapPath) >= 0) {
-    result->map_path = MapPath;
+  result->map_path[0] = '\0';
+  if (settings >= 0) {
+    DecodeMapPath(data, inflated, static_cast<size_t>(settings), result->map_path,
+                  sizeof result->map_path);
   }
   result->length_ms = -1;
   if (length >= kGameLengthOffset + 4) {
-    const unsigned char* p = bytes + kGameLengthOffset;
-    result->length_ms = static_cast<long long>(
-        p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24));
+    result->length_ms = static_cast<long long>(LoadU32(bytes + kGameLengthOffset));
   }
 }
 
@@ -112,9 +110,29 @@ bool IsRealPlayer(const char* name) {
          !EqualsIgnoringAsciiCase(name, "Referee");
 }
 
-void Decode(const unsigned char* bytes, size_t length, DecodeResult* result) {
-  memset(HeaderBuffer, 0, sizeof HeaderBuffer);
-  for (int i = 0; i < kPlayerTableSize; ++i) PlayerTable[i] = PlayerEntry{kEmpty, 0};
+void ClearDecodeResult(DecodeResult* result) {
+  result->ladder = false;
+  result->ffa = false;
+  result->players = 0;
+  result->game_name[0] = '\0';
+  result->modern = false;
+  result->sides = 0;
+  result->map_path[0] = '\0';
+  result->length_ms = -1;
+  result->settings = -1;
+  result->inflated = 0;
+  for (PlayerEntry& player : result->player) {
+    player.name[0] = '\0';
+    player.race = 0;
+    player.side = 0;
+  }
+}
+
+void Decode(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
+            DecodeResult* result) {
+  memset(scratch->data, 0, sizeof scratch->data);
+  ClearDecodeResult(result);
+  const Walk walk = {scratch->data};
 
   // Exactly 1024 bytes of the stream are inflated, whatever the block's real size.
   // The result code is not looked at: input that stops mid-stream is the usual
@@ -124,50 +142,46 @@ void Decode(const unsigned char* bytes, size_t length, DecodeResult* result) {
     size_t available = length - kStreamOffset;
     uLong input = static_cast<uLong>(available < kStreamInput ? available : size_t{kStreamInput});
     uLongf output = kHeaderBufferSize;
-    uncompress(HeaderBuffer, &output, bytes + kStreamOffset, input);
+    uncompress(scratch->data, &output, bytes + kStreamOffset, input);
     inflated = output;
   }
 
-  long host_length = StringLength(6);
+  long host_length = StringLength(walk, 6);
   if (host_length < 0) host_length = 0;  // treated as end of data below
   const long L = host_length;
-  PlayerTable[0].name = StringAt(6);
+  CopyStringAt(walk, 6, result->player[0].name, sizeof result->player[0].name);
 
-  result->ladder = EqualsIgnoringAsciiCase(StringAt(16 + L), "BNet");
-  result->ffa = false;
-  result->players = 0;
-  result->game_name = kEmpty;
-  result->modern = false;
-  result->sides = 0;
+  result->ladder = IsLadderName(walk, 16 + L);
   const long game_name = result->ladder ? 16 + L : 9 + L;
-  ReadMapAndLength(bytes, length, SettingsAfterGameName(game_name, inflated), inflated, result);
+  ReadMapAndLength(bytes, length, scratch->data,
+                   SettingsAfterGameName(walk, game_name, inflated), inflated, result);
   if (!result->ladder) {
-    result->game_name = StringAt(9 + L);
+    CopyStringAt(walk, 9 + L, result->game_name, sizeof result->game_name);
     return;
   }
 
   // The settings string starts before P; its end E is where the fixed fields resume.
   const long P = 36 + L;
-  long settings_length = StringLength(P);
+  long settings_length = StringLength(walk, P);
   if (settings_length < 0) settings_length = kHeaderBufferSize;  // E lands past the end
   const long E = P + settings_length;
 
-  int players = SignedByteAt(E + 1);
-  const int game_type = SignedByteAt(E + 5);
+  int players = SignedByteAt(walk, E + 1);
+  const int game_type = SignedByteAt(walk, E + 5);
   result->ffa = game_type == 1 && players > 2;
   // A damaged count may read up to 127; the table holds 16, and with that many the
   // game still counts as FFA and every name gets the smallest cap.
   if (players > kPlayerTableSize) players = kPlayerTableSize;
   result->players = players;
 
-  PlayerTable[0].race = RaceAt(12 + L);
+  result->player[0].race = RaceAt(walk, 12 + L);
 
   long q = E + 15;
   for (int i = 1; i < players; ++i) {
-    long n = StringLength(q);
+    long n = StringLength(walk, q);
     if (n < 0) break;  // end of data: the remaining entries stay empty
-    PlayerTable[i].name = StringAt(q);
-    PlayerTable[i].race = RaceAt(q + n + 6);
+    CopyStringAt(walk, q, result->player[i].name, sizeof result->player[i].name);
+    result->player[i].race = RaceAt(walk, q + n + 6);
     q += n + 16;
   }
 }

@@ -1,10 +1,10 @@
-#include "watcher/name_template.h"
+#include "naming/name_template.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "watcher/filing.h"
-#include "watcher/watcher.h"
+#include "naming/name.h"
+#include "replay/text.h"
 
 const char kDefaultNameTemplate[] = "{date}{players}{game}";
 const char kNameFieldList[] =
@@ -30,9 +30,9 @@ enum NameField {
   kFieldUnknown = kFieldCount,
 };
 
-const char* const kFieldNames[kFieldCount] = {"date", "players", "game",   "type",
-                                              "year", "month",   "day",    "hour",
-                                              "minute", "mapfile", "map", "length"};
+const char kFieldNames[kFieldCount][8] = {"date", "players", "game",   "type",
+                                         "year", "month",   "day",    "hour",
+                                         "minute", "mapfile", "map", "length"};
 
 // The field named by name[0, length).
 NameField FindField(const char* name, size_t length) {
@@ -49,16 +49,6 @@ bool UnfitForFileName(unsigned char c) { return c < 32 || strchr("\\/:*?\"<>|", 
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Length of text's prefix that matches word ignoring ASCII case, or 0.
-size_t MatchesIgnoringCase(const char* text, const char* word) {
-  size_t i = 0;
-  for (; word[i] != '\0'; ++i) {
-    if (Lower(text[i]) != word[i]) return 0;  // a NUL in text ends the match here
-  }
-  return i;
-}
 
 // How many digits start text.
 size_t Digits(const char* text) {
@@ -73,8 +63,8 @@ size_t Digits(const char* text) {
 size_t LadderPrefix(const char* name) {
   size_t at = Digits(name);
   at = at > 0 && name[at] == '_' ? at + 1 : 0;
-  size_t mark = MatchesIgnoringCase(name + at, "w3c_");
-  if (mark == 0) mark = MatchesIgnoringCase(name + at, "w3arena__");
+  size_t mark = StartsWithIgnoringAsciiCase(name + at, "w3c_");
+  if (mark == 0) mark = StartsWithIgnoringAsciiCase(name + at, "w3arena__");
   if (mark == 0) return 0;
   at += mark;
   if (Digits(name + at) == 6 && name[at + 6] == '_' && Digits(name + at + 7) == 4 &&
@@ -82,7 +72,7 @@ size_t LadderPrefix(const char* name) {
     at += 12;
   }
   const char d = name[at];
-  if (d >= '1' && d <= '4' && Lower(name[at + 1]) == 'v' && name[at + 2] == d &&
+  if (d >= '1' && d <= '4' && LowerAscii(name[at + 1]) == 'v' && name[at + 2] == d &&
       name[at + 3] == '_') {
     at += 4;
   }
@@ -104,7 +94,7 @@ size_t VersionStart(const char* name, size_t end) {
     at -= 2;
     while (at > 0 && IsDigit(name[at - 1])) --at;
   }
-  if (at > 0 && Lower(name[at - 1]) == 'v') --at;
+  if (at > 0 && LowerAscii(name[at - 1]) == 'v') --at;
   if (at == 0 || !IsVersionSeparator(name[at - 1])) return end;
   while (at > 0 && IsVersionSeparator(name[at - 1])) --at;
   return at;
@@ -134,13 +124,13 @@ void AppendLiteral(char* body, size_t body_size, const char* text, size_t length
 }
 
 // The value of one field, into value (value_size bytes).
-void FieldValue(NameField field, const DecodeResult* result, const char* subfolder, char* value,
-                size_t value_size) {
+void FieldValue(NameField field, const DecodeResult* result, const char* subfolder,
+                const char* date_tag, const NameDate* date, char* value, size_t value_size) {
   value[0] = '\0';
   char map_file[kMapPathSize];
   switch (field) {
     case kFieldDate:
-      snprintf(value, value_size, "%s", DateTag);
+      snprintf(value, value_size, "%s", date_tag);
       break;
     case kFieldPlayers:
     case kFieldGame:
@@ -152,11 +142,11 @@ void FieldValue(NameField field, const DecodeResult* result, const char* subfold
       CopyPart(subfolder, length > 0 ? length - 1 : 0, value, value_size);
       break;
     }
-    case kFieldYear: snprintf(value, value_size, "%04d", NameTime.year); break;
-    case kFieldMonth: snprintf(value, value_size, "%02d", NameTime.month); break;
-    case kFieldDay: snprintf(value, value_size, "%02d", NameTime.day); break;
-    case kFieldHour: snprintf(value, value_size, "%02d", NameTime.hour); break;
-    case kFieldMinute: snprintf(value, value_size, "%02d", NameTime.minute); break;
+    case kFieldYear: snprintf(value, value_size, "%04d", date->year); break;
+    case kFieldMonth: snprintf(value, value_size, "%02d", date->month); break;
+    case kFieldDay: snprintf(value, value_size, "%02d", date->day); break;
+    case kFieldHour: snprintf(value, value_size, "%02d", date->hour); break;
+    case kFieldMinute: snprintf(value, value_size, "%02d", date->minute); break;
     case kFieldMapFile:
       MapFileName(result->map_path, value, value_size);
       SanitisePlayerName(value);
@@ -260,7 +250,8 @@ void FormatGameLength(long long milliseconds, char* out, size_t out_size) {
 }
 
 void FillNameTemplate(const char* name_template, const DecodeResult* result,
-                      const char* subfolder, char* body, size_t body_size) {
+                      const char* subfolder, const char* date_tag, const NameDate* date,
+                      char* body, size_t body_size) {
   if (body_size == 0) return;
   body[0] = '\0';
   const char* p = name_template;
@@ -277,9 +268,30 @@ void FillNameTemplate(const char* name_template, const DecodeResult* result,
       AppendLiteral(body, body_size, open, static_cast<size_t>(close + 1 - open));
     } else {
       char value[kPathSize];
-      FieldValue(field, result, subfolder, value, sizeof value);
+      FieldValue(field, result, subfolder, date_tag, date, value, sizeof value);
       AppendCapped(body, body_size, value, sizeof value);
     }
     p = close + 1;
   }
+}
+
+void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
+               ReplayName* name) {
+  name->subfolder = ChooseSubfolder(result);
+  BuildDateTag(options, date, name->date_tag, sizeof name->date_tag);
+  if (UsesDefaultTemplate(options->name_template)) {
+    BuildNameBody(result, name->body, sizeof name->body);
+    return;
+  }
+  FillNameTemplate(options->name_template, result, name->subfolder, name->date_tag, date,
+                   name->body, sizeof name->body);
+  // The template has put the tag where it wants it, if anywhere; the body is the
+  // whole name now, and fitting shortens it at its end.
+  name->date_tag[0] = '\0';
+}
+
+bool PrepareName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
+                 const char* folder, size_t path_limit, ReplayName* name) {
+  BuildName(result, options, date, name);
+  return FitNameBody(name, folder, path_limit) != 0;
 }

@@ -2,12 +2,13 @@
 // fields in braces, filled from the decoded header, the file header and the time of
 // filing. Without a template, or with the default one, names are built as they
 // always were.
-#ifndef BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
-#define BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
+#ifndef BRINDLECAP_NAMING_NAME_TEMPLATE_H_
+#define BRINDLECAP_NAMING_NAME_TEMPLATE_H_
 
 #include <stddef.h>
 
-#include "watcher/decode.h"
+#include "naming/name.h"
+#include "replay/decode.h"
 
 // "{date}{players}{game}": the names Brindlecap has always written.
 extern const char kDefaultNameTemplate[];
@@ -37,12 +38,13 @@ void SpokenMapName(const char* map_file, char* out, size_t out_size);
 void FormatGameLength(long long milliseconds, char* out, size_t out_size);
 
 // Fills name_template for the decoded replay into body (terminated, cut at
-// body_size): {date} is DateTag as BuildDateTag built it, {year} to {minute} come
-// from NameTime, {type} is subfolder without its backslash. Player names, map
+// body_size): {date} is date_tag as BuildDateTag built it, {year} to {minute} come
+// from date, {type} is subfolder without its backslash. Player names, map
 // names and game names pass through the rules they pass through without a
 // template. Literal text is copied as written, except that a character no file
 // name can hold becomes '_' (a template that was checked holds none).
 void FillNameTemplate(const char* name_template, const DecodeResult* result,
-                      const char* subfolder, char* body, size_t body_size);
+                      const char* subfolder, const char* date_tag, const NameDate* date,
+                      char* body, size_t body_size);
 
-#endif  // BRINDLECAP_WATCHER_NAME_TEMPLATE_H_
+#endif  // BRINDLECAP_NAMING_NAME_TEMPLATE_H_

@@ -1,6 +1,6 @@
 // The replay folder rule, including a real registry key of the test's own under
 // HKEY_CURRENT_USER.
-#include "watcher/replay_folder.h"
+#include "gamefolders/replay_folder.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -9,14 +9,13 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "watcher/watcher.h"
 
 namespace {
 
 // A folder buffer with guard bytes behind it, to see that nothing is written past
 // the 1024 bytes a function is given.
 struct GuardedFolder {
-  char text[kPathSize];
+  char text[kGamePathSize];
   unsigned char guard[32];
 };
 
@@ -87,7 +86,7 @@ TEST(AppendReplaySubfolder, RefusesAnUnterminatedBuffer) {
   Arm(&folder, 'x');
   EXPECT_EQ(0, AppendReplaySubfolder(folder.text, sizeof folder.text));
   EXPECT_TRUE(GuardIntact(folder));
-  EXPECT_EQ('x', folder.text[kPathSize - 1]);
+  EXPECT_EQ('x', folder.text[kGamePathSize - 1]);
 }
 
 // A key of the test's own, so a run never touches the game's settings.
@@ -190,10 +189,35 @@ TEST_F(RegistryFolder, PathsThatFillTheBuffer) {
   EXPECT_EQ("E:\\War3\\replay\\", Discover());
 
   // Exactly the whole buffer with no NUL, then more than the buffer holds.
-  Set("InstallPathX", REG_BINARY, std::string(kPathSize, 'b'), false);
+  Set("InstallPathX", REG_BINARY, std::string(kGamePathSize, 'b'), false);
   EXPECT_EQ("E:\\War3\\replay\\", Discover());
   Set("InstallPathX", REG_SZ, std::string(3000, 'c'), true);
   EXPECT_EQ("E:\\War3\\replay\\", Discover());
+}
+
+// What the program watches from: the install path's folder, and with modern the
+// Documents folder exactly as the shell gives it, or counted as left out.
+TEST_F(RegistryFolder, GameFoldersTheInstallPathAndWithModernTheDocuments) {
+  Set("InstallPath", REG_SZ, "E:\\War3", true);
+  GameFolders found;
+  FindGameFolders(HKEY_CURRENT_USER, key_, false, &found);
+  EXPECT_STREQ("E:\\War3\\replay\\", found.install);
+  EXPECT_EQ(0, found.documents_count);
+  EXPECT_EQ(0, found.left_out);
+
+  FindGameFolders(HKEY_CURRENT_USER, key_, true, &found);
+  EXPECT_STREQ("E:\\War3\\replay\\", found.install);
+  char documents[kGamePathSize];
+  const DocumentsResult shell = FindDocumentsFolder(documents, sizeof documents);
+  EXPECT_EQ(shell, found.documents_result);
+  if (shell == kDocumentsFound) {
+    ASSERT_EQ(1, found.documents_count);
+    EXPECT_STREQ(documents, found.documents[0]);
+    EXPECT_EQ(0, found.left_out);
+  } else {
+    EXPECT_EQ(0, found.documents_count);
+    EXPECT_EQ(1, found.left_out);
+  }
 }
 
 }  // namespace

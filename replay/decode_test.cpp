@@ -1,6 +1,9 @@
-#include "watcher/decode.h"
+#include "replay/decode.h"
 
 #include <string.h>
+
+#include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -8,9 +11,13 @@
 
 namespace {
 
-DecodeResult DecodeBytes(const Bytes& file) {
+// Decodes in a scratch of its own, on the heap (128 KB), and hands it back when
+// asked, for the checks that look at what the decode inflated.
+DecodeResult DecodeBytes(const Bytes& file, std::unique_ptr<DecodeScratch>* kept = nullptr) {
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
   DecodeResult result;
-  Decode(file.data(), file.size(), &result);
+  Decode(file.data(), file.size(), scratch.get(), &result);
+  if (kept != nullptr) *kept = std::move(scratch);
   return result;
 }
 
@@ -23,7 +30,7 @@ TEST(Decode, ForeignBytesDecodeToAnEmptyCustomGame) {
     EXPECT_FALSE(result.ffa);
     EXPECT_EQ(0, result.players);
     EXPECT_STREQ("", result.game_name);
-    EXPECT_STREQ("", PlayerTable[0].name);
+    EXPECT_STREQ("", result.player[0].name);
   }
 }
 
@@ -48,7 +55,7 @@ TEST(Decode, CustomGameNameFollowsTheHostRecord) {
   EXPECT_FALSE(result.ladder);
   EXPECT_STREQ("my game #2!", result.game_name);
   EXPECT_EQ(0, result.players);
-  EXPECT_STREQ("Host", PlayerTable[0].name);
+  EXPECT_STREQ("Host", result.player[0].name);
 }
 
 TEST(Decode, WalksPlayersInHeaderOrderWithMaskedRaces) {
@@ -60,8 +67,8 @@ TEST(Decode, WalksPlayersInHeaderOrderWithMaskedRaces) {
   const char* names[] = {"Anna", "Bob", "Cleo", "Dave"};
   const int races[] = {2, 4, 0, 1};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_STREQ(names[i], PlayerTable[i].name) << i;
-    EXPECT_EQ(races[i], PlayerTable[i].race) << i;
+    EXPECT_STREQ(names[i], result.player[i].name) << i;
+    EXPECT_EQ(races[i], result.player[i].race) << i;
   }
 }
 
@@ -87,8 +94,8 @@ TEST(Decode, SmallOrNegativeCountsFillOnlyTheHost) {
     replay.count = count;
     DecodeResult result = DecodeBytes(BuildReplay(replay));
     EXPECT_EQ(count, result.players);
-    EXPECT_STREQ("Alpha", PlayerTable[0].name);
-    EXPECT_STREQ("", PlayerTable[1].name) << int(count);
+    EXPECT_STREQ("Alpha", result.player[0].name);
+    EXPECT_STREQ("", result.player[1].name) << int(count);
   }
 }
 
@@ -99,7 +106,7 @@ TEST(Decode, CountsBeyondTheTableAreLimitedToIt) {
   replay.count = 127;
   DecodeResult result = DecodeBytes(BuildReplay(replay));
   EXPECT_EQ(kPlayerTableSize, result.players);
-  EXPECT_STREQ("P15", PlayerTable[15].name);
+  EXPECT_STREQ("P15", result.player[15].name);
 }
 
 TEST(Decode, MissingRecordsLeaveEmptyNames) {
@@ -108,15 +115,15 @@ TEST(Decode, MissingRecordsLeaveEmptyNames) {
   replay.count = 8;
   DecodeResult result = DecodeBytes(BuildReplay(replay));
   EXPECT_EQ(8, result.players);
-  EXPECT_STREQ("Beta", PlayerTable[1].name);
-  for (int i = 2; i < 8; ++i) EXPECT_STREQ("", PlayerTable[i].name) << i;
+  EXPECT_STREQ("Beta", result.player[1].name);
+  for (int i = 2; i < 8; ++i) EXPECT_STREQ("", result.player[i].name) << i;
 }
 
 TEST(Decode, OutputFillingTheWholeBufferLeavesNoUnendedString) {
   // 1024 compressed bytes can inflate past 131072; nothing then ends the host name.
   Bytes header(kHeaderBufferSize + 4096, 'A');
   DecodeResult result = DecodeBytes(WrapHeader(header, 8192));
-  EXPECT_STREQ("", PlayerTable[0].name);
+  EXPECT_STREQ("", result.player[0].name);
   EXPECT_FALSE(result.ladder);
   EXPECT_STREQ("", result.game_name);
 }
@@ -126,10 +133,15 @@ TEST(Decode, OffsetsPushedPastTheBufferEndAreTreatedAsEndOfData) {
   Bytes header(kHeaderBufferSize - 10, 'H');
   memcpy(header.data(), "\x10\0\0\0\0\x01", 6);
   header.push_back(0);
-  DecodeResult result = DecodeBytes(WrapHeader(header, 8192));
+  std::unique_ptr<DecodeScratch> scratch;
+  DecodeResult result = DecodeBytes(WrapHeader(header, 8192), &scratch);
   EXPECT_FALSE(result.ladder);
   EXPECT_STREQ("", result.game_name);
-  EXPECT_EQ(kHeaderBufferSize - 16, static_cast<int>(strlen(PlayerTable[0].name)));
+  // The host name ends just before the buffer does; the result keeps as much of it
+  // as a name holds.
+  const char* host = reinterpret_cast<const char*>(scratch->data + 6);
+  EXPECT_EQ(kHeaderBufferSize - 16, static_cast<int>(strnlen(host, kHeaderBufferSize - 6)));
+  EXPECT_EQ(std::string(kNameSize - 1, 'H'), result.player[0].name);
 
   // A ladder header whose settings string runs to the end of the buffer.
   SyntheticReplay replay = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
@@ -146,6 +158,36 @@ TEST(Decode, InputShorterThanTheStreamWindowIsNotOverread) {
     DecodeResult result = DecodeBytes(cut);
     EXPECT_EQ(length == 300, result.ladder) << length;
   }
+}
+
+// The result owns its strings: a result decoded into again keeps nothing of the
+// replay before, neither names beyond the new count nor the map or the game name.
+TEST(Decode, AResultDecodedIntoAgainKeepsNothingOfTheReplayBefore) {
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  SyntheticReplay four = LadderReplay({{"Anna", 2}, {"Bob", 4}, {"Cleo", 8}, {"Dave", 1}});
+  four.settings = MapSettings("Maps/(4)TwistedMeadows.w3x");
+  SyntheticReplay custom = CustomReplay("next");
+  custom.settings = MapSettings("Maps/(2)Amazonia.w3x");
+  const Bytes files[] = {BuildReplay(four), BuildReplay(custom), Bytes(8192, 0)};
+  DecodeResult result;
+  Decode(files[0].data(), files[0].size(), scratch.get(), &result);
+  ASSERT_STREQ("Dave", result.player[3].name);
+  ASSERT_STREQ("Maps/(4)TwistedMeadows.w3x", result.map_path);
+
+  Decode(files[1].data(), files[1].size(), scratch.get(), &result);
+  EXPECT_FALSE(result.ladder);
+  EXPECT_STREQ("next", result.game_name);
+  EXPECT_STREQ("Maps/(2)Amazonia.w3x", result.map_path);
+  for (int i = 1; i < kPlayerTableSize; ++i) {
+    EXPECT_STREQ("", result.player[i].name) << i;
+    EXPECT_EQ(0, result.player[i].race) << i;
+  }
+
+  Decode(files[2].data(), files[2].size(), scratch.get(), &result);
+  EXPECT_STREQ("", result.game_name);
+  EXPECT_STREQ("", result.map_path);
+  EXPECT_STREQ("", result.player[0].name);
+  EXPECT_EQ(-1, result.settings);
 }
 
 TEST(Decode, RealPlayerExcludesEmptyObserversAndReferees) {

@@ -1,4 +1,4 @@
-#include "watcher/game_time.h"
+#include "naming/game_time.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ namespace {
 struct NameCase {
   const char* name;
   bool read;
-  PlatformTime time;  // when read
+  NameDate time;  // when read
 };
 
 TEST(GameTime, ReadsOnlyTheNamesTheGameGivesAndOnlyTimesAClockShows) {
@@ -39,9 +39,9 @@ TEST(GameTime, ReadsOnlyTheNamesTheGameGivesAndOnlyTimesAClockShows) {
       {"", false, {}},
   };
   for (const NameCase& c : cases) {
-    PlatformTime time = {1, 2, 3, 4, 5, 6};
+    NameDate time = {1, 2, 3, 4, 5, 6};
     ASSERT_EQ(c.read, TimeFromReplayName(c.name, &time)) << c.name;
-    const PlatformTime expected = c.read ? c.time : PlatformTime{1, 2, 3, 4, 5, 6};
+    const NameDate expected = c.read ? c.time : NameDate{1, 2, 3, 4, 5, 6};
     EXPECT_EQ(expected.year, time.year) << c.name;
     EXPECT_EQ(expected.month, time.month) << c.name;
     EXPECT_EQ(expected.day, time.day) << c.name;

@@ -1,8 +1,8 @@
-#include "watcher/game_time.h"
+#include "naming/game_time.h"
 
 #include <string.h>
 
-#include "watcher/decode.h"
+#include "replay/text.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-bool Valid(const PlatformTime& t) {
+bool Valid(const NameDate& t) {
   return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= DaysInMonth(t.year, t.month) &&
          t.hour <= 23 && t.minute <= 59 && t.second <= 59;
 }
@@ -31,20 +31,20 @@ bool Valid(const PlatformTime& t) {
 struct Field {
   int at;
   int count;
-  int PlatformTime::*member;
+  int NameDate::*member;
 };
 
 // Fills *time from the fields when text is exactly prefix, the digits (the
 // separators between them as in layout) and ".w3g".
 bool ReadLayout(const char* name, const char* layout, const Field* fields, int field_count,
-                PlatformTime* time) {
+                NameDate* time) {
   const size_t length = strlen(layout);
   if (strlen(name) != length + 4 || !EqualsIgnoringAsciiCase(name + length, ".w3g")) return false;
   // Everything that is not a digit position must match the layout as it stands.
   for (size_t i = 0; i < length; ++i) {
     if (layout[i] != '#' && layout[i] != name[i]) return false;
   }
-  PlatformTime read = {0, 0, 0, 0, 0, 0};
+  NameDate read = {0, 0, 0, 0, 0, 0};
   for (int f = 0; f < field_count; ++f) {
     if (!Digits(name + fields[f].at, fields[f].count, &(read.*fields[f].member))) return false;
   }
@@ -55,13 +55,13 @@ bool ReadLayout(const char* name, const char* layout, const Field* fields, int f
 
 }  // namespace
 
-bool TimeFromReplayName(const char* name, PlatformTime* time) {
-  static const Field kGame[] = {{7, 4, &PlatformTime::year},  {12, 2, &PlatformTime::month},
-                                {15, 2, &PlatformTime::day},  {18, 2, &PlatformTime::hour},
-                                {20, 2, &PlatformTime::minute}};
-  static const Field kLadder[] = {{4, 4, &PlatformTime::year},    {8, 2, &PlatformTime::month},
-                                  {10, 2, &PlatformTime::day},    {12, 2, &PlatformTime::hour},
-                                  {14, 2, &PlatformTime::minute}, {16, 2, &PlatformTime::second}};
+bool TimeFromReplayName(const char* name, NameDate* time) {
+  static const Field kGame[] = {{7, 4, &NameDate::year},  {12, 2, &NameDate::month},
+                                {15, 2, &NameDate::day},  {18, 2, &NameDate::hour},
+                                {20, 2, &NameDate::minute}};
+  static const Field kLadder[] = {{4, 4, &NameDate::year},    {8, 2, &NameDate::month},
+                                  {10, 2, &NameDate::day},    {12, 2, &NameDate::hour},
+                                  {14, 2, &NameDate::minute}, {16, 2, &NameDate::second}};
   return ReadLayout(name, "Replay_####_##_##_####", kGame, 5, time) ||
          ReadLayout(name, "w3c-##############", kLadder, 6, time);
 }

@@ -1,5 +1,5 @@
 // The replay folder from the game's registry settings, read once at start-up.
-#include "watcher/replay_folder.h"
+#include "gamefolders/replay_folder.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -82,18 +82,14 @@ DocumentsResult FindDocumentsFolder(char* out, size_t size) {
   return result;
 }
 
-void DiscoverGameFolders(WatchList* list, HKEY root, const char* key, bool modern,
-                         DocumentsResult* documents) {
-  char folder[kPathSize];
-  DiscoverReplayFolder(root, key, folder, sizeof folder);
-  AddWatchedFolder(list, folder, kFolderInstallPath);
+void FindGameFolders(HKEY root, const char* key, bool modern, GameFolders* found) {
+  ClearGameFolders(found);
+  DiscoverReplayFolder(root, key, found->install, sizeof found->install);
   if (!modern) return;
-  char found[kPathSize];
-  const DocumentsResult result = FindDocumentsFolder(found, sizeof found);
-  if (documents != NULL) *documents = result;
-  if (result == kDocumentsFound) {
-    AddDocumentsFolders(list, found);
+  found->documents_result = FindDocumentsFolder(found->documents[0], sizeof found->documents[0]);
+  if (found->documents_result == kDocumentsFound) {
+    found->documents_count = 1;
   } else {
-    ++list->left_out;
+    ++found->left_out;
   }
 }

@@ -3,13 +3,13 @@
 // are complete, and walks every record by the lengths it stores, down to the slot
 // table, where the teams and races are. It serves every game version,
 // the current game's 12-byte block headers and growing metadata records included.
-#ifndef BRINDLECAP_WATCHER_MODERN_H_
-#define BRINDLECAP_WATCHER_MODERN_H_
+#ifndef BRINDLECAP_REPLAY_MODERN_H_
+#define BRINDLECAP_REPLAY_MODERN_H_
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include "watcher/decode.h"
+#include "replay/decode.h"
 
 enum {
   kModernFileHeader = 68,       // the file header before the first block
@@ -39,7 +39,7 @@ struct ModernSeat {
 // What the walk found, as offsets into the data it walked, so that the same walk
 // can run over any copy of that data.
 struct ModernHeader {
-  size_t inflated;   // bytes of HeaderBuffer the blocks filled (ReadModernHeader)
+  size_t inflated;   // bytes of the scratch the blocks filled (ReadModernHeader)
   int observer_team;
   size_t game_name;  // offset of the game name
   size_t settings;   // offset of the encoded settings string, which holds the map path
@@ -53,14 +53,16 @@ struct ModernHeader {
 ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
                                ModernHeader* header);
 
-// Inflates the replay's blocks into HeaderBuffer, in steps, only while the walk
-// needs more, and walks them. The result is the verdict
-// of the last walk; header->inflated tells how much of HeaderBuffer it walked.
-// kModernBroken also for a file without the leading text or the first block.
-ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, ModernHeader* header);
+// Inflates the replay's blocks into the scratch, in steps, only while the walk
+// needs more, and walks them. The result is the verdict of the last walk;
+// header->inflated tells how much of the scratch it walked. kModernBroken also
+// for a file without the leading text or the first block.
+ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
+                               ModernHeader* header);
 
 // The length-aware reading into a decode result (modern set, players and sides by
 // team). Returns false, with the result not filled, when the records do not fit.
-bool DecodeModern(const unsigned char* bytes, size_t length, DecodeResult* result);
+bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
+                  DecodeResult* result);
 
-#endif  // BRINDLECAP_WATCHER_MODERN_H_
+#endif  // BRINDLECAP_REPLAY_MODERN_H_

@@ -1,19 +1,20 @@
-#include "watcher/name_template.h"
+#include "naming/name_template.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "naming/name.h"
+#include "replay/decode.h"
+#include "replay/modern.h"
+#include "tests/real_replays.h"
 #include "tests/replay_builder.h"
-#include "tests/test_support.h"
-#include "watcher/decode.h"
-#include "watcher/filing.h"
-#include "watcher/modern.h"
-#include "watcher/watcher.h"
 
 namespace {
 
@@ -37,13 +38,16 @@ std::string LengthOf(long long milliseconds) {
   return out;
 }
 
-// Decodes a replay with the reading asked for.
-DecodeResult DecodeWith(const Bytes& file, bool modern) {
+// Decodes a replay with the reading asked for, or only its first length bytes, in
+// a scratch of its own on the heap (128 KB).
+DecodeResult DecodeWith(const Bytes& file, bool modern, size_t length = 0) {
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  if (length == 0) length = file.size();
   DecodeResult result;
   if (modern) {
-    EXPECT_TRUE(DecodeModern(file.data(), file.size(), &result));
+    EXPECT_TRUE(DecodeModern(file.data(), length, scratch.get(), &result));
   } else {
-    Decode(file.data(), file.size(), &result);
+    Decode(file.data(), length, scratch.get(), &result);
   }
   return result;
 }
@@ -164,9 +168,7 @@ TEST(GameLength, ReadFromTheFileHeaderInBothReadings) {
   EXPECT_EQ(1091999, DecodeWith(classic, false).length_ms);
   EXPECT_EQ(6426000, DecodeWith(modern, true).length_ms);
   // A file too short to hold the field has no length.
-  DecodeResult result;
-  Decode(classic.data(), kGameLengthOffset + 3, &result);
-  EXPECT_EQ(-1, result.length_ms);
+  EXPECT_EQ(-1, DecodeWith(classic, false, kGameLengthOffset + 3).length_ms);
 }
 
 // One row of expected-fields.tsv.
@@ -178,7 +180,7 @@ std::vector<FieldsRow> ReadFieldsRows() {
   std::vector<FieldsRow> rows;
   Bytes text;
   if (RealReplayFolder().empty() ||
-      !ReadFileBytes(RealReplayFolder() + "expected-fields.tsv", &text)) {
+      !ReadWholeFile(RealReplayFolder() + "expected-fields.tsv", &text)) {
     return rows;
   }
   std::string all(text.begin(), text.end());
@@ -203,16 +205,15 @@ TEST(RealReplays, MapAndLengthAsTheGameStoredThem) {
   const std::string kClassicBlind[] = {"131-action0x7a.w3g"};
   for (const FieldsRow& row : rows) {
     Bytes file;
-    ASSERT_TRUE(ReadFileBytes(RealReplayFolder() + row.file, &file)) << row.file;
-    DecodeResult modern;
-    ASSERT_TRUE(DecodeModern(file.data(), file.size(), &modern)) << row.file;
+    ASSERT_TRUE(ReadWholeFile(RealReplayFolder() + row.file, &file)) << row.file;
+    const DecodeResult modern = DecodeWith(file, true);
+    ASSERT_TRUE(modern.modern) << row.file;
     EXPECT_EQ(row.path, modern.map_path) << row.file;
     EXPECT_EQ(row.map_file, MapFileOf(modern.map_path)) << row.file;
     EXPECT_EQ(row.map, MapOf(modern.map_path)) << row.file;
     EXPECT_EQ(row.length, LengthOf(modern.length_ms)) << row.file;
 
-    DecodeResult classic;
-    Decode(file.data(), file.size(), &classic);
+    const DecodeResult classic = DecodeWith(file, false);
     const bool blind = atoi(row.file.c_str()) >= 132 || row.file == kClassicBlind[0];
     EXPECT_EQ(blind ? std::string() : row.path, classic.map_path) << row.file;
     EXPECT_EQ(row.length, LengthOf(classic.length_ms)) << row.file;
@@ -260,25 +261,27 @@ TEST(Templates, CheckedAtStart) {
   }
 }
 
+// Names built as the pass builds them below "R:\\", at a fixed moment, with the
+// options each case sets.
 class TemplateNames : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetWatcher("R:\\");
-    NameTimeFixed = true;
-    NameTime = PlatformTime{2026, 7, 3, 9, 5, 0};
-  }
-  void TearDown() override { ResetWatcher(""); }
-
   // The name (below the replay folder, counter 0) of a decoded replay.
   std::string NameOf(const Bytes& file, bool modern = false) {
-    DecodeResult result = DecodeWith(file, modern);
-    char body[kPathSize];
-    const char* subfolder = PrepareName(&result, ReplayFolder, body, sizeof body);
-    if (subfolder == nullptr) return "(none)";
+    const DecodeResult result = DecodeWith(file, modern);
+    ReplayName name;
+    if (!PrepareName(&result, &options_, &date_, "R:\\", path_limit_, &name)) return "(none)";
     char path[kPathSize];
-    if (!ComposeCandidate(path, sizeof path, "", subfolder, body, 0)) return "(too long)";
+    if (!ComposeCandidate(path, sizeof path, "", &name, 0)) return "(too long)";
     return path;
   }
+
+  void SetTemplate(const char* text) {
+    snprintf(options_.name_template, sizeof options_.name_template, "%s", text);
+  }
+
+  NameOptions options_;
+  NameDate date_ = {2026, 7, 3, 9, 5, 0};
+  size_t path_limit_ = kPathSize;
 };
 
 TEST_F(TemplateNames, EveryFieldAndFieldsRepeated) {
@@ -313,27 +316,27 @@ TEST_F(TemplateNames, EveryFieldAndFieldsRepeated) {
        "Custom\\Game #05. my_game__2_!.w3g"},
   };
   for (const Case& c : cases) {
-    snprintf(NameTemplate, sizeof NameTemplate, "%s", c.name_template);
-    DateTagEnabled = c.date;
+    SetTemplate(c.name_template);
+    options_.date_tag = c.date;
     EXPECT_EQ(c.name, NameOf(*c.file)) << c.name_template;
   }
 }
 
 TEST_F(TemplateNames, TheDefaultTemplateSpeltOutNamesAsWithout) {
-  DateTagEnabled = true;
+  options_.date_tag = true;
   const Bytes files[] = {BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}})),
                          BuildReplay(CustomReplay("con")),
                          BuildReplay(LadderReplay({{std::string(600, 'n'), 1}, {"B", 2}}))};
   for (const Bytes& file : files) {
-    NameTemplate[0] = '\0';
+    SetTemplate("");
     const std::string without = NameOf(file);
-    snprintf(NameTemplate, sizeof NameTemplate, "%s", kDefaultNameTemplate);
+    SetTemplate(kDefaultNameTemplate);
     EXPECT_EQ(without, NameOf(file));
   }
 }
 
 TEST_F(TemplateNames, DeviceNamesAreSidesteppedWhereverTheTemplatePutsThem) {
-  DateTagEnabled = false;
+  options_.date_tag = false;
   SyntheticReplay replay = CustomReplay("CON");
   replay.settings = MapSettings("Maps/(2)aux.w3x");
   const Bytes con = BuildReplay(replay);
@@ -350,36 +353,38 @@ TEST_F(TemplateNames, DeviceNamesAreSidesteppedWhereverTheTemplatePutsThem) {
       {"{map}{date}.x", "Custom\\aux_.x.w3g"},
   };
   for (const Case& c : cases) {
-    snprintf(NameTemplate, sizeof NameTemplate, "%s", c.name_template);
+    SetTemplate(c.name_template);
     EXPECT_EQ(c.name, NameOf(con)) << c.name_template;
   }
 }
 
 TEST_F(TemplateNames, LongNamesAreCutAtTheirEndBetweenCharacters) {
-  DateTagEnabled = true;
+  options_.date_tag = true;
   // A literal run of two-byte letters, players, a map and the date at the very end.
   std::string letters;
   for (int i = 0; i < 200; ++i) letters += "\xc3\xa9";
-  snprintf(NameTemplate, sizeof NameTemplate, "%s {players} {map} {date}", letters.c_str());
   SyntheticReplay ladder = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
   ladder.settings = MapSettings("(2)Amazonia.w3x");
-  const std::string name = NameOf(BuildReplay(ladder));
-  // 255 characters for the file name, less the longest counter and ".w3g", or what
-  // the path limit leaves after "R:\1v1\", the counter, ".w3g" and the NUL.
-  const size_t path_limit = static_cast<size_t>(kPlatformPathLimit) < static_cast<size_t>(kPathSize)
-                                ? static_cast<size_t>(kPlatformPathLimit)
-                                : static_cast<size_t>(kPathSize);
-  const size_t room = path_limit - 17 < 246 ? path_limit - 17 : 246;
-  const size_t even = room - room % 2;
-  EXPECT_EQ("1v1\\" + letters.substr(0, even) + ".w3g", name);
+  // Windows' path limit, and the one of the path buffers that a POSIX system leaves.
+  for (size_t path_limit : {size_t{260}, size_t{kPathSize}}) {
+    SCOPED_TRACE(path_limit);
+    path_limit_ = path_limit;
+    SetTemplate((letters + " {players} {map} {date}").c_str());
+    const std::string name = NameOf(BuildReplay(ladder));
+    // 255 characters for the file name, less the longest counter and ".w3g", or
+    // what the path limit leaves after "R:\1v1\", the counter, ".w3g" and the NUL.
+    const size_t room = path_limit - 17 < 246 ? path_limit - 17 : 246;
+    const size_t even = room - room % 2;
+    EXPECT_EQ("1v1\\" + letters.substr(0, even) + ".w3g", name);
 
-  // Room for the other parity: the cut falls before the split letter.
-  snprintf(NameTemplate, sizeof NameTemplate, "x%s", letters.c_str());
-  const size_t odd = (room - 1) - (room - 1) % 2;
-  EXPECT_EQ("1v1\\x" + letters.substr(0, odd) + ".w3g", NameOf(BuildReplay(ladder)));
+    // Room for the other parity: the cut falls before the split letter.
+    SetTemplate(("x" + letters).c_str());
+    const size_t odd = (room - 1) - (room - 1) % 2;
+    EXPECT_EQ("1v1\\x" + letters.substr(0, odd) + ".w3g", NameOf(BuildReplay(ladder)));
+  }
 
   // A cap on each player name still applies within the template.
-  snprintf(NameTemplate, sizeof NameTemplate, "{players}");
+  SetTemplate("{players}");
   const std::string names = NameOf(BuildReplay(LadderReplay(
       {{"Abcdefghij", 1}, {"B", 2}, {"C", 4}, {"D", 8}, {"E", 1}, {"F", 2}, {"G", 4}, {"H", 8}})));
   EXPECT_EQ("4v4\\Abcde(h)C(e)E(h)G(e) vs B(o)D(u)F(o)H(u).w3g", names);
@@ -387,27 +392,9 @@ TEST_F(TemplateNames, LongNamesAreCutAtTheirEndBetweenCharacters) {
 
 TEST_F(TemplateNames, UncheckedTextCannotReachOutsideTheSubfolder) {
   // Templates are checked at start; one that was not still names no other folder.
-  snprintf(NameTemplate, sizeof NameTemplate, "..\\a/b:{nope}{game");
+  SetTemplate("..\\a/b:{nope}{game");
   EXPECT_EQ("1v1\\.._a_b_{nope}{game.w3g",
             NameOf(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}))));
-}
-
-class TemplateFiling : public ReplayFolderTest {};
-
-TEST_F(TemplateFiling, TheCounterFollowsTheFilledName) {
-  snprintf(NameTemplate, sizeof NameTemplate, "{players} on {map} {length}");
-  SyntheticReplay ladder = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
-  ladder.settings = MapSettings("Maps/(2)Amazonia.w3x");
-  Bytes file = BuildReplay(ladder);
-  SetGameLength(&file, 1091999);
-  DecodeResult result;
-  Decode(file.data(), file.size(), &result);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(kFiled, FileReplay(&result, file.data(), file.size()));
-  const std::vector<std::string> expected = {
-      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s.w3g",
-      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s[1].w3g",
-      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s[2].w3g"};
-  EXPECT_EQ(expected, ListFiles(folder_));
 }
 
 }  // namespace

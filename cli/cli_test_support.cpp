@@ -1,0 +1,81 @@
+#include "cli/cli_test_support.h"
+
+#include "cli/cli.h"
+#include "naming/name.h"
+#include "platform/platform.h"
+#include "watcher/filing.h"
+
+std::string Drain(FILE* file) {
+  std::string text;
+  rewind(file);
+  char chunk[4096];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+  fclose(file);
+  return text;
+}
+
+CliRun RunWith(std::vector<std::string> args) {
+  args.insert(args.begin(), "brindlecap-cli");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = tmpfile();
+  FILE* err = tmpfile();
+  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return CliRun{code, Drain(out), Drain(err)};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+const Bytes& AlphaBeta() {
+  static const Bytes bytes = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  return bytes;
+}
+
+const Bytes& CleoDave() {
+  static const Bytes bytes = BuildReplay(LadderReplay({{"Cleo", 2}, {"Dave", 4}}));
+  return bytes;
+}
+
+const Bytes& ReforgedOneVsOne() {
+  static const Bytes bytes = BuildModernReplay(
+      ModernGame({{"anXieTy#2932", 0x41, 0}, {"IroNSoul#22724", 0x08, 1}, {"Blizzard", 0x60, 24}}));
+  return bytes;
+}
+const char kReforgedName[] = "1v1\\anXieTy(h) vs IroNSoul(u).w3g";
+
+Bytes LastByteChanged(const Bytes& replay, unsigned char value) {
+  Bytes changed = replay;
+  changed.back() = value;
+  return changed;
+}
+
+std::string DateTagNow() {
+  const NameOptions options;
+  const NameDate now = LocalNameDate();
+  char tag[kDateTagSize];
+  BuildDateTag(&options, &now, tag, sizeof tag);
+  return tag;
+}
+
+std::string RunDateTag(const std::string& before, const std::string& out) {
+  const std::string after = DateTagNow();
+  return after != before && Contains(out, after) ? after : before;
+}
+
+#ifndef _WIN32
+std::string MakePrefix(const std::string& base) {
+  const std::string prefix = base + "prefix";
+  const std::string documents = "/drive_c/users/me/Documents";
+  for (const std::string& part :
+       {std::string(), std::string("/drive_c"), std::string("/drive_c/users"),
+        std::string("/drive_c/users/me"), documents, documents + "/Warcraft III",
+        documents + "/Warcraft III/BattleNet", documents + "/Warcraft III/BattleNet/1001",
+        documents + "/Warcraft III/BattleNet/1001/Replays"}) {
+    if (!PlatformMakeDirectory((prefix + part).c_str())) return "";
+  }
+  return prefix;
+}
+#endif

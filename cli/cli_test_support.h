@@ -1,0 +1,59 @@
+// What the command line's tests share: one run of brindlecap-cli in this process
+// with its output caught, the replays the commands are tried on, the date tag a
+// run names its copies with, and a Wine prefix as Wine makes it.
+#ifndef BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_
+#define BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/replay_builder.h"
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+// Everything written to file, which is closed.
+std::string Drain(FILE* file);
+
+// Runs `brindlecap-cli args...` in this process, standard output and error caught.
+// Every run starts from what its switches say, as a new process would.
+CliRun RunWith(std::vector<std::string> args);
+
+bool Contains(const std::string& text, const std::string& part);
+
+// A ladder 1v1 of the classic game: "1v1\Alpha(h) vs Beta(u).w3g".
+const Bytes& AlphaBeta();
+
+// Another ladder 1v1 of the classic game: "1v1\Cleo(o) vs Dave(e).w3g".
+const Bytes& CleoDave();
+
+// A ladder game of the current game (12-byte block headers): nothing to the
+// default reading, a 1v1 to -modern, named kReforgedName.
+const Bytes& ReforgedOneVsOne();
+extern const char kReforgedName[];
+
+// The same replay with its last (padding) byte changed: the same name, other bytes.
+Bytes LastByteChanged(const Bytes& replay, unsigned char value);
+
+// The date tag a copy named now carries, "[BCmmdd]", as the default switches
+// build it.
+std::string DateTagNow();
+
+// The date tag a run that started when DateTagNow() was before named its copies
+// with: that day's, or the next day's when the run went past midnight and its
+// output carries that one.
+std::string RunDateTag(const std::string& before, const std::string& out);
+
+#ifndef _WIN32
+// A Wine prefix as Wine makes it below base, with no user.reg: the user's
+// Documents holds the current game's folders, one account (1001) among them.
+// Returns its path, or "" when it could not be made.
+std::string MakePrefix(const std::string& base);
+#endif
+
+#endif  // BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_

@@ -1,0 +1,181 @@
+// brindlecap-cli name: where each replay would go, and the -name templates every
+// command shares.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_test_support.h"
+#include "naming/name.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class CliName : public ReplayFolderTest {
+ protected:
+  std::string Write(const char* name, const Bytes& bytes) {
+    std::string path = folder_ + name;
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  void NameRealReplays(std::vector<std::string> args, const char* list);
+};
+
+TEST_F(CliName, PrintsEachDestinationOrTheReasonThereIsNone) {
+  std::string ladder = Write("a.w3g", AlphaBeta());
+  std::string custom = Write("b.w3g", BuildReplay(CustomReplay("my game #2!")));
+  SyntheticReplay tiny = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  tiny.file_length = 5119;
+  std::string small = Write("c.w3g", BuildReplay(tiny));
+  std::string missing = folder_ + "missing.w3g";
+
+  CliRun run = RunWith({"name", "-nodate", ladder, missing, custom, small});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(ladder + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + custom + "\t- not a ladder game\n" +
+                small + "\t- shorter than 5120 bytes\n",
+            run.out);
+  EXPECT_TRUE(Contains(run.err, missing));
+
+  const std::string today = DateTagNow();
+  run = RunWith({"name", "-custom", custom});
+  const std::string tag = RunDateTag(today, run.out);
+  EXPECT_EQ(0, run.code);
+  EXPECT_EQ(custom + "\tCustom\\" + tag + "my_game__2_.w3g\n", run.out);
+  EXPECT_EQ(8u, tag.size());
+}
+
+TEST_F(CliName, RealReplaysNameAsExpected) {
+  NameRealReplays({"name", "-nodate", "-custom"}, "expected.tsv");
+}
+
+TEST_F(CliName, RealReplaysNameAsExpectedWithModern) {
+  NameRealReplays({"name", "-modern", "-nodate", "-custom"}, "expected-modern.tsv");
+}
+
+// Names every real replay of a list in one run and compares each line with the
+// list's path.
+void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
+  std::vector<ExpectedRow> rows = ReadExpectedRows(list);
+  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  std::string expected;
+  for (const ExpectedRow& row : rows) {
+    std::string path = RealReplayFolder() + row.file;
+    args.push_back(path);
+    expected += path + "\t" +
+                (row.path[0] == '(' ? std::string("- shorter than 5120 bytes") : row.path) + "\n";
+  }
+  CliRun run = RunWith(args);
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(expected, run.out);
+}
+
+// The template the finished program is checked with, on every real replay: the
+// players and folders of expected-modern.tsv, the map fields and length of
+// expected-fields.tsv (with the characters a player name loses).
+TEST_F(CliName, RealReplaysNameAfterATemplate) {
+  const std::vector<ExpectedRow> rows = ReadExpectedRows("expected-modern.tsv");
+  const std::vector<ExpectedRow> fields = ReadExpectedRows("expected-fields.tsv");
+  if (rows.empty() || fields.size() != rows.size()) {
+    GTEST_SKIP() << "real replays not found beside the repository";
+  }
+  std::vector<std::string> args = {"name", "-modern", "-nodate", "-custom", "-name",
+                                   "{type} {players}{game} on {map} ({mapfile}) {length}"};
+  std::string expected;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const ExpectedRow& row = rows[i];
+    const std::string path = RealReplayFolder() + row.file;
+    args.push_back(path);
+    ASSERT_EQ(row.file, fields[i].file);
+    if (row.path[0] == '(') {
+      expected += path + "\t- shorter than 5120 bytes\n";
+      continue;
+    }
+    // fields[i].path holds the columns after the map path: {mapfile} {map} {length}.
+    std::vector<std::string> cells = SplitTabs(fields[i].path);
+    ASSERT_EQ(3u, cells.size()) << row.file;
+    SanitisePlayerName(&cells[0][0]);
+    SanitisePlayerName(&cells[1][0]);
+    const size_t slash = row.path.find('\\');
+    const std::string type = row.path.substr(0, slash);
+    const std::string body = row.path.substr(slash + 1, row.path.size() - slash - 5);
+    expected += path + "\t" + type + "\\" + type + " " + body + " on " + cells[1] + " (" +
+                cells[0] + ") " + cells[2] + ".w3g\n";
+  }
+  CliRun run = RunWith(args);
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(expected, run.out);
+}
+
+TEST_F(CliName, TemplatesShapeTheName) {
+  SyntheticReplay ladder = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  ladder.settings = MapSettings("Maps/FrozenThrone/(4)TwistedMeadows.w3x");
+  Bytes bytes = BuildReplay(ladder);
+  SetGameLength(&bytes, 1091999);
+  const std::string file = Write("a.w3g", bytes);
+  CliRun run = RunWith({"name", "-nodate", "-name", "{players} on {map} {length}", file});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(file + "\t1v1\\Alpha(h) vs Beta(u) on TwistedMeadows 18m11s.w3g\n", run.out);
+  // The template is the argument after -name, whatever it looks like.
+  run = RunWith({"name", "-name", "-nodate", file});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(file + "\t1v1\\-nodate.w3g\n", run.out);
+  // Spelt out, the default names as without -name.
+  const std::string today = DateTagNow();
+  run = RunWith({"name", "-name", "{date}{players}{game}", file});
+  EXPECT_EQ(file + "\t1v1\\" + RunDateTag(today, run.out) + "Alpha(h) vs Beta(u).w3g\n",
+            run.out);
+}
+
+TEST_F(CliName, BadTemplatesAreRefusedBeforeAnythingIsDone) {
+  const std::string file = Write("a.w3g", AlphaBeta());
+  const std::string folder = folder_.substr(0, folder_.size() - 1);
+  struct Case {
+    const char* name_template;
+    const char* says;
+  } cases[] = {
+      {"{players} on {mapname}", "has an unknown field {mapname}"},
+      {"{players", "has a \"{\" without its \"}\""},
+      {"{year}/{month}", "holds '/'"},
+      {"vs: {players}", "holds ':'"},
+  };
+  for (const Case& c : cases) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"name", "-name", c.name_template, file},
+             {"sort", "-name", c.name_template, folder, file},
+             {"watch", "-name", c.name_template, folder},
+             {"name", "-name", c.name_template, "--", file}}) {
+      CliRun run = RunWith(args);
+      EXPECT_EQ(2, run.code) << args[0] << " " << c.name_template;
+      EXPECT_TRUE(Contains(run.err, std::string("brindlecap-cli: the -name template ") + c.says))
+          << run.err;
+      EXPECT_EQ("", run.out) << args[0];
+    }
+  }
+  EXPECT_EQ(std::vector<std::string>{"a.w3g"}, ListFiles(folder_));
+}
+
+TEST_F(CliName, HelpListsTheTemplateFields) {
+  CliRun run = RunWith({"--help"});
+  const size_t section = run.out.find("\nname templates:");
+  ASSERT_NE(std::string::npos, section) << run.out;
+  const std::string fields = run.out.substr(section);
+  for (const char* field : {"{date}", "{players}", "{game}", "{type}", "{year}", "{month}",
+                            "{day}", "{hour}", "{minute}", "{mapfile}", "{map}", "{length}"}) {
+    EXPECT_TRUE(Contains(fields, field)) << field;
+  }
+  for (const char* command : {"watch", "sort", "name"}) {
+    run = RunWith({command, "--help"});
+    EXPECT_TRUE(Contains(run.out, "[-name TEMPLATE]")) << command;
+  }
+}
+
+TEST_F(CliName, ModernReadsTheCurrentGame) {
+  const std::string file = Write("r.w3g", ReforgedOneVsOne());
+  CliRun run = RunWith({"name", "-nodate", file});
+  EXPECT_EQ(file + "\t- not a ladder game\n", run.out);
+  run = RunWith({"name", "-modern", "-nodate", file});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(file + "\t" + kReforgedName + "\n", run.out);
+}
+
+}  // namespace

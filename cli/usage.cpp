@@ -1,0 +1,140 @@
+// What every command shares: the usage texts, the leading switches, the replay
+// folder operand.
+#include <stdio.h>
+#include <string.h>
+
+#include "cli/commands.h"
+#include "naming/name_template.h"
+#include "platform/platform.h"
+
+const char kNameUsage[] =
+    "usage: brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FILE...\n"
+    "  Prints, for each replay FILE, where it would be filed below an empty replay\n"
+    "  folder, or '-' and the reason it would not. Writes nothing.\n";
+
+const char kWatchUsage[] =
+    "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         FOLDER\n"
+    "       brindlecap-cli watch [-custom] [-nodate] -modern [-name TEMPLATE]\n"
+    "         [--prefix DIR]\n"
+    "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
+    "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
+    "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
+    "  start is left alone. Ctrl-C stops. With -modern and no FOLDER it watches every\n"
+    "  folder that 'folder -modern' prints, each on its own, and prints each copy's\n"
+    "  whole path; accounts that appear meanwhile are watched too.\n";
+
+const char kSortUsage[] =
+    "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
+    "         [--dry-run] FOLDER FILE...\n"
+    "       brindlecap-cli sort [-custom] [-nodate] -modern [-name TEMPLATE]\n"
+    "         [--dry-run] [--prefix DIR]\n"
+    "  Files a copy of each replay FILE into FOLDER's subfolders, named as if it had\n"
+    "  just been played (with today's date tag), and prints FILE, a tab and the\n"
+    "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
+    "  never changed. --dry-run prints the same lines and writes nothing.\n"
+    "  With -modern, a FILE may also be a folder: every *.w3g below it, in every\n"
+    "  subfolder, in name order, but for TempReplay.w3g and FOLDER's own 1v1, 2v2,\n"
+    "  3v3, 4v4, FFA and Custom (so 'sort -modern X X' sorts X in place). The date\n"
+    "  tag is the day of the game: from the file's name when the game gave it\n"
+    "  (Replay_YYYY_MM_DD_HHMM.w3g, w3c-YYYYMMDDHHMMSS.w3g), else from the file's\n"
+    "  last-write time (local). A replay whose very bytes already stand under one\n"
+    "  of its names is not copied again: its line says '- already there:' and\n"
+    "  where, and the summary counts it apart.\n"
+    "  With -modern and no FOLDER and no FILE, it sorts in place every replay folder\n"
+    "  that 'folder -modern' prints, Autosaved subfolders included (on Linux those\n"
+    "  of a Wine prefix: --prefix DIR, else $WINEPREFIX, else ~/.wine).\n";
+
+const char kFolderUsage[] =
+    "usage: brindlecap-cli folder\n"
+    "       brindlecap-cli folder [-modern] [--prefix DIR]\n"
+    "  Prints the replay folder the tray program watches, found as it finds it: the\n"
+    "  game's install path in the current user's registry settings (InstallPathX,\n"
+    "  else InstallPath) with replay\\ added, or the game's default folder when the\n"
+    "  game's key is missing. Needs Windows (or Wine). With -modern, every folder it\n"
+    "  watches then, one a line: also Warcraft III\\Replay\\ in the Documents folder\n"
+    "  (1.28 to 1.31) and Warcraft III\\BattleNet\\ACCOUNT\\Replays\\ of each account\n"
+    "  (1.32 and later). On Linux, --prefix DIR finds them inside the Wine prefix DIR\n"
+    "  (with -modern alone: $WINEPREFIX, else ~/.wine).\n";
+
+int UsageError(FILE* err, const char* usage, const char* problem) {
+  if (problem != nullptr) fprintf(err, "brindlecap-cli: %s\n", problem);
+  fputs(usage, err);
+  return 2;
+}
+
+int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
+                  bool* dry_run, FILE* out, FILE* err) {
+  char* name_template = settings->naming.name_template;
+  const size_t template_size = sizeof settings->naming.name_template;
+  int i = 2;
+  for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+    const char* word = argv[i];
+    if (strcmp(word, "--") == 0) {
+      ++i;
+      break;
+    }
+    if (strcmp(word, "-custom") == 0) {
+      settings->save_custom = true;
+    } else if (strcmp(word, "-nodate") == 0) {
+      settings->naming.date_tag = false;
+    } else if (strcmp(word, "-modern") == 0) {
+      settings->reading = kLengthReading;
+    } else if (strcmp(word, "-name") == 0) {
+      // The template is the next argument, whatever it looks like.
+      if (i + 1 >= argc) {
+        UsageError(err, usage, "-name needs a TEMPLATE after it");
+        return kSwitchesFailed;
+      }
+      const int n = snprintf(name_template, template_size, "%s", argv[++i]);
+      if (n < 0 || static_cast<size_t>(n) >= template_size) {
+        name_template[0] = '\0';
+        UsageError(err, usage, "the -name TEMPLATE is too long");
+        return kSwitchesFailed;
+      }
+    } else if (dry_run != nullptr && strcmp(word, "--dry-run") == 0) {
+      *dry_run = true;
+    } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
+      fputs(usage, out);
+      return kHelpShown;
+    } else {
+      fprintf(err, "brindlecap-cli: unknown switch '%s'\n", word);
+      UsageError(err, usage, nullptr);
+      return kSwitchesFailed;
+    }
+  }
+  // A template that cannot give good names stops the command before it files any.
+  char problem[256];
+  if (NameTemplateProblem(name_template, problem, sizeof problem)) {
+    UsageError(err, usage, problem);
+    return kSwitchesFailed;
+  }
+  return i;
+}
+
+int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
+  switch (PlatformKindOf(folder)) {
+    case kPlatformNothing:
+      fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
+      return 0;
+    case kPlatformFile:
+      fprintf(err, "brindlecap-cli: '%s' is a file, not a folder\n", folder);
+      return 0;
+    case kPlatformFolder:
+      break;
+  }
+  // Every name the watcher builds starts with the folder, so it must end in a
+  // separator; one already there is kept rather than doubled.
+  const size_t length = strlen(folder);
+  const char last = length > 0 ? folder[length - 1] : '\0';
+  const char* separator = last == '\\' || last == '/' ? "" : "\\";
+  int n = snprintf(out, size, "%s%s", folder, separator);
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    out[0] = '\0';
+    fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
+    return 0;
+  }
+  return 1;
+}
+

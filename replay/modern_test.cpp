@@ -1,0 +1,193 @@
+#include "replay/modern.h"
+
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "replay/decode.h"
+#include "tests/replay_builder.h"
+
+namespace {
+
+// Below 10032 blocks have 8-byte headers, from it on 12-byte ones.
+const uint32_t kLayouts[] = {10031, 10032};
+
+// Decodes with -modern, in a scratch of its own on the heap (128 KB).
+DecodeResult DecodeWithModern(const Bytes& file) {
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  DecodeResult result;
+  DecodeReplay(file.data(), file.size(), kLengthReading, scratch.get(), &result);
+  return result;
+}
+
+SyntheticModernReplay OneVsOne(uint32_t version) {
+  return ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}, version);
+}
+
+// A 1v1 header whose one metadata record carries three bytes but states another
+// length.
+Bytes HeaderStatingMetadata(uint32_t version, uint32_t stated) {
+  SyntheticModernReplay replay = OneVsOne(version);
+  replay.metadata = {{0x39, 3, {'a', 'b', 'c'}}};
+  Bytes header = BuildModernHeader(replay);
+  const unsigned char record[] = {0x39, 3, 3, 0, 0, 0, 'a', 'b', 'c'};
+  auto at = std::search(header.begin(), header.end(), record, record + sizeof record);
+  EXPECT_NE(header.end(), at) << "no metadata record to change";
+  if (at == header.end()) return Bytes();
+  for (int k = 0; k < 4; ++k) at[2 + k] = static_cast<unsigned char>(stated >> (8 * k));
+  return header;
+}
+
+// The length-aware reading groups players by side (the host's first) and keeps
+// each name whole, account tag included; computers, observers and slots without
+// a player record are no players.
+TEST(ModernReading, PlayersAreGroupedBySideWithTheirNamesAsStored) {
+  struct Seat {
+    const char* name;
+    int race;
+    int side;
+  };
+  SyntheticModernReplay replay = ModernGame(
+      {{"Anna#12", 0x41, 1}, {"Bob", 0x02, 0}, {"", 0x04, 0, true}, {"Cleo", 0x04, 1},
+       {"Dave#9", 0x28, 0}, {"Blizzard", 0x60, 24}, {"Ghost", 0x02, 0, false, false}});
+  replay.record_order = {4, 3, 1, 5};
+  replay.settings = MapSettings("Maps/(4)TwistedMeadows.w3x");
+  const Seat expected[] = {{"Anna#12", 1, 0}, {"Cleo", 4, 0}, {"Dave#9", 8, 1}, {"Bob", 2, 1}};
+  for (uint32_t version : kLayouts) {
+    SCOPED_TRACE(version);
+    replay.version = version;
+    const DecodeResult result = DecodeWithModern(BuildModernReplay(replay));
+    ASSERT_TRUE(result.modern);
+    EXPECT_TRUE(result.ladder);
+    EXPECT_FALSE(result.ffa);
+    EXPECT_EQ(2, result.sides);
+    ASSERT_EQ(4, result.players);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_STREQ(expected[i].name, result.player[i].name) << i;
+      EXPECT_EQ(expected[i].race, result.player[i].race) << i;
+      EXPECT_EQ(expected[i].side, result.player[i].side) << i;
+    }
+    for (int i = 4; i < kPlayerTableSize; ++i) EXPECT_STREQ("", result.player[i].name) << i;
+    EXPECT_STREQ("Maps/(4)TwistedMeadows.w3x", result.map_path);
+  }
+}
+
+// Everything the length-aware reading cannot follow is read as without -modern.
+TEST(ModernReading, FallsBackToTheDefaultReadingWhenLengthsLie) {
+  struct Case {
+    const char* what;
+    Bytes file;
+  };
+  std::vector<Case> cases;
+  for (uint32_t version : kLayouts) {
+    SyntheticModernReplay replay = OneVsOne(version);
+    replay.table_length = 0xFFFF;
+    cases.push_back({"a slot table longer than the data", BuildModernReplay(replay)});
+    replay = OneVsOne(version);
+    replay.slot_count = 0;
+    cases.push_back({"a slot count of 0", BuildModernReplay(replay)});
+    replay = OneVsOne(version);
+    replay.slot_size = 6;
+    cases.push_back({"slots too short for the race", BuildModernReplay(replay)});
+    replay = OneVsOne(version);
+    replay.slot_table = false;
+    cases.push_back({"no slot table", BuildModernReplay(replay)});
+
+    // A metadata length that runs past the data, and one past anything a header
+    // buffer could hold.
+    for (uint32_t stated : {9000u, 0x7FFFFFFFu}) {
+      cases.push_back({"a metadata length past the data",
+                       WrapModernHeader(HeaderStatingMetadata(version, stated), version, 8192,
+                                        8192)});
+    }
+
+    // The data ends inside the host's extra data, and inside the host's name: the
+    // block holds exactly that much, with no padding to end it.
+    replay = OneVsOne(version);
+    replay.host_extra = Bytes(200, 0x01);
+    Bytes header = BuildModernHeader(replay);
+    header.resize(60);
+    cases.push_back({"a host length past the data", WrapModernHeader(header, version, 60, 8192)});
+    header.resize(8);
+    cases.push_back({"a name that never ends", WrapModernHeader(header, version, 8, 8192)});
+
+    // A first block that gives less than its header says: the second would not
+    // join up with it.
+    replay = OneVsOne(version);
+    replay.metadata = {{0x39, 3, Bytes(8100, 0)}};
+    Bytes file = BuildModernReplay(replay);
+    file[68 + (version >= 10032 ? 4 : 2)] ^= 0x01;
+    cases.push_back({"a block shorter than it says", file});
+
+    file = BuildModernReplay(OneVsOne(version));
+    file[0] = 'w';
+    cases.push_back({"no leading text", file});
+    cases.push_back({"a file header and nothing more", WrapModernHeader({}, version, 8192, 0)});
+  }
+  cases.push_back({"a classic header", BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}))});
+  cases.push_back({"zeros", Bytes(8192, 0)});
+
+  // Equal in every field a name is built from, the result names the replay as the
+  // default reading does.
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DecodeResult plain;
+    Decode(c.file.data(), c.file.size(), scratch.get(), &plain);
+    const DecodeResult result = DecodeWithModern(c.file);
+    EXPECT_FALSE(result.modern);
+    EXPECT_EQ(plain.ladder, result.ladder);
+    EXPECT_EQ(plain.ffa, result.ffa);
+    EXPECT_EQ(plain.players, result.players);
+    EXPECT_EQ(plain.sides, result.sides);
+    EXPECT_STREQ(plain.game_name, result.game_name);
+    EXPECT_STREQ(plain.map_path, result.map_path);
+    EXPECT_EQ(plain.length_ms, result.length_ms);
+    for (int i = 0; i < kPlayerTableSize; ++i) {
+      EXPECT_STREQ(plain.player[i].name, result.player[i].name) << i;
+      EXPECT_EQ(plain.player[i].race, result.player[i].race) << i;
+      EXPECT_EQ(plain.player[i].side, result.player[i].side) << i;
+    }
+  }
+}
+
+// The walk reads only the bytes it is given: run over exact-size heap copies of
+// every prefix of a header (where a sanitizer sees any byte read past the end), it
+// asks for more until the slot table is whole and completes from there on.
+TEST(ModernReading, TheWalkStaysInsideTheDataItIsGiven) {
+  SyntheticModernReplay replay = ModernGame(
+      {{"Host#1", 0x01, 0}, {"Guest", 0x02, 1}, {"Blizzard", 0x60, 24}, {"", 0x04, 1, true}});
+  replay.password = "secret";
+  replay.metadata = {{0x38, 4, {1, 2}}, {0x39, 3, Bytes(40, 0x19)}};
+  const Bytes header = BuildModernHeader(replay);
+  const size_t complete = header.size() - 1;  // all but the record after the slot table
+  for (size_t length = 0; length <= header.size(); ++length) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[length]);
+    memcpy(copy.get(), header.data(), length);
+    ModernHeader walked;
+    const ModernVerdict verdict = WalkModernHeader(copy.get(), length, 24, &walked);
+    EXPECT_EQ(length < complete ? kModernNeedsMore : kModernComplete, verdict) << length;
+    if (verdict == kModernComplete) {
+      EXPECT_EQ(2, walked.players);
+      EXPECT_EQ(2, walked.sides);
+    }
+  }
+}
+
+// A length no scratch could ever hold ends the reading at once; one that
+// more blocks could satisfy asks for them.
+TEST(ModernReading, LengthsBeyondAnyBufferAreBroken) {
+  for (uint32_t stated : {9000u, 0x7FFFFFFFu}) {
+    const Bytes header = HeaderStatingMetadata(10100, stated);
+    ModernHeader walked;
+    EXPECT_EQ(stated == 9000u ? kModernNeedsMore : kModernBroken,
+              WalkModernHeader(header.data(), header.size(), 24, &walked));
+  }
+}
+
+}  // namespace

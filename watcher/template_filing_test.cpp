@@ -1,0 +1,41 @@
+// A -name template on disk: the free-name search counts up behind the filled name.
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "naming/name.h"
+#include "replay/decode.h"
+#include "tests/replay_builder.h"
+#include "tests/test_support.h"
+#include "watcher/filing.h"
+
+namespace {
+
+class TemplateFiling : public ReplayFolderTest {};
+
+TEST_F(TemplateFiling, TheCounterFollowsTheFilledName) {
+  snprintf(settings_.naming.name_template, sizeof settings_.naming.name_template, "%s",
+           "{players} on {map} {length}");
+  SyntheticReplay ladder = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
+  ladder.settings = MapSettings("Maps/(2)Amazonia.w3x");
+  Bytes file = BuildReplay(ladder);
+  SetGameLength(&file, 1091999);
+  DecodeResult result;
+  Decode(file.data(), file.size(), scratch_, &result);
+  const NameDate date = {2026, 7, 3, 9, 5, 0};
+  for (int i = 0; i < 3; ++i) {
+    FileResult filed;
+    ASSERT_EQ(kFiled, FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date,
+                                   file.data(), file.size(), false, &filed));
+  }
+  const std::vector<std::string> expected = {
+      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s.w3g",
+      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s[1].w3g",
+      "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s[2].w3g"};
+  EXPECT_EQ(expected, ListFiles(folder_));
+}
+
+}  // namespace
