@@ -1,6 +1,7 @@
 #include "cli/cli_test_support.h"
 
 #include "cli/cli.h"
+#include "gamefolders/game_folders.h"
 #include "naming/name.h"
 #include "platform/platform.h"
 #include "watcher/filing.h"
@@ -78,4 +79,33 @@ std::string MakePrefix(const std::string& base) {
   }
   return prefix;
 }
+#endif
+
+#ifdef _WIN32
+void RedirectedUserKey::SetUp() {
+  snprintf(root_, sizeof root_, "Software\\Brindlecap tests\\user %lu", GetCurrentProcessId());
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, root_, 0, NULL, 0, KEY_ALL_ACCESS,
+                                           NULL, &user_, NULL));
+  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, user_));
+}
+
+void RedirectedUserKey::TearDown() {
+  RegOverridePredefKey(HKEY_CURRENT_USER, NULL);
+  RegDeleteTreeA(user_, NULL);
+  RegCloseKey(user_);
+  RegDeleteKeyA(HKEY_CURRENT_USER, root_);
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brindlecap tests");  // only goes when empty
+}
+
+void RedirectedUserKey::SetGameValue(const char* name, const std::string& data, DWORD type) {
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(user_, kGameRegistryKey, 0, NULL, 0, KEY_WRITE, NULL,
+                                           &key, NULL));
+  const DWORD size = static_cast<DWORD>(data.size() + (type == REG_SZ ? 1 : 0));
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size));
+  RegCloseKey(key);
+}
+
+void RedirectedUserKey::DeleteGameKey() { RegDeleteTreeA(user_, kGameRegistryKey); }
 #endif

@@ -1,6 +1,8 @@
 // What the command line's tests share: one run of brindlecap-cli in this process
 // with its output caught, the replays the commands are tried on, the date tag a
-// run names its copies with, and a Wine prefix as Wine makes it.
+// run names its copies with, a Wine prefix as Wine makes it, and on Windows the
+// game's registry key of a test's own. The tray program's tests use them too, to
+// see that both programs agree.
 #ifndef BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_
 #define BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_
 
@@ -10,6 +12,12 @@
 #include <vector>
 
 #include "tests/replay_builder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#endif
 
 struct CliRun {
   int code;
@@ -54,6 +62,25 @@ std::string RunDateTag(const std::string& before, const std::string& out);
 // Documents holds the current game's folders, one account (1001) among them.
 // Returns its path, or "" when it could not be made.
 std::string MakePrefix(const std::string& base);
+#endif
+
+#ifdef _WIN32
+// HKEY_CURRENT_USER redirected, for this process, to a key of the test's own, so
+// that the game's own key (kGameRegistryKey) is written and read there as both
+// programs read it, and a run never touches the game's settings.
+class RedirectedUserKey : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Sets a value of the game's key, which is made when missing: a REG_SZ with its
+  // NUL, any other type as the bytes alone.
+  void SetGameValue(const char* name, const std::string& data, DWORD type = REG_SZ);
+  // Takes the game's key away, values and all.
+  void DeleteGameKey();
+
+  char root_[128];
+  HKEY user_ = NULL;
+};
 #endif
 
 #endif  // BRINDLECAP_CLI_CLI_TEST_SUPPORT_H_

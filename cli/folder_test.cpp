@@ -11,10 +11,6 @@
 #include "cli/cli_test_support.h"
 #include "tests/test_support.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 TEST(CliFolder, UsageAndMistakes) {
@@ -36,37 +32,8 @@ TEST(CliFolder, UsageAndMistakes) {
 }
 
 #ifdef _WIN32
-// The game's own key, read through HKEY_CURRENT_USER redirected for this process to
-// a key of the test's own, so a run never touches the game's settings.
-class CliFolderRegistry : public testing::Test {
- protected:
-  void SetUp() override {
-    snprintf(root_, sizeof root_, "Software\\Brindlecap tests\\cli %lu", GetCurrentProcessId());
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, root_, 0, NULL, 0, KEY_ALL_ACCESS,
-                                             NULL, &user_, NULL));
-    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, user_));
-  }
-  void TearDown() override {
-    RegOverridePredefKey(HKEY_CURRENT_USER, NULL);
-    RegDeleteTreeA(user_, NULL);
-    RegCloseKey(user_);
-    RegDeleteKeyA(HKEY_CURRENT_USER, root_);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brindlecap tests");  // only goes when empty
-  }
-  void SetGameValue(const char* name, const char* data) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(user_, "Software\\Blizzard Entertainment\\Warcraft III", 0, NULL, 0,
-                              KEY_WRITE, NULL, &key, NULL));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(data),
-                                            static_cast<DWORD>(strlen(data) + 1)));
-    RegCloseKey(key);
-  }
-
-  char root_[128];
-  HKEY user_ = NULL;
-};
+// The game's own key, read through HKEY_CURRENT_USER redirected for this process.
+class CliFolderRegistry : public RedirectedUserKey {};
 
 TEST_F(CliFolderRegistry, PrintsWhatTheTrayProgramWouldWatch) {
   CliRun run = RunWith({"folder"});

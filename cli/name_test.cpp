@@ -106,6 +106,34 @@ TEST_F(CliName, RealReplaysNameAfterATemplate) {
   EXPECT_EQ(expected, run.out);
 }
 
+// Players who write in other alphabets: `name` and `sort` print the name the
+// tray program's pass files the same replay under, whole letters and cuts alike.
+TEST_F(CliName, NamesInOtherAlphabetsAreTheTrayProgramsNames) {
+  const std::string sorted = MakeTempFolder();
+  ASSERT_FALSE(sorted.empty());
+  const std::string last = folder_ + "LastReplay.w3g";
+  int64_t stamp = 1700000000;
+  for (int players : {2, 8}) {
+    SCOPED_TRACE(players);
+    ASSERT_TRUE(WriteFileBytes(last, BuildReplay(LadderReplay(OtherAlphabetPlayers(players)))));
+    ASSERT_TRUE(SetWriteTime(last, stamp += 10));
+    ASSERT_EQ(kPassFiled, Pass());
+    const std::string filed = status_.last_copy;
+    ASSERT_EQ(0u, filed.find(folder_)) << filed;
+    const std::string name = filed.substr(folder_.size());
+    EXPECT_EQ(0u, name.find(players == 2 ? "1v1\\" : "4v4\\")) << name;
+
+    CliRun run = RunWith({"name", "-nodate", last});
+    EXPECT_EQ(0, run.code) << run.err;
+    EXPECT_EQ(last + "\t" + name + "\n", run.out);
+    run = RunWith({"sort", "-nodate", sorted, last});
+    EXPECT_EQ(0, run.code) << run.err;
+    EXPECT_EQ(last + "\t" + name + "\n", run.out);
+    EXPECT_EQ("1 saved, 0 skipped, 0 failed\n", run.err);
+  }
+  RemoveTree(sorted);
+}
+
 TEST_F(CliName, TemplatesShapeTheName) {
   SyntheticReplay ladder = LadderReplay({{"Alpha", 1}, {"Beta", 8}});
   ladder.settings = MapSettings("Maps/FrozenThrone/(4)TwistedMeadows.w3x");

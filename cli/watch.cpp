@@ -54,6 +54,7 @@ void Report(PassOutcome outcome, PassOutcome previous, const WatchedFolder& fold
       break;
     case kPassNothingNew:
     case kPassPrimed:
+    case kPassSameFolder:
       break;
   }
   fflush(err);
@@ -77,7 +78,7 @@ int WatchEvery(WatchList* list, const WatchSettings* settings, DecodeScratch* sc
       PrintFolderPath(list->folders[i].path, err);
     }
     for (int i = 0; i < list->count; ++i) {
-      const PassOutcome outcome = WatchFolderPass(&list->folders[i], false, settings, scratch);
+      const PassOutcome outcome = WatchFolderPass(list, i, false, settings, scratch);
       if (outcome == kPassFiled) {
         PrintFolderPath(list->folders[i].status.last_copy, out);
         fflush(out);
@@ -131,14 +132,14 @@ int Watch(WatchRun* run, int argc, char** argv, FILE* out, FILE* err) {
 
   const long interval = PassInterval();
   InstallStopHandlers();
-  WatchFolderPass(watched, true, &settings, &run->scratch);
+  WatchFolderPass(&run->list, 0, true, &settings, &run->scratch);
   fprintf(err, "brindlecap-cli: watching '%s' for new replays, Ctrl-C stops\n", folder);
   fflush(err);
   PassOutcome previous = kPassPrimed;
   while (!WaitForStop(interval)) {
     // A stop that arrives during the pass is seen by the next wait, so a copy is
     // never cut short.
-    const PassOutcome outcome = WatchFolderPass(watched, false, &settings, &run->scratch);
+    const PassOutcome outcome = WatchFolderPass(&run->list, 0, false, &settings, &run->scratch);
     Report(outcome, previous, *watched, out, err);
     previous = outcome;
   }

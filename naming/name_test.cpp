@@ -135,6 +135,34 @@ TEST(Naming, CappedNamesNeverEndInsideAUtf8Character) {
   }
 }
 
+// Whole ladder names of players who write in other alphabets: the letters pass
+// as the game wrote them, and where a game's cap falls inside a letter the name
+// ends before it.
+TEST(Naming, NamesInOtherAlphabetsKeepWholeLetters) {
+  const std::string rozovyj = "\xD0\xA0\xD0\xBE\xD0\xB7\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9";
+  const std::string annyeong = "\xEC\x95\x88\xEB\x85\x95";
+  struct Case {
+    int players;
+    const char* subfolder;
+    std::string body;
+  } cases[] = {
+      {2, "1v1\\", rozovyj + "(h) vs " + annyeong + "(u)"},
+      // A cap of eight ends between the fourth and fifth letter.
+      {4, "2v2\\", rozovyj.substr(0, 8) + "(h)A(o) vs " + annyeong + "(u)B(o)"},
+      // Six bytes: three two-byte letters, two three-byte ones.
+      {6, "3v3\\", rozovyj.substr(0, 6) + "(h)A(o)C(o) vs " + annyeong + "(u)B(o)D(o)"},
+      // Five bytes end inside the third letter of one and the second of the other.
+      {8, "4v4\\", rozovyj.substr(0, 4) + "(h)A(o)C(o)E(o) vs " + annyeong.substr(0, 3) +
+                       "(u)B(o)D(o)F(o)"},
+  };
+  for (const Case& c : cases) {
+    DecodeResult result;
+    EXPECT_EQ(c.body, BodyOf(LadderReplay(OtherAlphabetPlayers(c.players)), &result))
+        << c.players;
+    EXPECT_STREQ(c.subfolder, ChooseSubfolder(&result)) << c.players;
+  }
+}
+
 TEST(Naming, SubfolderByPlayerCount) {
   struct Case {
     int players;

@@ -129,6 +129,18 @@ SyntheticReplay CustomReplay(const std::string& game_name) {
   return replay;
 }
 
+std::vector<SyntheticPlayer> OtherAlphabetPlayers(int count) {
+  // Written byte for byte, so that no code page of a compiler or a test program
+  // comes between.
+  std::vector<SyntheticPlayer> players = {
+      {"\xD0\xA0\xD0\xBE\xD0\xB7\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9", 0x01},  // Розовый
+      {"\xEC\x95\x88\xEB\x85\x95", 0x08}};                                   // 안녕
+  for (int i = 2; i < count; ++i) {
+    players.push_back({std::string(1, static_cast<char>('A' + i - 2)), 0x02});
+  }
+  return players;
+}
+
 namespace {
 
 void PutU16(Bytes* out, size_t value) {

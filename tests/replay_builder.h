@@ -59,6 +59,11 @@ SyntheticReplay LadderReplay(const std::vector<SyntheticPlayer>& players, bool f
 // A custom game with the given game name.
 SyntheticReplay CustomReplay(const std::string& game_name);
 
+// Players of a ladder game who write their names in other alphabets, in UTF-8 as
+// the game does: "Розовый" (human) and "안녕" (undead), then orcs "A", "B", ... up
+// to count players in all.
+std::vector<SyntheticPlayer> OtherAlphabetPlayers(int count);
+
 // One slot of a modern header, in slot-table order, and the player record of its
 // player id (the slot's index + 1), if it has one.
 struct SyntheticSeat {

@@ -141,18 +141,50 @@ void WatchGameFolders(WatchList* list, const GameFolders* found) {
   list->left_out += found->left_out;
 }
 
-PassOutcome WatchFolderPass(WatchedFolder* folder, bool prime, const WatchSettings* settings,
-                            DecodeScratch* scratch) {
+namespace {
+
+// One folder of a list and the list it is in.
+struct ListedFolder {
+  const WatchList* list;
+  int index;
+};
+
+// Two Wine users whose Documents lead to one folder, or a -folder that names a
+// watched folder through a link, would file every replay twice: the first folder
+// of the list that is this one files it, the others pass.
+bool WatchedEarlierInList(void* context, const char* folder) {
+  const ListedFolder* listed = static_cast<const ListedFolder*>(context);
+  PlatformIdentity self;
+  if (!PlatformIdentify(folder, &self)) return false;
+  for (int j = 0; j < listed->index; ++j) {
+    PlatformIdentity other;
+    if (PlatformIdentify(listed->list->folders[j].path, &other) && other.volume == self.volume &&
+        other.index == self.index) {
+      return true;
+    }
+  }
+  return false;
+}
+
+PassOutcome PassInList(WatchList* list, int index, bool prime, const WatchSettings* settings,
+                       DecodeScratch* scratch) {
+  WatchedFolder* folder = &list->folders[index];
+  ListedFolder listed = {list, index};
   return SaveReplayIn(folder->path, &folder->last_seen, &folder->status, prime, settings,
-                      scratch);
+                      scratch, WatchedEarlierInList, &listed);
+}
+
+}  // namespace
+
+PassOutcome WatchFolderPass(WatchList* list, int index, bool prime, const WatchSettings* settings,
+                            DecodeScratch* scratch) {
+  return PassInList(list, index, prime, settings, scratch);
 }
 
 void WatchEveryFolder(WatchList* list, bool prime, const WatchSettings* settings,
                       DecodeScratch* scratch) {
   if (!prime) NoticeNewAccounts(list);
-  for (int i = 0; i < list->count; ++i) {
-    WatchFolderPass(&list->folders[i], prime, settings, scratch);
-  }
+  for (int i = 0; i < list->count; ++i) PassInList(list, i, prime, settings, scratch);
 }
 
 int SavedInList(const WatchList* list) {

@@ -69,8 +69,9 @@ int NoticeNewAccounts(WatchList* list);
 // folders (as AddDocumentsFolders), counting what was left out.
 void WatchGameFolders(WatchList* list, const GameFolders* found);
 
-// One pass over one folder of the list.
-PassOutcome WatchFolderPass(WatchedFolder* folder, bool prime, const WatchSettings* settings,
+// One pass over folder index of the list. A folder that an earlier one of the
+// list is under another spelling (links, "..") passes what it finds to that one.
+PassOutcome WatchFolderPass(WatchList* list, int index, bool prime, const WatchSettings* settings,
                             DecodeScratch* scratch);
 
 // With prime set, records what every folder holds now. Otherwise notices new

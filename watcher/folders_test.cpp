@@ -177,6 +177,57 @@ TEST_F(WatchListTest, EachFolderIsPrimedAndFiledOnItsOwn) {
   }
 }
 
+// One folder under two spellings is watched once for what it holds: the first of
+// the list files each replay, the other passes it on. Spellings that reach it
+// through "..", and on Linux through a link, as two Wine users' Documents do.
+TEST_F(WatchListTest, OneFolderUnderTwoSpellingsFilesEachReplayOnce) {
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\Replay"));
+  const std::string real = documents_ + "Warcraft III\\Replay\\";
+  std::vector<std::string> others = {documents_ + "Warcraft III\\BattleNet\\..\\Replay\\"};
+#ifndef _WIN32
+  std::string target = documents_;
+  std::replace(target.begin(), target.end(), '\\', '/');
+  std::string link = folder_ + "other-user-documents";
+  std::replace(link.begin(), link.end(), '\\', '/');
+  ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+  others.push_back(folder_ + "other-user-documents\\Warcraft III\\Replay\\");
+#endif
+  int64_t second = 10;
+  for (const std::string& other : others) {
+    SCOPED_TRACE(other);
+    ClearWatchList(list_);
+    ASSERT_EQ(kAdded, AddWatchedFolder(list_, real.c_str(), kFolderDocuments));
+    ASSERT_EQ(kAdded, AddWatchedFolder(list_, other.c_str(), kFolderSwitch));
+    RemoveFile(real + kOneVsOne);
+    WatchEveryFolder(list_, true, &settings_, scratch_);
+    GameWrites(real, Ladder(), ++second);
+    WatchEveryFolder(list_, false, &settings_, scratch_);
+    EXPECT_EQ((std::vector<std::string>{kOneVsOne, "LastReplay.w3g"}), ListFiles(real));
+    EXPECT_EQ(1, SavedInList(list_));
+    EXPECT_EQ(1, list_->folders[0].status.saved) << "the first of the list files it";
+    // Nothing new: each folder costs its one probe again, and nothing is filed.
+    const uint64_t before = PlatformCallCount;
+    WatchEveryFolder(list_, false, &settings_, scratch_);
+    EXPECT_EQ(before + 2, PlatformCallCount);
+    EXPECT_EQ(1, SavedInList(list_));
+  }
+}
+
+// Two folders that are not one are each filed.
+TEST_F(WatchListTest, FoldersThatAreNotOneAreEachFiled) {
+  const std::string classic = documents_ + "Warcraft III\\Replay\\";
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\Replay"));
+  ASSERT_TRUE(MakeFolders(documents_, "Warcraft III\\BattleNet\\111\\Replays"));
+  AddWatchedFolder(list_, classic.c_str(), kFolderDocuments);
+  AddWatchedFolder(list_, Account("111").c_str(), kFolderAccount);
+  WatchEveryFolder(list_, true, &settings_, scratch_);
+  GameWrites(classic, Ladder(), 3);
+  GameWrites(Account("111"), Ladder(), 3);
+  WatchEveryFolder(list_, false, &settings_, scratch_);
+  EXPECT_EQ(1, list_->folders[0].status.saved);
+  EXPECT_EQ(1, list_->folders[1].status.saved);
+}
+
 TEST_F(WatchListTest, AnAccountThatAppearsLaterIsWatchedWithoutPriming) {
   AddDocumentsFolders(list_, documents_.c_str());
   WatchEveryFolder(list_, true, &settings_, scratch_);

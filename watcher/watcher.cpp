@@ -74,7 +74,8 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
 }
 
 PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
-                         bool prime, const WatchSettings* settings, DecodeScratch* scratch) {
+                         bool prime, const WatchSettings* settings, DecodeScratch* scratch,
+                         WatchedElsewhere elsewhere, void* context) {
   char path[kPathSize];
   int n = snprintf(path, sizeof path, "%s%s", folder, "LastReplay.w3g");
   if (n < 0 || static_cast<size_t>(n) >= sizeof path) return kPassNothingNew;
@@ -84,6 +85,12 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
   if (prime) {
     *last_seen = stamp;
     return kPassPrimed;
+  }
+  // Asked only now, so that a pass that finds nothing new costs one probe.
+  if (elsewhere != nullptr && elsewhere(context, folder)) {
+    *last_seen = stamp;
+    status->retry = kRetryNothing;
+    return kPassSameFolder;
   }
 
   // Until the copy is safely written the stamp stays unrecorded, so a file the game

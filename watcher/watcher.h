@@ -31,7 +31,14 @@ enum PassOutcome {
   kPassNoFreeName,   // every name up to [999] is taken: recorded, nothing overwritten
   kPassNoNameFits,   // the replay folder leaves no room for a name: recorded
   kPassRetryLater,   // could not be read or copied now; tried again on the next pass
+  kPassSameFolder,   // another watched folder is this one under another spelling and
+                     // files its replays: recorded, not copied
 };
+
+// Asked when a pass has found a new replay in folder, before it reads it: true
+// when another watched folder is the same folder (links, another spelling) and
+// files what it holds.
+typedef bool (*WatchedElsewhere)(void* context, const char* folder);
 
 enum ReadOutcome {
   kReadWhole,       // *bytes holds the whole file; release it with free()
@@ -76,6 +83,7 @@ struct WatcherStatus {
 // equality) and status; its copies are filed below folder. With prime set, the
 // file present now is recorded without a copy. scratch is what the decode works in.
 PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
-                         bool prime, const WatchSettings* settings, DecodeScratch* scratch);
+                         bool prime, const WatchSettings* settings, DecodeScratch* scratch,
+                         WatchedElsewhere elsewhere = nullptr, void* context = nullptr);
 
 #endif  // BRINDLECAP_WATCHER_WATCHER_H_

@@ -79,7 +79,7 @@ std::string PrepareFolder(const Bytes& last_replay) {
 // A pass that finds the present file new, as if the game had just written it.
 PassOutcome FilingPass() {
   OneFolder.folders[0].last_seen = 0;
-  return WatchFolderPass(&OneFolder.folders[0], false, &Settings, &Scratch);
+  return WatchFolderPass(&OneFolder, 0, false, &Settings, &Scratch);
 }
 
 void RemoveCopy() { RemoveFile(OneFolder.folders[0].status.last_copy); }

@@ -58,7 +58,7 @@ PassOutcome Tick(WatchList* list, const WatchSettings* settings, DecodeScratch* 
   NoticeNewAccounts(list);
   PassOutcome first = kPassNothingNew;
   for (int i = 0; i < list->count; ++i) {
-    const PassOutcome outcome = WatchFolderPass(&list->folders[i], false, settings, scratch);
+    const PassOutcome outcome = WatchFolderPass(list, i, false, settings, scratch);
     if (i == 0) first = outcome;
   }
   return first;
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
   // A replay present at start-up is primed, as the program does.
   int failures = 0;
   if (list->count != 1 || !WriteFileBytes(last, Game(0)) || !SetWriteTime(last, base) ||
-      WatchFolderPass(watched, true, &settings, scratch.get()) != kPassPrimed) {
+      WatchFolderPass(list.get(), 0, true, &settings, scratch.get()) != kPassPrimed) {
     fprintf(stderr, "watcher_soak: priming pass failed\n");
     failures++;
   }

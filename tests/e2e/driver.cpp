@@ -16,8 +16,8 @@
 //                              wait until it is gone
 //   warm                       show a message box that closes itself: the first one
 //                              Wine shows in a prefix loads what every later one needs
-//   utf8-replay PATH 1v1|4v4   write a ladder replay whose players have Cyrillic and
-//                              Korean names (the 4v4 caps them inside a character)
+//   utf8-replay PATH           write a ladder 1v1 whose players have a Cyrillic and a
+//                              Korean name
 //
 // A PID of 0 stands for any process, for use by hand against a single instance.
 #include <stdio.h>
@@ -286,19 +286,8 @@ int Warm() {
   return 0;
 }
 
-// The game writes names in UTF-8; these are written here byte for byte, so that no
-// code page of the driver's comes between.
-const char kRozovyj[] = "\xD0\xA0\xD0\xBE\xD0\xB7\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9";  // Розовый
-const char kAnnyeong[] = "\xEC\x95\x88\xEB\x85\x95";                                     // 안녕
-
-int Utf8Replay(const char* path, const char* kind) {
-  std::vector<SyntheticPlayer> players = {{kRozovyj, 0x01}, {kAnnyeong, 0x08}};
-  if (strcmp(kind, "4v4") == 0) {
-    for (const char* name : {"A", "B", "C", "D", "E", "F"}) players.push_back({name, 0x02});
-  } else if (strcmp(kind, "1v1") != 0) {
-    return 2;
-  }
-  const Bytes file = BuildReplay(LadderReplay(players));
+int Utf8Replay(const char* path) {
+  const Bytes file = BuildReplay(LadderReplay(OtherAlphabetPlayers(2)));
   FILE* out = fopen(path, "wb");
   if (out == NULL) return 1;
   const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
@@ -332,7 +321,7 @@ int main(int argc, char** argv) {
   if (strcmp(command, "key") == 0) return Key(target);
   if (strcmp(command, "boxes") == 0) return Boxes(target);
   if (strcmp(command, "box") == 0) return Box(target, argc > 3 ? Number(argv[3]) : 0);
-  if (strcmp(command, "utf8-replay") == 0 && argc >= 4) return Utf8Replay(argv[2], argv[3]);
+  if (strcmp(command, "utf8-replay") == 0) return Utf8Replay(argv[2]);
   if (strcmp(command, "press") == 0 && argc >= 4) {
     return Press(target, argv[3], argc > 4 ? Number(argv[4]) : 0);
   }
