@@ -31,18 +31,6 @@ void AppendSide(const DecodeResult* result, int first, int count, size_t cap, ch
   }
 }
 
-// The current game names players by account tag, "anXieTy#2932": the '#' and the
-// digits after it number the account and say nothing a reader needs. Returns the
-// name's length without them; a name that is nothing but a tag keeps it.
-size_t LengthWithoutAccountTag(const char* name) {
-  const size_t length = strlen(name);
-  size_t digits_start = length;
-  while (digits_start > 0 && name[digits_start - 1] >= '0' && name[digits_start - 1] <= '9') {
-    --digits_start;
-  }
-  if (digits_start == length || digits_start < 2 || name[digits_start - 1] != '#') return length;
-  return digits_start - 1;
-}
 
 // Sides as the length-aware reading grouped them: two are set against each other,
 // more are listed one after another as an FFA is.
@@ -237,4 +225,14 @@ int ComposeCandidate(char* out, size_t out_size, const char* folder, const Repla
                  : snprintf(out, out_size, "%s%s%s%s[%d]%s", folder, name->subfolder,
                             name->date_tag, name->body, i, kSuffix);
   return n >= 0 && static_cast<size_t>(n) < out_size;
+}
+
+size_t LengthWithoutAccountTag(const char* name) {
+  const size_t length = strlen(name);
+  size_t digits_start = length;
+  while (digits_start > 0 && name[digits_start - 1] >= '0' && name[digits_start - 1] <= '9') {
+    --digits_start;
+  }
+  if (digits_start == length || digits_start < 2 || name[digits_start - 1] != '#') return length;
+  return digits_start - 1;
 }

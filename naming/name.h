@@ -39,6 +39,11 @@ struct ReplayName {
   char body[kPathSize];
 };
 
+// The current game names players by account tag, "anXieTy#2932": the '#' and the
+// digits after it number the account and say nothing a reader needs. Returns the
+// name's length without them; a name that is nothing but a tag keeps it.
+size_t LengthWithoutAccountTag(const char* name);
+
 // Most characters of one player name that go into a ladder name body.
 int NameCap(int players);
 
