@@ -186,8 +186,8 @@ TEST(RecordIdentity, ThousandsOfGamesEachFoundAgain) {
     ASSERT_EQ(kRecordNewGame, r.Add(OneVsOne(seed, "A", 1, "B" + std::to_string(seed % 50), 2, 0)));
   }
   for (uint32_t seed = 0; seed < 3000; seed += 7) {
-    EXPECT_EQ(kRecordDuplicate, r.Add(OneVsOne(seed, "a", 1, "b" + std::to_string(seed % 50), 2, 0)))
-        << seed;
+    const Game copy = OneVsOne(seed, "a", 1, "b" + std::to_string(seed % 50), 2, 0);
+    EXPECT_EQ(kRecordDuplicate, r.Add(copy)) << seed;
   }
   const RecordView& view = r.Build();
   EXPECT_EQ(3000, view.overall.games);
