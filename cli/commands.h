@@ -62,6 +62,11 @@ int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err);
 // Wine prefix (NULL: $WINEPREFIX, else ~/.wine). Returns 0 after saying why on err.
 int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err);
 
+// The replay folders FindWatchedFolders finds with modern that are there (those
+// not there yet are passed over), spelled as this system spells paths: a list to
+// free(), or NULL after saying why on err.
+WatchList* ReplayFoldersThere(const char* prefix, FILE* err);
+
 // Prints a folder the watcher names, with this system's separators.
 void PrintFolderPath(const char* path, FILE* out);
 

@@ -269,25 +269,10 @@ const char* AddFile(PlayerRecord* record, const char* path, Reading* reading, bo
 
 // The files of every replay folder the tray program would watch with -modern.
 int GatherReplayFolders(Walk* walk, const char* prefix, FILE* err) {
-  WatchList* list = static_cast<WatchList*>(calloc(1, sizeof(WatchList)));
-  if (list == nullptr) {
-    fputs("brindlecap-cli: out of memory\n", err);
-    return 0;
-  }
-  if (!FindWatchedFolders(list, true, prefix, err)) {
-    free(list);
-    return 0;
-  }
-  int found = 0;
-  for (int i = 0; i < list->count; ++i) {
-    char* folder = list->folders[i].path;
-    if (PlatformKindOf(folder) != kPlatformFolder) continue;
-#ifndef _WIN32
-    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
-#endif
-    ++found;
-    WalkFolder(walk, folder);
-  }
+  WatchList* list = ReplayFoldersThere(prefix, err);
+  if (list == nullptr) return 0;
+  const int found = list->count;
+  for (int i = 0; i < list->count; ++i) WalkFolder(walk, list->folders[i].path);
   free(list);
   if (found == 0) fputs("brindlecap-cli: no replay folder is there to read\n", err);
   return 1;

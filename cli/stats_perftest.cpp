@@ -55,39 +55,6 @@ void Store32(unsigned char* p, uint32_t v) {
 
 bool Wide(const Bytes& file) { return Load32(file.data() + 0x34) >= 10032; }
 
-// Inflates every block of bytes into a window and does nothing with what comes
-// out. Returns how many bytes came out.
-size_t InflateOnly(const unsigned char* bytes, size_t length, unsigned char* window) {
-  if (length < kGameFileHeader) return 0;
-  const bool wide = Load32(bytes + 0x34) >= 10032;
-  const size_t header = wide ? 12 : 8;
-  z_stream stream;
-  memset(&stream, 0, sizeof stream);
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
-  size_t total = 0;
-  size_t position = 0;
-  size_t at = kGameFileHeader;
-  while (header <= length - at) {
-    const size_t packed = wide ? Load32(bytes + at) : Load16(bytes + at);
-    const size_t holds = wide ? Load32(bytes + at + 4) : Load16(bytes + at + 2);
-    at += header;
-    if (packed > length - at || packed < 2 || holds > kGameWindowSize) break;
-    inflateReset(&stream);
-    stream.next_in = const_cast<Bytef*>(bytes + at + 2);
-    stream.avail_in = static_cast<uInt>(packed - 2);
-    if (kGameWindowSize - position < holds) position = 0;
-    stream.next_out = window + position;
-    stream.avail_out = static_cast<uInt>(holds);
-    while (stream.avail_out > 0 && inflate(&stream, Z_NO_FLUSH) == Z_OK) {
-    }
-    position += holds - stream.avail_out;
-    total += holds - stream.avail_out;
-    at += packed;
-  }
-  inflateEnd(&stream);
-  return total;
-}
-
 // The first block of a replay, inflated, and where it lies in the file.
 struct FirstBlock {
   size_t at;      // of its header
@@ -227,7 +194,7 @@ size_t InflateArchive(const std::vector<std::string>& files, unsigned char* wind
   Bytes bytes;
   for (const std::string& file : files) {
     if (!ReadFileBytes(file, &bytes)) Fail("the floor cannot read a file");
-    total += InflateOnly(bytes.data(), bytes.size(), window);
+    total += InflateBlocks(bytes.data(), bytes.size(), window);
   }
   return total;
 }
