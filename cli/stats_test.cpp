@@ -292,6 +292,83 @@ TEST_F(CliStats, FilesThatGiveNoGame) {
   EXPECT_FALSE(Contains(quiet.err, "notes.w3g")) << quiet.err;
 }
 
+// Games of the builder's: the header records of a 1v1 of the current game, each
+// with a seed of its own, against as many opponents.
+TEST(CliStatsSynthetic, TheTwentyMostPlayedOpponentsAndHowManyMore) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_FALSE(folder.empty());
+  for (int i = 0; i < 25; ++i) {
+    const std::string opponent = "Opp" + std::to_string(100 + i);
+    SyntheticModernReplay game = ModernGame({{"Me#1", 0x01, 0}, {opponent, 0x02, 1}});
+    game.settings = MapSettings("Maps/FrozenThrone/(2)EchoIsles.w3x");
+    game.random_seed = 1000 + static_cast<uint32_t>(i);
+    // The first opponent is met in three games, the second in two.
+    const int copies = i == 0 ? 3 : i == 1 ? 2 : 1;
+    for (int k = 0; k < copies; ++k) {
+      game.random_seed += 100000u * static_cast<uint32_t>(k);
+      char name[64];
+      snprintf(name, sizeof name, "Replay_2024_%02d_15_20%02d.w3g", 1 + k, i);
+      ASSERT_TRUE(WriteFileBytes(folder + name, BuildModernReplay(game)));
+    }
+  }
+  const CliRun run = RunWith({"stats", "--player", "me", folder});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Record of Me\n")) << run.out;
+  // No game of the builder's ends: every result is unknown, no win rate.
+  auto row = [](const char* key, int games) {
+    char line[128];
+    snprintf(line, sizeof line, "  %-28s %5d %5d %5d %5d %7d     -\n", key, games, 0, 0, 0, games);
+    return std::string(line);
+  };
+  EXPECT_TRUE(Contains(run.out, row("all games", 28))) << run.out;
+  EXPECT_TRUE(Contains(run.out, row("Opp100", 3) + row("Opp101", 2) + row("Opp102", 1)))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, row("Opp119", 1) + "  ... and 5 more\n")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "Opp120")) << run.out;
+  EXPECT_TRUE(Contains(run.out, row("HvO", 28))) << run.out;
+  EXPECT_TRUE(Contains(run.out, row("EchoIsles", 28))) << run.out;
+  EXPECT_TRUE(Contains(run.out, "0 duplicates set aside")) << run.out;
+
+  Json record;
+  const CliRun json = RunWith({"stats", "--json", "--player", "me", folder});
+  ASSERT_TRUE(ParseJson(json.out, &record)) << json.out;
+  EXPECT_EQ(25u, record["by_opponent"].items.size());
+  EXPECT_EQ("Opp100", record["by_opponent"].items[0]["key"].text);
+  EXPECT_EQ("Opp101", record["by_opponent"].items[1]["key"].text);
+  EXPECT_EQ("Opp102", record["by_opponent"].items[2]["key"].text);  // ties in name order
+  ASSERT_EQ(1u, record["by_type"].items.size());
+  EXPECT_EQ("1v1", record["by_type"].items[0]["key"].text);
+  EXPECT_EQ(28, Number(record["overall"]["games"]));
+  ASSERT_EQ(3u, record["by_month"].items.size());
+  EXPECT_EQ(25, Number(record["by_month"].items[0]["games"]));
+  EXPECT_EQ(2, Number(record["by_month"].items[1]["games"]));
+  EXPECT_EQ(1, Number(record["by_month"].items[2]["games"]));
+  EXPECT_EQ("Me(h) vs Opp100(o)", record["games"].items[0]["players"].text);
+  RemoveTree(folder);
+}
+
+TEST(CliStatsUsage, SwitchesAndTheirMistakes) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    const char* out;
+    const char* err;
+  };
+  const std::vector<Case> cases = {
+      {{"stats", "--help"}, 0, "usage: brindlecap-cli stats", ""},
+      {{"help", "stats"}, 0, "--player NAME", ""},
+      {{"stats", "--player"}, 2, "", "--player needs a NAME after it"},
+      {{"stats", "--colour", "x"}, 2, "", "unknown switch '--colour'"},
+      {{"stats", "--prefix"}, 2, "", "--prefix needs a DIR after it"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunWith(c.args);
+    EXPECT_EQ(c.code, run.code) << c.args[1];
+    EXPECT_TRUE(Contains(run.out, c.out)) << run.out;
+    EXPECT_TRUE(Contains(run.err, c.err)) << run.err;
+  }
+}
+
 #ifndef _WIN32
 // With no FOLDER or FILE, every replay folder of the Wine prefix, Autosaved included.
 TEST_F(CliStats, EveryReplayFolderOfThePrefix) {
