@@ -71,6 +71,8 @@ void PrintOverview(FILE* stream) {
   fputc('\n', stream);
   fputs(kInfoUsage, stream);
   fputc('\n', stream);
+  fputs(kStatsUsage, stream);
+  fputc('\n', stream);
   fputs(kSwitches, stream);
 }
 
@@ -94,6 +96,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kFolderUsage, out);
     } else if (strcmp(topic, "info") == 0) {
       fputs(kInfoUsage, out);
+    } else if (strcmp(topic, "stats") == 0) {
+      fputs(kStatsUsage, out);
     } else {
       PrintOverview(out);
     }
@@ -108,6 +112,7 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
   if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
   if (strcmp(command, "info") == 0) return CommandInfo(argc, argv, out, err);
+  if (strcmp(command, "stats") == 0) return CommandStats(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

@@ -1,5 +1,7 @@
 #include "cli/cli_test_support.h"
 
+#include <stdlib.h>
+
 #include "cli/cli.h"
 #include "gamefolders/game_folders.h"
 #include "naming/name.h"
@@ -109,3 +111,102 @@ void RedirectedUserKey::SetGameValue(const char* name, const std::string& data, 
 
 void RedirectedUserKey::DeleteGameKey() { RegDeleteTreeA(user_, kGameRegistryKey); }
 #endif
+
+namespace {
+
+struct JsonParser {
+  const std::string& s;
+  size_t at = 0;
+  bool ok = true;
+
+  void Space() {
+    while (at < s.size() && (s[at] == ' ' || s[at] == '\t' || s[at] == '\n')) ++at;
+  }
+  bool Eat(char c) {
+    Space();
+    if (at < s.size() && s[at] == c) {
+      ++at;
+      return true;
+    }
+    return false;
+  }
+  std::string String() {
+    std::string out;
+    if (!Eat('"')) {
+      ok = false;
+      return out;
+    }
+    while (at < s.size() && s[at] != '"') {
+      if (s[at] != '\\') {
+        out += s[at++];
+        continue;
+      }
+      if (++at >= s.size()) break;
+      const char e = s[at++];
+      if (e == 'u' && at + 4 <= s.size()) {
+        const unsigned code = static_cast<unsigned>(strtoul(s.substr(at, 4).c_str(), nullptr, 16));
+        at += 4;
+        if (code < 0x80) {
+          out += static_cast<char>(code);
+        } else {
+          out += "\xEF\xBF\xBD";  // only U+FFFD is written above 0x7F
+        }
+      } else {
+        out += e;
+      }
+    }
+    if (!Eat('"')) ok = false;
+    return out;
+  }
+  Json Value() {
+    Json v;
+    Space();
+    if (at >= s.size()) {
+      ok = false;
+    } else if (s[at] == '{') {
+      v.kind = Json::kObject;
+      ++at;
+      if (!Eat('}')) {
+        do {
+          const std::string key = String();
+          if (!Eat(':')) ok = false;
+          v.fields[key] = Value();
+        } while (ok && Eat(','));
+        if (!Eat('}')) ok = false;
+      }
+    } else if (s[at] == '[') {
+      v.kind = Json::kArray;
+      ++at;
+      if (!Eat(']')) {
+        do {
+          v.items.push_back(Value());
+        } while (ok && Eat(','));
+        if (!Eat(']')) ok = false;
+      }
+    } else if (s[at] == '"') {
+      v.kind = Json::kString;
+      v.text = String();
+    } else if (s.compare(at, 4, "true") == 0 || s.compare(at, 5, "false") == 0) {
+      v.kind = Json::kBool;
+      v.boolean = s[at] == 't';
+      at += v.boolean ? 4 : 5;
+    } else {
+      v.kind = Json::kNumber;
+      char* end = nullptr;
+      v.number = strtod(s.c_str() + at, &end);
+      if (end == s.c_str() + at) ok = false;
+      at = static_cast<size_t>(end - s.c_str());
+    }
+    return v;
+  }
+};
+
+}  // namespace
+
+bool ParseJson(const std::string& text, Json* value) {
+  JsonParser parser{text};
+  *value = parser.Value();
+  parser.Space();
+  return parser.ok && parser.at == text.size();
+}
+

@@ -8,6 +8,7 @@
 
 #include <stdio.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,25 @@
 
 #include <gtest/gtest.h>
 #endif
+
+// Just enough JSON for the commands' output: objects, arrays, strings with
+// escapes, numbers, true and false. Text that is not JSON fails the parse.
+struct Json {
+  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
+  bool boolean = false;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::map<std::string, Json> fields;
+  const Json& operator[](const std::string& key) const {
+    static const Json none;
+    auto found = fields.find(key);
+    return found == fields.end() ? none : found->second;
+  }
+};
+
+// Parses text whole into value. False when it is not one JSON value.
+bool ParseJson(const std::string& text, Json* value);
 
 struct CliRun {
   int code;

@@ -14,6 +14,7 @@ extern const char kWatchUsage[];
 extern const char kSortUsage[];
 extern const char kFolderUsage[];
 extern const char kInfoUsage[];
+extern const char kStatsUsage[];
 
 // Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
 // on err. Returns 2, the exit code of every usage error.
@@ -61,6 +62,11 @@ int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err);
 // Wine prefix (NULL: $WINEPREFIX, else ~/.wine). Returns 0 after saying why on err.
 int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err);
 
+// The replay folders FindWatchedFolders finds with modern that are there (those
+// not there yet are passed over), spelled as this system spells paths: a list to
+// free(), or NULL after saying why on err.
+WatchList* ReplayFoldersThere(const char* prefix, FILE* err);
+
 // Prints a folder the watcher names, with this system's separators.
 void PrintFolderPath(const char* path, FILE* out);
 
@@ -69,6 +75,32 @@ int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err);
+int CommandStats(int argc, char** argv, FILE* out, FILE* err);
+
+// Writes text as a JSON string: quotes, backslashes and control bytes escaped, and
+// every byte that does not belong to a well-formed UTF-8 character written as
+// U+FFFD, so that a damaged name still gives JSON other tools can parse.
+void PutJsonString(const char* text, FILE* out);
+
+struct PlayerRecord;
+struct RecordView;
+
+// The record behind stats and report, from their command line: argv[0] is the
+// program, argv[1] the command, then switches and operands. A caller takes its own
+// switches out of argv first (stats takes --json); the rest are read here:
+// -modern (headers are read by their lengths in any case), --player NAME,
+// --verbose, --prefix DIR, then FOLDERs (walked whole, as sort -modern walks them)
+// and FILEs; none at all stands for every replay folder that folder -modern lists.
+// Each file is read once, whole; what gives no game of the record is counted in
+// the view (and, with --verbose, listed on err with the reason), and never stops
+// the run. Progress shows on err when err is a terminal. usage is printed with
+// --help (on out) and after a usage error (on err).
+// Returns 0 when at least one game was counted and 1 when none was, with *record
+// (free it with FreePlayerRecord) and view filled, view pointing into *record;
+// 2 after a usage error or when memory runs out, and kHelpShown after --help,
+// with *record NULL.
+int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** record,
+                  RecordView* view, FILE* out, FILE* err);
 
 // System services (system.cpp).
 

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "gamefolders/game_folders.h"
+#include "platform/platform.h"
 #include "watcher/folders.h"
 #include "watcher/watcher.h"
 
@@ -89,6 +90,31 @@ int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* e
             left_out, left_out == 1 ? "folder" : "folders", kMaxWatchedFolders);
   }
   return 1;
+}
+
+WatchList* ReplayFoldersThere(const char* prefix, FILE* err) {
+  WatchList* list = static_cast<WatchList*>(calloc(1, sizeof(WatchList)));
+  if (list == nullptr) {
+    fputs("brindlecap-cli: out of memory\n", err);
+    return nullptr;
+  }
+  if (!FindWatchedFolders(list, true, prefix, err)) {
+    free(list);
+    return nullptr;
+  }
+  int kept = 0;
+  for (int i = 0; i < list->count; ++i) {
+    char* folder = list->folders[i].path;
+    if (PlatformKindOf(folder) != kPlatformFolder) continue;
+#ifndef _WIN32
+    // Lines name the files as this system spells paths, as for a FOLDER typed.
+    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
+#endif
+    if (kept != i) list->folders[kept] = list->folders[i];
+    ++kept;
+  }
+  list->count = kept;
+  return list;
 }
 
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err) {

@@ -137,45 +137,6 @@ void TimeText(long long ms, char* out, size_t size) {
   }
 }
 
-// A JSON string: quotes, backslashes and control bytes escaped, and every byte
-// that does not belong to a well-formed UTF-8 character written as U+FFFD, so
-// that a damaged name still gives a line other tools can parse.
-void PutJsonString(const char* text, FILE* out) {
-  fputc('"', out);
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const unsigned c = *p;
-    if (c == '"' || c == '\\') {
-      fputc('\\', out);
-      fputc(static_cast<int>(c), out);
-      ++p;
-      continue;
-    }
-    if (c < 0x20) {
-      fprintf(out, "\\u%04x", c);
-      ++p;
-      continue;
-    }
-    size_t follow = 0;
-    if (c >= 0xC2 && c <= 0xDF) follow = 1;
-    else if (c >= 0xE0 && c <= 0xEF) follow = 2;
-    else if (c >= 0xF0 && c <= 0xF4) follow = 3;
-    else if (c >= 0x80) follow = 4;  // never a character's first byte
-    size_t got = 0;
-    while (follow <= 3 && got < follow && (p[1 + got] & 0xC0) == 0x80) ++got;
-    if (c < 0x80) {
-      fputc(static_cast<int>(c), out);
-      ++p;
-    } else if (follow <= 3 && got == follow) {
-      fwrite(p, 1, follow + 1, out);
-      p += follow + 1;
-    } else {
-      fputs("\\ufffd", out);
-      ++p;
-    }
-  }
-  fputc('"', out);
-}
 
 // The names of the players with the flag set, as a JSON array.
 void PutNames(const ReplayGame& game, bool GamePlayer::*flag, FILE* out) {
@@ -370,4 +331,44 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   free(scratch);
   delete header;
   return status;
+}
+
+// A JSON string: quotes, backslashes and control bytes escaped, and every byte
+// that does not belong to a well-formed UTF-8 character written as U+FFFD, so
+// that a damaged name still gives a line other tools can parse.
+void PutJsonString(const char* text, FILE* out) {
+  fputc('"', out);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned c = *p;
+    if (c == '"' || c == '\\') {
+      fputc('\\', out);
+      fputc(static_cast<int>(c), out);
+      ++p;
+      continue;
+    }
+    if (c < 0x20) {
+      fprintf(out, "\\u%04x", c);
+      ++p;
+      continue;
+    }
+    size_t follow = 0;
+    if (c >= 0xC2 && c <= 0xDF) follow = 1;
+    else if (c >= 0xE0 && c <= 0xEF) follow = 2;
+    else if (c >= 0xF0 && c <= 0xF4) follow = 3;
+    else if (c >= 0x80) follow = 4;  // never a character's first byte
+    size_t got = 0;
+    while (follow <= 3 && got < follow && (p[1 + got] & 0xC0) == 0x80) ++got;
+    if (c < 0x80) {
+      fputc(static_cast<int>(c), out);
+      ++p;
+    } else if (follow <= 3 && got == follow) {
+      fwrite(p, 1, follow + 1, out);
+      p += follow + 1;
+    } else {
+      fputs("\\ufffd", out);
+      ++p;
+    }
+  }
+  fputc('"', out);
 }

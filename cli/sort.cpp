@@ -536,23 +536,11 @@ namespace {
 // folders cannot be found at all.
 int SortEveryReplayFolder(const char* prefix, const WatchSettings* settings, bool dry_run,
                           FILE* out, FILE* err, SortCounts* counts) {
-  WatchList* list = static_cast<WatchList*>(calloc(1, sizeof(WatchList)));
-  if (list == nullptr) {
-    fputs("brindlecap-cli: out of memory\n", err);
-    return 0;
-  }
-  if (!FindWatchedFolders(list, true, prefix, err)) {
-    free(list);
-    return 0;
-  }
+  WatchList* list = ReplayFoldersThere(prefix, err);
+  if (list == nullptr) return 0;
   int sorted = 0;
   for (int i = 0; i < list->count; ++i) {
     char* folder = list->folders[i].path;
-    if (PlatformKindOf(folder) != kPlatformFolder) continue;
-#ifndef _WIN32
-    // The lines name the files as this system spells paths, as for a FOLDER typed.
-    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
-#endif
     fprintf(err, "brindlecap-cli: sorting %s\n", folder);
     fflush(err);
     if (SortInto(folder, &folder, 1, settings, dry_run, out, err, counts)) ++sorted;

@@ -22,6 +22,12 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
     add_executable(sort_perftest cli/sort_perftest.cpp
       tests/perftest_support.cpp tests/perftest_support.h)
     target_link_libraries(sort_perftest PRIVATE cli test_support)
+    # stats against inflating the same files; it runs brindlecap-cli beside it to
+    # measure the peak memory of a process of its own.
+    add_executable(stats_perftest cli/stats_perftest.cpp
+      tests/perftest_support.cpp tests/perftest_support.h)
+    target_link_libraries(stats_perftest PRIVATE cli test_support)
+    add_dependencies(stats_perftest brindlecap-cli)
   endif()
 endif()
 

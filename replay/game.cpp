@@ -225,6 +225,7 @@ bool TakeSlotTable(Reader* r) {
       memcpy(p->name, name, strlen(name) + 1);
     }
   }
+  game->random_seed = Load32(table + 1 + count * slot_size);
   r->blocks.lo += 3 + table_length;
   return true;
 }

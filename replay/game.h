@@ -88,6 +88,8 @@ struct ReplayGame {
   char game_name[kGameTextSize];
   char map_path[kGameTextSize];  // "" when the settings string gives none or it is too long
   int game_type;             // the game-type byte after the settings
+  uint32_t random_seed;      // the u32 after the slots of the slot table: one game's, the
+                             // same in every player's replay of it
   bool private_game;
   int host_id;               // player id of the host record
   int saver_id;              // player id in the last record closed by the saver's game; -1

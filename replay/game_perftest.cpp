@@ -32,47 +32,9 @@ std::unique_ptr<GameReadScratch> Scratch(new GameReadScratch);
 // The floor's output goes round a buffer the size of the reading's window.
 std::unique_ptr<unsigned char[]> Window(new unsigned char[kGameWindowSize]);
 
-uint32_t Load16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t Load32(const unsigned char* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-// Inflates every block of the replay as the reading does (raw, after the two-byte
-// zlib header, at most what the block says it holds), into the window, and does
-// nothing with the bytes. Returns how many came out.
+// Inflates every block of the replay as the reading does, into the window.
 size_t InflateOnly(const RealReplay& replay) {
-  const unsigned char* bytes = replay.bytes.data();
-  const size_t length = replay.bytes.size();
-  if (length < kGameFileHeader) return 0;
-  const bool wide = Load32(bytes + 0x34) >= 10032;
-  const size_t header = wide ? 12 : 8;
-  z_stream stream;
-  memset(&stream, 0, sizeof stream);
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
-  size_t total = 0;
-  size_t position = 0;
-  size_t at = kGameFileHeader;
-  while (header <= length - at) {
-    const size_t packed = wide ? Load32(bytes + at) : Load16(bytes + at);
-    const size_t holds = wide ? Load32(bytes + at + 4) : Load16(bytes + at + 2);
-    at += header;
-    if (packed > length - at || packed < 2) break;
-    inflateReset(&stream);
-    stream.next_in = const_cast<Bytef*>(bytes + at + 2);
-    stream.avail_in = static_cast<uInt>(packed - 2);
-    if (holds > kGameWindowSize) break;
-    if (kGameWindowSize - position < holds) position = 0;  // back to the window's start
-    stream.next_out = Window.get() + position;
-    stream.avail_out = static_cast<uInt>(holds);
-    while (stream.avail_out > 0 && inflate(&stream, Z_NO_FLUSH) == Z_OK) {
-    }
-    const size_t produced = holds - stream.avail_out;
-    position += produced;
-    total += produced;
-    at += packed;
-  }
-  inflateEnd(&stream);
-  return total;
+  return InflateBlocks(replay.bytes.data(), replay.bytes.size(), Window.get());
 }
 
 void ReadWhole(const RealReplay& replay, ReplayGame* game) {

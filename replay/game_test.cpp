@@ -740,6 +740,16 @@ TEST(ReplayGameHeader, RecordsBeforeTheGame) {
   EXPECT_EQ(std::string(long_name, 0, 62), game.player[0].name);
   EXPECT_STREQ("", game.player[2].name);
 
+  // The seed after the slots, whatever size the slots are.
+  for (size_t slot_size : {7u, 9u, 11u}) {
+    SyntheticModernReplay seeded = TwoSides();
+    seeded.slot_size = slot_size;
+    seeded.random_seed = 0xA1B2C3D4u;
+    game = Read(GameFile(seeded, Second()));
+    EXPECT_EQ(kGameWhole, game.problem) << slot_size;
+    EXPECT_EQ(0xA1B2C3D4u, game.random_seed) << slot_size;
+  }
+
   struct Case {
     const char* what;
     Bytes file;

@@ -2,11 +2,14 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <new>
 
+#include "replay/game.h"
 #include "tests/test_support.h"
 
 uint64_t HeapAllocations = 0;
@@ -130,4 +133,40 @@ const RealReplay* FindReplay(const std::vector<RealReplay>& replays, const std::
 void PrintFigure(const char* name, double value, int decimals) {
   printf("%s %.*f\n", name, decimals, value);
   fflush(stdout);
+}
+
+size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window) {
+  if (length < kGameFileHeader) return 0;
+  auto load16 = [](const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); };
+  auto load32 = [](const unsigned char* p) {
+    return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+  };
+  const bool wide = load32(bytes + 0x34) >= 10032;
+  const size_t header = wide ? 12 : 8;
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
+  size_t total = 0;
+  size_t position = 0;
+  size_t at = kGameFileHeader;
+  while (header <= length - at) {
+    const size_t packed = wide ? load32(bytes + at) : load16(bytes + at);
+    const size_t holds = wide ? load32(bytes + at + 4) : load16(bytes + at + 2);
+    at += header;
+    if (packed > length - at || packed < 2 || holds > kGameWindowSize) break;
+    inflateReset(&stream);
+    stream.next_in = const_cast<Bytef*>(bytes + at + 2);
+    stream.avail_in = static_cast<uInt>(packed - 2);
+    if (kGameWindowSize - position < holds) position = 0;  // back to the window's start
+    stream.next_out = window + position;
+    stream.avail_out = static_cast<uInt>(holds);
+    while (stream.avail_out > 0 && inflate(&stream, Z_NO_FLUSH) == Z_OK) {
+    }
+    const size_t produced = holds - stream.avail_out;
+    position += produced;
+    total += produced;
+    at += packed;
+  }
+  inflateEnd(&stream);
+  return total;
 }

@@ -3,6 +3,7 @@
 #ifndef BRINDLECAP_TESTS_PERFTEST_SUPPORT_H_
 #define BRINDLECAP_TESTS_PERFTEST_SUPPORT_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <string>
@@ -32,6 +33,12 @@ std::vector<RealReplay> LoadRealReplays();
 
 // The real replay of that file name, or NULL.
 const RealReplay* FindReplay(const std::vector<RealReplay>& replays, const std::string& name);
+
+// Inflates every block of a replay as the whole reading does (raw, after the
+// two-byte zlib header, at most what the block says it holds) into window, of
+// kGameWindowSize bytes, and does nothing with the bytes: the floor of any reading.
+// Returns how many came out.
+size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window);
 
 // Prints one figure as "name value", the form the bench script collects.
 void PrintFigure(const char* name, double value, int decimals);

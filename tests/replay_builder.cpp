@@ -226,7 +226,7 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
         static_cast<unsigned char>(i), seat.race, 1, 100};
     for (size_t k = 0; k < replay.slot_size; ++k) out.push_back(k < sizeof slot ? slot[k] : 0);
   }
-  PutU32(&out, 0x12345678);  // random seed
+  PutU32(&out, replay.random_seed);
   out.push_back(0x00);       // select mode
   out.push_back(static_cast<unsigned char>(count));  // start spots
   out.push_back(0x1A);

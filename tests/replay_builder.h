@@ -98,6 +98,7 @@ struct SyntheticModernReplay {
   int slot_count = -1;    // the count byte written; -1 for the number of seats
   int table_length = -1;  // the u16 length written; -1 for the true one
   size_t slot_size = 9;
+  uint32_t random_seed = 0x12345678;  // after the slots
   size_t block_size = 8192;   // inflated bytes per data block, the last one padded
   size_t file_length = 8192;  // the file is padded with zeros up to this length
 };

@@ -1,0 +1,526 @@
+// brindlecap-cli stats: a player's record over every replay found, each game
+// counted once however many copies of it lie on disk; as tables on a terminal or,
+// with --json, one document for other tools.
+#include <inttypes.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "cli/commands.h"
+#include "naming/game_time.h"
+#include "naming/name_template.h"
+#include "naming/name.h"
+#include "platform/path.h"
+#include "platform/platform.h"
+#include "record/record.h"
+#include "replay/decode.h"
+#include "replay/game.h"
+#include "replay/text.h"
+#include "watcher/filing.h"
+#include "watcher/folders.h"
+
+const char kStatsUsage[] =
+    "usage: brindlecap-cli stats [-modern] [--player NAME] [--json] [--verbose]\n"
+    "         [--prefix DIR] [FOLDER|FILE...]\n"
+    "  The record of a player over every replay FILE and every replay below each\n"
+    "  FOLDER: wins, losses, draws and unknown results overall, by kind of game, by\n"
+    "  1v1 matchup, by map, against each opponent and by month (with the median APM\n"
+    "  and game length), and the list of games. Without FOLDER or FILE, every replay\n"
+    "  folder that folder -modern lists (--prefix DIR: of that Wine prefix).\n"
+    "  A game is counted once however many copies of it are found: two replays are\n"
+    "  the same game when the game wrote the same random seed, players, map, length\n"
+    "  and version into both. Headers are always read by their lengths (-modern).\n"
+    "  --player NAME  whose record (any case, with or without the #1234 tag); by\n"
+    "                 default the player found in the most games\n"
+    "  --json         one JSON document with every figure and game\n"
+    "  --verbose      also list the files that gave no game of the record, and why\n"
+    "  Files that are no replay, cannot be read or do not hold the player are counted\n"
+    "  apart. Exit status 0 when at least one game was counted, 1 when none was.\n";
+
+namespace {
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+// The files of a run, in the order they are read: one growing block of paths.
+struct FileList {
+  char* text;
+  size_t used;
+  size_t size;
+  size_t* starts;
+  int count;
+  int capacity;
+  bool out_of_memory;
+
+  void Add(const char* path) {
+    const size_t length = strlen(path) + 1;
+    if (out_of_memory) return;
+    if (size - used < length) {
+      size_t grown_size = size == 0 ? 4096 : size * 2;
+      while (grown_size - used < length) grown_size *= 2;
+      char* grown = static_cast<char*>(realloc(text, grown_size));
+      if (grown == nullptr) {
+        out_of_memory = true;
+        return;
+      }
+      text = grown;
+      size = grown_size;
+    }
+    if (count == capacity) {
+      const int grown_capacity = capacity == 0 ? 64 : capacity * 2;
+      size_t* grown = static_cast<size_t*>(realloc(starts, sizeof(size_t) * grown_capacity));
+      if (grown == nullptr) {
+        out_of_memory = true;
+        return;
+      }
+      starts = grown;
+      capacity = grown_capacity;
+    }
+    memcpy(text + used, path, length);
+    starts[count++] = used;
+    used += length;
+  }
+  const char* At(int i) const { return text + starts[i]; }
+  void Forget() {
+    free(text);
+    free(starts);
+    *this = FileList();
+  }
+};
+
+// The folders walked so far: a folder reached twice (a link, or a replay folder
+// that lies inside another one of the list) is walked once.
+struct Walk {
+  FileList* files;
+  PlatformIdentity* walked;
+  int walked_count;
+  int walked_capacity;
+  bool verbose;
+  FILE* err;
+};
+
+bool Walked(Walk* walk, const PlatformIdentity& id) {
+  for (int i = 0; i < walk->walked_count; ++i) {
+    if (walk->walked[i].volume == id.volume && walk->walked[i].index == id.index) return true;
+  }
+  if (walk->walked_count == walk->walked_capacity) {
+    const int grown_capacity = walk->walked_capacity == 0 ? 32 : walk->walked_capacity * 2;
+    PlatformIdentity* grown = static_cast<PlatformIdentity*>(
+        realloc(walk->walked, sizeof(PlatformIdentity) * grown_capacity));
+    if (grown == nullptr) return true;
+    walk->walked = grown;
+    walk->walked_capacity = grown_capacity;
+  }
+  walk->walked[walk->walked_count++] = id;
+  return false;
+}
+
+// One folder's entries, names only, to be taken in name order.
+struct Listing {
+  FileList names;
+  FileList folders;  // "1" for a folder, "" for anything else, by entry
+};
+
+int CollectName(void* context, const char* name, PlatformKind kind, bool) {
+  Listing* listing = static_cast<Listing*>(context);
+  listing->names.Add(name);
+  listing->folders.Add(kind == kPlatformFolder ? "1" : kind == kPlatformFile ? "" : "0");
+  return listing->names.out_of_memory || listing->folders.out_of_memory ? 0 : 1;
+}
+
+bool EndsWithReplaySuffix(const char* name) {
+  const size_t length = strlen(name);
+  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
+}
+
+// Every replay below folder, as sort walks a folder: name order, subfolders
+// where they fall among the files, the game's half-written TempReplay.w3g left out.
+void WalkFolder(Walk* walk, const char* folder) {
+  PlatformIdentity id;
+  if (!PlatformIdentify(folder, &id)) {
+    if (walk->verbose) fprintf(walk->err, "%s\t- the folder could not be read\n", folder);
+    return;
+  }
+  if (Walked(walk, id)) return;
+  Listing listing = Listing();
+  if (!PlatformListFolder(folder, CollectName, &listing) || listing.names.out_of_memory) {
+    if (walk->verbose) fprintf(walk->err, "%s\t- the folder could not be listed\n", folder);
+    listing.names.Forget();
+    listing.folders.Forget();
+    return;
+  }
+  int* order = static_cast<int*>(malloc(sizeof(int) * (listing.names.count + 1)));
+  if (order == nullptr) {
+    listing.names.Forget();
+    listing.folders.Forget();
+    return;
+  }
+  for (int i = 0; i < listing.names.count; ++i) order[i] = i;
+  std::sort(order, order + listing.names.count, [&listing](int a, int b) {
+    return CompareNamesIgnoringAsciiCase(listing.names.At(a), listing.names.At(b)) < 0;
+  });
+  for (int k = 0; k < listing.names.count; ++k) {
+    const char* name = listing.names.At(order[k]);
+    char path[kPathSize];
+    if (!JoinPath(path, sizeof path, folder, name, kSeparator)) continue;
+    const char kind = listing.folders.At(order[k])[0];
+    if (kind == '1') {
+      WalkFolder(walk, path);
+    } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
+      walk->files->Add(path);
+    }
+  }
+  free(order);
+  listing.names.Forget();
+  listing.folders.Forget();
+}
+
+// What one reading needs, taken once for every file.
+struct Reading {
+  GameReadScratch game_scratch;
+  ReplayGame game;
+  DecodeScratch header_scratch;
+  DecodeResult header;
+  unsigned char* bytes;  // the file, in one buffer that grows to the longest file
+  size_t capacity;
+};
+
+// Reads the whole file into the reading's buffer. Returns NULL, or why not.
+const char* ReadFile(const char* path, Reading* reading, size_t* length) {
+  PlatformFile* handle = PlatformOpenRead(path);
+  if (handle == nullptr) {
+    return PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be opened";
+  }
+  const int64_t size = PlatformFileLength(handle);
+  if (size < 0 || static_cast<uint64_t>(size) >= SIZE_MAX / 2) {
+    PlatformClose(handle);
+    return "its length cannot be told";
+  }
+  if (static_cast<size_t>(size) + 1 > reading->capacity) {
+    const size_t wanted = static_cast<size_t>(size) + 1;
+    unsigned char* grown = static_cast<unsigned char*>(realloc(reading->bytes, wanted));
+    if (grown == nullptr) {
+      PlatformClose(handle);
+      return "no memory for it";
+    }
+    reading->bytes = grown;
+    reading->capacity = wanted;
+  }
+  *length = PlatformRead(handle, reading->bytes, static_cast<size_t>(size));
+  PlatformClose(handle);
+  return *length == static_cast<size_t>(size) ? nullptr : "it came short while being read";
+}
+
+const char* FileNameOf(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '/') name = p + 1;
+  }
+  return name;
+}
+
+// When the game was played, as sort -modern dates it: by a name the game gives its
+// replays, else by the file's last-write time.
+NameDate PlayedAt(const char* path) {
+  NameDate date;
+  if (TimeFromReplayName(FileNameOf(path), &date)) return date;
+  int32_t stamp = -1;
+  PlatformProbe(path, &stamp);
+  PlatformTime written;
+  PlatformTimeFromStamp(stamp, &written);
+  return NameDateOf(written);
+}
+
+// Adds one file to the record. Returns NULL, or why it gives no game.
+const char* AddFile(PlayerRecord* record, const char* path, Reading* reading, bool* duplicate) {
+  *duplicate = false;
+  size_t length = 0;
+  const char* problem = ReadFile(path, reading, &length);
+  if (problem != nullptr) {
+    CountUnreadable(record);
+    return problem;
+  }
+  ReplayGame* game = &reading->game;
+  if (!ReadReplayGame(reading->bytes, length, &reading->game_scratch, game)) {
+    if (game->problem == kGameNotReplay) {
+      CountNotReplay(record);
+      return "not a replay";
+    }
+    CountUnreadable(record);
+    return GameProblemText(game->problem);
+  }
+  if (game->problem != kGameWhole) {
+    // A cut or damaged copy would count a game whose end is not known.
+    CountUnreadable(record);
+    return GameProblemText(game->problem);
+  }
+  DecodeReplay(reading->bytes, length, kLengthReading, &reading->header_scratch, &reading->header);
+  const NameDate played = PlayedAt(path);
+  switch (AddRecordGame(record, game, &reading->header, &played, path)) {
+    case kRecordNewGame: return nullptr;
+    case kRecordDuplicate: *duplicate = true; return "a copy of a game already counted";
+    default: return "out of memory";
+  }
+}
+
+// The files of every replay folder the tray program would watch with -modern.
+int GatherReplayFolders(Walk* walk, const char* prefix, FILE* err) {
+  WatchList* list = ReplayFoldersThere(prefix, err);
+  if (list == nullptr) return 0;
+  const int found = list->count;
+  for (int i = 0; i < list->count; ++i) WalkFolder(walk, list->folders[i].path);
+  free(list);
+  if (found == 0) fputs("brindlecap-cli: no replay folder is there to read\n", err);
+  return 1;
+}
+
+void ClearProgress(int* width, FILE* err) {
+  if (*width == 0) return;
+  fprintf(err, "\r%*s\r", *width, "");
+  fflush(err);
+  *width = 0;
+}
+
+}  // namespace
+
+int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_record,
+                  RecordView* view, FILE* out, FILE* err) {
+  *out_record = nullptr;
+  memset(view, 0, sizeof *view);
+  const char* prefix = nullptr;
+  if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, usage, nullptr);
+  const char* player = nullptr;
+  bool verbose = false;
+  int first = 2;
+  for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
+    const char* word = argv[first];
+    if (strcmp(word, "--") == 0) {
+      ++first;
+      break;
+    }
+    if (strcmp(word, "-modern") == 0) {
+      // Headers are read by their lengths in any case: the kind of a game of the
+      // current versions cannot be told otherwise.
+    } else if (strcmp(word, "--verbose") == 0) {
+      verbose = true;
+    } else if (strcmp(word, "--player") == 0) {
+      if (first + 1 >= argc || argv[first + 1][0] == '\0') {
+        return UsageError(err, usage, "--player needs a NAME after it");
+      }
+      player = argv[++first];
+    } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
+      fputs(usage, out);
+      return kHelpShown;
+    } else {
+      fprintf(err, "brindlecap-cli: unknown switch '%s'\n", word);
+      return UsageError(err, usage, nullptr);
+    }
+  }
+  if (first < argc && prefix != nullptr) {
+    return UsageError(err, usage, "--prefix goes without FOLDER and FILE");
+  }
+  FileList files = FileList();
+  Walk walk = {&files, nullptr, 0, 0, verbose, err};
+  if (first >= argc) {
+    if (!GatherReplayFolders(&walk, prefix, err)) {
+      free(walk.walked);
+      return 2;
+    }
+  }
+  for (int i = first; i < argc; ++i) {
+    const char* operand = argv[i];
+    if (PlatformKindOf(operand) == kPlatformFolder) {
+      WalkFolder(&walk, operand);
+    } else {
+      files.Add(operand);  // a file, or a missing one that is counted as unreadable
+    }
+  }
+  free(walk.walked);
+  PlayerRecord* record = NewPlayerRecord();
+  Reading* reading = static_cast<Reading*>(calloc(1, sizeof(Reading)));
+  if (record == nullptr || reading == nullptr || files.out_of_memory) {
+    FreePlayerRecord(record);
+    free(reading);
+    files.Forget();
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 2;
+  }
+  const bool progress = IsTerminal(err) != 0;
+  int width = 0;
+  for (int i = 0; i < files.count; ++i) {
+    if (progress) {
+      const int n = fprintf(err, "\rreading %d of %d", i + 1, files.count);
+      width = n > 1 ? n - 1 : 0;
+      fflush(err);
+    }
+    bool duplicate = false;
+    const char* why = AddFile(record, files.At(i), reading, &duplicate);
+    if (why != nullptr && verbose) {
+      ClearProgress(&width, err);
+      fprintf(err, "%s\t- %s\n", files.At(i), why);
+    }
+  }
+  ClearProgress(&width, err);
+  free(reading->bytes);
+  free(reading);
+  files.Forget();
+  if (!BuildRecordView(record, player, view)) {
+    FreePlayerRecord(record);
+    fputs("brindlecap-cli: out of memory\n", err);
+    return 2;
+  }
+  if (verbose) {
+    const char* path;
+    for (int i = 0; (path = RecordFileWithoutPlayer(record, i)) != nullptr; ++i) {
+      fprintf(err, "%s\t- %s does not play in it\n", path, view->player);
+    }
+  }
+  *out_record = record;
+  return view->overall.games > 0 ? 0 : 1;
+}
+
+namespace {
+
+void PutTally(const Tally& t, FILE* out) {
+  fprintf(out, "\"games\":%d,\"win\":%d,\"loss\":%d,\"draw\":%d,\"unknown\":%d", t.games,
+          t.outcome[kOutcomeWin], t.outcome[kOutcomeLoss], t.outcome[kOutcomeDraw],
+          t.outcome[kOutcomeUnknown]);
+}
+
+void PutRows(const char* name, const RecordRow* rows, int count, FILE* out) {
+  fprintf(out, ",\n\"%s\":[", name);
+  for (int i = 0; i < count; ++i) {
+    fputs(i > 0 ? ",\n {\"key\":" : "\n {\"key\":", out);
+    PutJsonString(rows[i].key, out);
+    fputc(',', out);
+    PutTally(rows[i].tally, out);
+    fputc('}', out);
+  }
+  fputc(']', out);
+}
+
+void PrintJson(const RecordView& v, FILE* out) {
+  fputs("{\"player\":", out);
+  PutJsonString(v.player, out);
+  fprintf(out,
+          ",\"player_chosen\":%s,\"files_seen\":%d,\"replays_read\":%d,\"duplicates\":%d,"
+          "\"not_replays\":%d,\"unreadable\":%d,\"without_player\":%d,\n\"overall\":{",
+          v.player_chosen ? "true" : "false", v.files_seen, v.replays_read, v.duplicates,
+          v.not_replays, v.unreadable, v.without_player);
+  PutTally(v.overall, out);
+  fputc('}', out);
+  PutRows("by_type", v.by_type, v.by_type_count, out);
+  PutRows("by_matchup", v.by_matchup, v.by_matchup_count, out);
+  PutRows("by_map", v.by_map, v.by_map_count, out);
+  PutRows("by_opponent", v.by_opponent, v.by_opponent_count, out);
+  fputs(",\n\"by_month\":[", out);
+  for (int i = 0; i < v.by_month_count; ++i) {
+    const MonthRow& m = v.by_month[i];
+    fprintf(out, "%s {\"year\":%d,\"month\":%d,", i > 0 ? ",\n" : "\n", m.year, m.month);
+    PutTally(m.tally, out);
+    fprintf(out, ",\"median_apm\":%d,\"median_length_s\":%d}", m.median_apm, m.median_length_s);
+  }
+  fputs("],\n\"games\":[", out);
+  for (int i = 0; i < v.game_count; ++i) {
+    const GameRow& g = v.games[i];
+    fprintf(out, "%s {\"played\":%" PRId64 ",\"type\":", i > 0 ? ",\n" : "\n", g.played);
+    PutJsonString(g.type, out);
+    fputs(",\"map\":", out);
+    PutJsonString(g.map, out);
+    fputs(",\"players\":", out);
+    PutJsonString(g.players, out);
+    fprintf(out, ",\"outcome\":\"%s\",\"apm\":%d,\"length_s\":%d,\"path\":",
+            OutcomeText(g.outcome), g.apm, g.length_s);
+    PutJsonString(g.path, out);
+    fputc('}', out);
+  }
+  fputs("]}\n", out);
+}
+
+void PrintTallyLine(const char* key, const Tally& t, FILE* out) {
+  const int decided = t.outcome[kOutcomeWin] + t.outcome[kOutcomeLoss];
+  char rate[16] = "   -";
+  if (decided > 0) {
+    snprintf(rate, sizeof rate, "%3d%%", (t.outcome[kOutcomeWin] * 100 + decided / 2) / decided);
+  }
+  fprintf(out, "  %-28s %5d %5d %5d %5d %7d  %s\n", key, t.games, t.outcome[kOutcomeWin],
+          t.outcome[kOutcomeLoss], t.outcome[kOutcomeDraw], t.outcome[kOutcomeUnknown], rate);
+}
+
+void PrintTable(const char* title, const RecordRow* rows, int count, int limit, FILE* out) {
+  if (count == 0) return;
+  fprintf(out, "\n%-30s games  wins  loss  draw unknown  wins of decided\n", title);
+  for (int i = 0; i < count && i < limit; ++i) PrintTallyLine(rows[i].key, rows[i].tally, out);
+  if (count > limit) fprintf(out, "  ... and %d more\n", count - limit);
+}
+
+void PrintText(const RecordView& v, FILE* out) {
+  fprintf(out, "Record of %s", v.player);
+  if (v.player_chosen) {
+    fputs(" (the player found in the most games; --player NAME chooses another)", out);
+  }
+  fputc('\n', out);
+  RecordRow overall = {"all games", v.overall};
+  PrintTable("Overall", &overall, 1, 1, out);
+  PrintTable("By type", v.by_type, v.by_type_count, 100, out);
+  PrintTable("1v1 by matchup", v.by_matchup, v.by_matchup_count, 100, out);
+  PrintTable("By map", v.by_map, v.by_map_count, 100, out);
+  PrintTable("Opponents, most played first", v.by_opponent, v.by_opponent_count, 20, out);
+  if (v.by_month_count > 0) {
+    fprintf(out, "\n%-30s games  wins  loss  draw unknown  median APM  median length\n",
+            "By month");
+  }
+  for (int i = 0; i < v.by_month_count; ++i) {
+    const MonthRow& m = v.by_month[i];
+    char key[16];
+    char length[24] = "-";
+    char apm[16] = "-";
+    snprintf(key, sizeof key, "%04d-%02d", m.year, m.month);
+    if (m.median_length_s >= 0) {
+      FormatGameLength(static_cast<long long>(m.median_length_s) * 1000, length, sizeof length);
+    }
+    if (m.median_apm >= 0) snprintf(apm, sizeof apm, "%d", m.median_apm);
+    fprintf(out, "  %-28s %5d %5d %5d %5d %7d  %10s  %13s\n", key, m.tally.games,
+            m.tally.outcome[kOutcomeWin], m.tally.outcome[kOutcomeLoss],
+            m.tally.outcome[kOutcomeDraw], m.tally.outcome[kOutcomeUnknown], apm, length);
+  }
+  fprintf(out,
+          "\n%d files looked at: %d replays read, %d duplicates set aside, %d not replays, %d "
+          "unreadable, %d games without %s\n",
+          v.files_seen, v.replays_read, v.duplicates, v.not_replays, v.unreadable,
+          v.without_player, v.player);
+}
+
+}  // namespace
+
+int CommandStats(int argc, char** argv, FILE* out, FILE* err) {
+  // --json is stats' own; every other switch is the record's (CollectRecord).
+  bool json = false;
+  for (int i = 2; i < argc; ++i) {
+    if (strcmp(argv[i], "--") == 0) break;
+    if (strcmp(argv[i], "--json") != 0) continue;
+    json = true;
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+    --i;
+  }
+  PlayerRecord* record = nullptr;
+  RecordView view;
+  const int status = CollectRecord(argc, argv, kStatsUsage, &record, &view, out, err);
+  if (status == kHelpShown) return 0;
+  if (record == nullptr) return status;
+  if (json) {
+    PrintJson(view, out);
+  } else if (view.overall.games > 0) {
+    PrintText(view, out);
+  } else {
+    fprintf(out, "No game of %s among %d files looked at.\n",
+            view.player[0] != '\0' ? view.player : "anyone", view.files_seen);
+  }
+  FreePlayerRecord(record);
+  return status;
+}
