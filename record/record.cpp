@@ -251,7 +251,6 @@ uint64_t IdentityHash(const PlayerRecord* record, const Entry& entry) {
   uint64_t hash = 14695981039346656037ull;
   hash = HashMix(hash, entry.seed);
   hash = HashMix(hash, entry.version);
-  hash = HashMix(hash, entry.length_ms);
   hash = HashMix(hash, entry.map_path);
   for (int i = 0; i < entry.player_count; ++i) {
     hash = HashMix(hash, record->players.items[entry.first_player + i].name);
@@ -260,8 +259,9 @@ uint64_t IdentityHash(const PlayerRecord* record, const Entry& entry) {
 }
 
 bool SameGame(const PlayerRecord* record, const Entry& a, const Entry& b) {
-  if (a.seed != b.seed || a.version != b.version || a.length_ms != b.length_ms ||
-      a.map_path != b.map_path || a.player_count != b.player_count) {
+  // Not the length: each player's replay of one game ends when that player left.
+  if (a.seed != b.seed || a.version != b.version || a.map_path != b.map_path ||
+      a.player_count != b.player_count) {
     return false;
   }
   for (int i = 0; i < a.player_count; ++i) {

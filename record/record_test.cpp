@@ -156,9 +156,10 @@ TEST(RecordIdentity, CopiesAreOneGameAndDifferentGamesAreNot) {
   Game map = base;
   map.map = "Maps/FrozenThrone/(2)Amazonia.w3x";
   cases.push_back({"another map", map, false});
+  // Each player's save of one game ends when that player left: still one game.
   Game length = base;
-  length.length_ms += 1;
-  cases.push_back({"another length", length, false});
+  length.length_ms += 525;
+  cases.push_back({"saved by another player, who left later", length, true});
   Game version = base;
   version.version = 10032;
   cases.push_back({"another version", version, false});
