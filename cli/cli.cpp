@@ -54,6 +54,7 @@ const char kBriefUsage[] =
     "       brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
     "         FILE...\n"
     "       brindlecap-cli folder\n"
+    "       brindlecap-cli report [-modern] [--player NAME] [-o FILE] [FOLDER|FILE...]\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
 void PrintOverview(FILE* stream) {
@@ -67,6 +68,8 @@ void PrintOverview(FILE* stream) {
   fputs(kFolderUsage, stream);
   fputc('\n', stream);
   fputs(kInfoUsage, stream);
+  fputc('\n', stream);
+  fputs(kReportUsage, stream);
   fputc('\n', stream);
   fputs(kSwitches, stream);
 }
@@ -91,6 +94,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kFolderUsage, out);
     } else if (strcmp(topic, "info") == 0) {
       fputs(kInfoUsage, out);
+    } else if (strcmp(topic, "report") == 0) {
+      fputs(kReportUsage, out);
     } else {
       PrintOverview(out);
     }
@@ -105,6 +110,7 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
   if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
   if (strcmp(command, "info") == 0) return CommandInfo(argc, argv, out, err);
+  if (strcmp(command, "report") == 0) return CommandReport(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

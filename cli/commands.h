@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#include "record/record.h"
 #include "watcher/watcher.h"
 
 extern const char kNameUsage[];
@@ -14,6 +15,7 @@ extern const char kWatchUsage[];
 extern const char kSortUsage[];
 extern const char kFolderUsage[];
 extern const char kInfoUsage[];
+extern const char kReportUsage[];
 
 // Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
 // on err. Returns 2, the exit code of every usage error.
@@ -69,6 +71,16 @@ int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err);
+int CommandReport(int argc, char** argv, FILE* out, FILE* err);
+
+// Collects the record of the replays the operands name (as stats takes them: -modern,
+// --player NAME, --prefix DIR, FOLDER|FILE...), counting what it passes over. Returns
+// NULL after saying why on err. The record owns the view; FreeRecord releases it.
+struct PlayerRecord;
+PlayerRecord* CollectRecord(int argc, char** argv, int first, const char* player,
+                            const char* prefix, bool verbose, FILE* out, FILE* err);
+const RecordView* ViewOf(const PlayerRecord* record);
+void FreeRecord(PlayerRecord* record);
 
 // System services (system.cpp).
 
