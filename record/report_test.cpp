@@ -83,8 +83,10 @@ void FillPlayed(Sample* sample) {
   sample->view.overall = MakeTally(2, 1, 0, 0);
   sample->types = {Row("1v1", MakeTally(2, 0, 0, 0)), Row("2v2", MakeTally(0, 1, 0, 0))};
   sample->matchups = {Row("HvU", MakeTally(1, 0, 0, 0)), Row("HvO", MakeTally(1, 0, 0, 0))};
-  sample->maps = {Row("Amazonia", MakeTally(2, 0, 0, 0)), Row("Turtle Rock", MakeTally(0, 1, 0, 0))};
-  sample->opponents = {Row("IroNSoul", MakeTally(1, 0, 0, 0)), Row("Grubby", MakeTally(1, 1, 0, 0))};
+  sample->maps = {Row("Amazonia", MakeTally(2, 0, 0, 0)),
+                  Row("Turtle Rock", MakeTally(0, 1, 0, 0))};
+  sample->opponents = {Row("IroNSoul", MakeTally(1, 0, 0, 0)),
+                       Row("Grubby", MakeTally(1, 1, 0, 0))};
   MonthRow feb = {2000, 2, MakeTally(0, 1, 0, 0), 151, 1805};
   MonthRow may = {2024, 5, MakeTally(2, 0, 0, 0), 215, 1091};
   sample->months = {feb, may};
