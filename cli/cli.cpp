@@ -54,7 +54,6 @@ const char kBriefUsage[] =
     "       brindlecap-cli name [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
     "         FILE...\n"
     "       brindlecap-cli folder\n"
-    "       brindlecap-cli report [-modern] [--player NAME] [-o FILE] [FOLDER|FILE...]\n"
     "       brindlecap-cli --help | --version | COMMAND --help\n";
 
 void PrintOverview(FILE* stream) {

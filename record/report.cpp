@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "replay/text.h"
+
 namespace {
 
 // The page's look: light and dark from the system's theme, one column on a
@@ -166,6 +168,18 @@ void AppendPlayed(HtmlText* html, int64_t played) {
   AppendFormat(html, "%04lld-%02lld-%02lld %02lld:%02lld", static_cast<long long>(year),
                static_cast<long long>(month), static_cast<long long>(day),
                static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60));
+}
+
+// The cells of an APM and a length, a dash for what no replay tells.
+void AppendApmAndLength(HtmlText* html, int apm, int length_s) {
+  if (apm < 0) {
+    AppendRaw(html, "<td class=\"num\">&ndash;</td>");
+  } else {
+    AppendFormat(html, "<td class=\"num\">%d</td>", apm);
+  }
+  AppendRaw(html, "<td class=\"num\">");
+  AppendLength(html, length_s);
+  AppendRaw(html, "</td>");
 }
 
 void AppendTallyData(HtmlText* html, const Tally& tally) {
@@ -347,14 +361,8 @@ void AppendMonths(HtmlText* html, const RecordView* view) {
     AppendMonthLabel(html, month);
     AppendRaw(html, "</th>");
     AppendTallyCells(html, month.tally);
-    if (month.median_apm < 0) {
-      AppendRaw(html, "<td class=\"num\">&ndash;</td>");
-    } else {
-      AppendFormat(html, "<td class=\"num\">%d</td>", month.median_apm);
-    }
-    AppendRaw(html, "<td class=\"num\">");
-    AppendLength(html, month.median_length_s);
-    AppendRaw(html, "</td></tr>");
+    AppendApmAndLength(html, month.median_apm, month.median_length_s);
+    AppendRaw(html, "</tr>");
   }
   AppendRaw(html, "</tbody></table></details></section>\n");
 }
@@ -468,14 +476,8 @@ void AppendGames(HtmlText* html, const RecordView* view) {
       AppendEscaped(html, game.players);
     }
     AppendFormat(html, "</td><td class=\"result\">%s</td>", kOutcomeWord[outcome]);
-    if (game.apm < 0) {
-      AppendRaw(html, "<td class=\"num\">&ndash;</td>");
-    } else {
-      AppendFormat(html, "<td class=\"num\">%d</td>", game.apm);
-    }
-    AppendRaw(html, "<td class=\"num\">");
-    AppendLength(html, game.length_s);
-    AppendRaw(html, "</td></tr>\n");
+    AppendApmAndLength(html, game.apm, game.length_s);
+    AppendRaw(html, "</tr>\n");
   }
   AppendRaw(html, "</tbody></table></section>\n");
 }
@@ -514,22 +516,13 @@ void AppendEscaped(HtmlText* html, const char* text) {
       ++p;
       continue;
     }
-    size_t follow = 0;
-    if (c >= 0xC2 && c <= 0xDF) follow = 1;
-    else if (c >= 0xE0 && c <= 0xEF) follow = 2;
-    else if (c >= 0xF0 && c <= 0xF4) follow = 3;
-    else if (c >= 0x80) follow = 4;  // never a character's first byte
-    size_t got = 0;
-    while (follow <= 3 && got < follow && (p[1 + got] & 0xC0) == 0x80) ++got;
-    if (c < 0x80) {
-      AppendBytes(html, reinterpret_cast<const char*>(p), 1);
+    const size_t length = Utf8CharacterLength(p);
+    if (length == 0) {
+      AppendRaw(html, "\xEF\xBF\xBD");  // U+FFFD
       ++p;
-    } else if (follow <= 3 && got == follow) {
-      AppendBytes(html, reinterpret_cast<const char*>(p), follow + 1);
-      p += follow + 1;
     } else {
-      AppendRaw(html, "\xEF\xBF\xBD");
-      ++p;
+      AppendBytes(html, reinterpret_cast<const char*>(p), length);
+      p += length;
     }
   }
 }
