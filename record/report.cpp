@@ -78,7 +78,7 @@ const char kStyle[] =
     "table.games thead{display:none}"
     "table.games tr{display:block;padding:6px 0;border-bottom:1px solid var(--line)}"
     "table.games td{display:inline-block;border:0;padding:0 8px 0 0}"
-    "table.games td.players{display:block}}\n";
+    "table.games td.players{display:block}table.games td.apm::after{content:\" APM\"}}\n";
 
 const char* const kOutcomeClass[kOutcomeCount] = {"w", "l", "d", "u"};
 const char* const kOutcomeData[kOutcomeCount] = {"win", "loss", "draw", "unknown"};
@@ -173,9 +173,9 @@ void AppendPlayed(HtmlText* html, int64_t played) {
 // The cells of an APM and a length, a dash for what no replay tells.
 void AppendApmAndLength(HtmlText* html, int apm, int length_s) {
   if (apm < 0) {
-    AppendRaw(html, "<td class=\"num\">&ndash;</td>");
+    AppendRaw(html, "<td class=\"num apm\">&ndash;</td>");
   } else {
-    AppendFormat(html, "<td class=\"num\">%d</td>", apm);
+    AppendFormat(html, "<td class=\"num apm\">%d</td>", apm);
   }
   AppendRaw(html, "<td class=\"num\">");
   AppendLength(html, length_s);
