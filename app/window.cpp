@@ -358,6 +358,9 @@ size_t FormatAboutText(const AppState* app, char* out, size_t size) {
       "\n"
       "%s%s\n"
       "\n"
+      "Your record, won and lost by matchup, map, opponent and month: Start menu, "
+      "Brindlecap statistics (or brindlecap-cli report).\n"
+      "\n"
       "Right-click the tray icon to close Brindlecap.",
       folders, settings.save_custom ? "saved" : "not saved (start with -custom to keep them)",
       !settings.naming.date_tag ? "off" : templated ? "on, {date} gives " : "on, names start with ",

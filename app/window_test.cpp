@@ -353,6 +353,9 @@ TEST(FormatAboutText, NamesTheFolderAndTheSettings) {
   EXPECT_NE(nullptr, strstr(text, "Custom games: saved\n")) << text;
   EXPECT_NE(nullptr, strstr(text, "Date tag: off")) << text;
   EXPECT_NE(nullptr, strstr(text, "Game versions 1.30 and later: named (-modern)\n")) << text;
+  // How to see the record, whatever the switches.
+  EXPECT_NE(nullptr, strstr(text, "Start menu, Brindlecap statistics (or brindlecap-cli report)"))
+      << text;
 }
 
 // The longest paths of copies below the folder: one saved, one waiting.

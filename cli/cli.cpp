@@ -72,6 +72,7 @@ void PrintOverview(FILE* stream) {
   fputs(kInfoUsage, stream);
   fputc('\n', stream);
   fputs(kStatsUsage, stream);
+  fputs(kReportUsage, stream);
   fputc('\n', stream);
   fputs(kSwitches, stream);
 }
@@ -98,6 +99,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kInfoUsage, out);
     } else if (strcmp(topic, "stats") == 0) {
       fputs(kStatsUsage, out);
+    } else if (strcmp(topic, "report") == 0) {
+      fputs(kReportUsage, out);
     } else {
       PrintOverview(out);
     }
@@ -113,6 +116,7 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
   if (strcmp(command, "info") == 0) return CommandInfo(argc, argv, out, err);
   if (strcmp(command, "stats") == 0) return CommandStats(argc, argv, out, err);
+  if (strcmp(command, "report") == 0) return CommandReport(argc, argv, out, err);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#include "record/record.h"
 #include "watcher/watcher.h"
 
 extern const char kNameUsage[];
@@ -15,6 +16,7 @@ extern const char kSortUsage[];
 extern const char kFolderUsage[];
 extern const char kInfoUsage[];
 extern const char kStatsUsage[];
+extern const char kReportUsage[];
 
 // Prints "brindlecap-cli: problem" (when problem is not NULL) and the usage text
 // on err. Returns 2, the exit code of every usage error.
@@ -76,6 +78,7 @@ int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err);
 int CommandStats(int argc, char** argv, FILE* out, FILE* err);
+int CommandReport(int argc, char** argv, FILE* out, FILE* err);
 
 // Writes text as a JSON string: quotes, backslashes and control bytes escaped, and
 // every byte that does not belong to a well-formed UTF-8 character written as

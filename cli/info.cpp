@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "replay/decode.h"
 #include "replay/game.h"
+#include "replay/text.h"
 #include "watcher/filing.h"
 
 const char kInfoUsage[] =
@@ -352,22 +353,13 @@ void PutJsonString(const char* text, FILE* out) {
       ++p;
       continue;
     }
-    size_t follow = 0;
-    if (c >= 0xC2 && c <= 0xDF) follow = 1;
-    else if (c >= 0xE0 && c <= 0xEF) follow = 2;
-    else if (c >= 0xF0 && c <= 0xF4) follow = 3;
-    else if (c >= 0x80) follow = 4;  // never a character's first byte
-    size_t got = 0;
-    while (follow <= 3 && got < follow && (p[1 + got] & 0xC0) == 0x80) ++got;
-    if (c < 0x80) {
-      fputc(static_cast<int>(c), out);
-      ++p;
-    } else if (follow <= 3 && got == follow) {
-      fwrite(p, 1, follow + 1, out);
-      p += follow + 1;
-    } else {
+    const size_t length = Utf8CharacterLength(p);
+    if (length == 0) {
       fputs("\\ufffd", out);
       ++p;
+    } else {
+      fwrite(p, 1, length, out);
+      p += length;
     }
   }
   fputc('"', out);

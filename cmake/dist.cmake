@@ -1,5 +1,5 @@
 # `make dist`: what a Windows player downloads, made by CPack from the MinGW build.
-#   brindlecap-VERSION-win64.zip   the two programs, README.txt and LICENSE.txt
+#   brindlecap-VERSION-win64.zip   the programs, README.txt and LICENSE.txt
 #   brindlecap-VERSION-setup.exe   an NSIS installer of the same files
 # Only the "app" component is packaged, so nothing else the build installs
 # (test programs, libraries) can slip in.
@@ -10,6 +10,9 @@ endif()
 install(TARGETS brindlecap-cli RUNTIME DESTINATION . COMPONENT app)
 if(TARGET brindlecap)
   install(TARGETS brindlecap RUNTIME DESTINATION . COMPONENT app)
+endif()
+if(TARGET brindlecap-report)
+  install(TARGETS brindlecap-report RUNTIME DESTINATION . COMPONENT app)
 endif()
 # .txt, so that a double click opens them in Notepad.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt COMPONENT app)

@@ -27,3 +27,17 @@ int CompareNamesIgnoringAsciiCase(const char* a, const char* b) {
   }
   return strcmp(a, b);
 }
+
+size_t Utf8CharacterLength(const unsigned char* p) {
+  const unsigned c = p[0];
+  if (c < 0x80) return 1;
+  size_t follow = 0;
+  if (c >= 0xC2 && c <= 0xDF) follow = 1;
+  else if (c >= 0xE0 && c <= 0xEF) follow = 2;
+  else if (c >= 0xF0 && c <= 0xF4) follow = 3;
+  else return 0;  // never a character's first byte
+  for (size_t i = 1; i <= follow; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;  // a NUL stops it here too
+  }
+  return follow + 1;
+}

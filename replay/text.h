@@ -29,4 +29,10 @@ size_t StartsWithIgnoringAsciiCase(const char* text, const char* prefix,
 // bytes, so that the order never depends on anything else.
 int CompareNamesIgnoringAsciiCase(const char* a, const char* b);
 
+// The bytes of the UTF-8 character that starts at p, when p[0] starts a
+// well-formed one whose continuation bytes all follow (1 for ASCII); 0 when p[0]
+// is no character's first byte or the character is cut short. Writers of names
+// into other formats replace what gives 0 rather than pass it on.
+size_t Utf8CharacterLength(const unsigned char* p);
+
 #endif  // BRINDLECAP_REPLAY_TEXT_H_

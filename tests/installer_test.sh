@@ -3,8 +3,10 @@
 # as a player's silent install would: it must put the programs under Program
 # Files with a Start-menu shortcut and (unless /NOSTARTUP) a Startup shortcut, both
 # starting Brindlecap with -modern (unless /NOMODERN), and the silent uninstaller
-# must take all of it away again. With Brindlecap running, an install over it and
-# the uninstaller must end it first.
+# must take all of it away again. The "Brindlecap statistics" entry starts a GUI
+# program (no console window) that writes the report into the user's local
+# application data; the uninstaller removes entry and report. With Brindlecap
+# running, an install over it and the uninstaller must end it first.
 #   installer_test.sh CPACK BUILD_DIR [WINE]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,6 +48,21 @@ drive_c="$WINEPREFIX/drive_c"
 folder="$drive_c/Program Files/Brindlecap"
 programs="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 menu_link="$programs/Brindlecap.lnk"
+statistics_link="$programs/Brindlecap statistics.lnk"
+# Wine 8 keeps local application data in AppData\Local, older Wines elsewhere.
+report_file() { find "$drive_c/users" -ipath "*/brindlecap/report.html" 2>/dev/null | head -n 1; }
+# The link's target, in the ANSI or the UTF-16 form a shortcut may keep it in.
+leads_to_report_exe() {  # leads_to_report_exe LINK
+  [[ -f "$1" ]] && python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read().lower()
+name = "brindlecap-report.exe"
+sys.exit(0 if name.encode() in data or name.encode("utf-16-le") in data else 1)' "$1"
+}
+# A GUI program: Windows opens no console window for it.
+gui_program() {
+  x86_64-w64-mingw32-objdump -p "$1" | grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]'
+}
 # Wine names the common Startup folder "StartUp"; Windows "Startup".
 startup_link() { find "$programs" -maxdepth 2 -ipath "*/startup/brindlecap.lnk" | head -n 1; }
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brindlecap'
@@ -78,13 +95,23 @@ ended_with_zero() {
 # A silent install takes every component, the Startup shortcut included.
 "$wine" "$installer" /S
 check "installer exit code" test $? -eq 0
-for file in brindlecap.exe brindlecap-cli.exe README.txt LICENSE.txt Uninstall.exe; do
+for file in brindlecap.exe brindlecap-cli.exe brindlecap-report.exe README.txt LICENSE.txt \
+  Uninstall.exe; do
   check "installed $file" test -f "$folder/$file"
 done
 check "Start-menu shortcut" test -f "$menu_link"
 check "Startup shortcut" test -n "$(startup_link)"
 check "Start-menu shortcut passes -modern" starts_modern "$menu_link"
 check "Startup shortcut passes -modern" starts_modern "$(startup_link)"
+check "Start-menu entry Brindlecap statistics" test -f "$statistics_link"
+check "... starts brindlecap-report.exe" leads_to_report_exe "$statistics_link"
+check "... a GUI program, no console window" gui_program "$folder/brindlecap-report.exe"
+# Run as the entry runs it, the browser left closed.
+BRINDLECAP_REPORT_NO_OPEN=1 timeout 120 "$wine" "$folder/brindlecap-report.exe" \
+  </dev/null >"$work/report.out" 2>"$work/report.err"
+check "... writes the report, with exit code 0" test $? -eq 0
+check "... into the local application data" test -n "$(report_file)"
+check "... a whole page" bash -c "tail -c 8 '$(report_file)' | grep -q '</html>'"
 check "listed in Apps and Features" \
   bash -c "'$wine' reg query '$key' /v UninstallString >/dev/null 2>&1"
 expected=$(basename "$installer" -setup.exe)
@@ -96,6 +123,8 @@ uninstall
 check "uninstall removes Program Files\\Brindlecap" absent "$folder"
 check "uninstall removes the Start-menu shortcut" absent "$menu_link"
 check "uninstall removes the Startup shortcut" test -z "$(startup_link)"
+check "uninstall removes the statistics entry" absent "$statistics_link"
+check "uninstall removes the report" test -z "$(report_file)"
 check "uninstall removes the Apps and Features entry" \
   bash -c "! '$wine' reg query '$key' >/dev/null 2>&1"
 
