@@ -76,8 +76,10 @@ int CommandReport(int argc, char** argv, FILE* out, FILE* err) {
   const int collected = CollectRecord(argc, argv, kReportUsage, &record, &view, out, err);
   if (collected == kHelpShown) return 0;
   if (record == nullptr) return collected;
+  // A record of no game yet is a page too: it says so, and the player who opens
+  // it from the Start menu sees that rather than an error.
   HtmlText page = {};
-  int code = collected;
+  int code = 0;
   if (!RenderRecordHtml(&view, &page)) {
     fputs("brindlecap-cli: out of memory\n", err);
     code = 1;

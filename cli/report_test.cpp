@@ -118,7 +118,6 @@ TEST_F(CliReport, WithoutOTheReportGoesToTheCurrentFolder) {
   EXPECT_EQ(std::vector<std::string>{"brindlecap-report.html"}, ListFiles(pages_));
 }
 
-// A record of no game is still a page, and says so with exit code 1, as stats does.
 TEST_F(CliReport, FailuresSayWhyAndWriteNothing) {
   const std::string page = Native(pages_ + "page.html");
   const std::string replays = Native(replays_);
@@ -142,6 +141,16 @@ TEST_F(CliReport, FailuresSayWhyAndWriteNothing) {
     EXPECT_NE(std::string::npos, run.err.find(c.says)) << label << ": " << run.err;
     EXPECT_EQ(std::vector<std::string>{}, ListFiles(pages_)) << label;
   }
+}
+
+TEST_F(CliReport, ARecordOfNoGameIsAPageToo) {
+  const std::string page = Native(pages_ + "page.html");
+  const CliRun run = RunWith({"report", "-o", page, Native(pages_)});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(page + "\n", run.out);
+  const std::string html = ReadText(pages_ + "page.html");
+  EXPECT_EQ(0u, html.rfind("<!DOCTYPE html>", 0));
+  EXPECT_EQ("</html>\n", html.substr(html.size() - 8));
 }
 
 TEST_F(CliReport, HelpNamesTheCommandAndWritesNothing) {
