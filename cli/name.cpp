@@ -28,6 +28,7 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
   }
   DecodeResult result;
   const bool filed = DecodeForFiling(bytes, length, settings, scratch, &result);
+  ReplayGame* game = filed ? ReadGameForNames(&settings->naming, bytes, length) : nullptr;
   free(bytes);
   if (!filed) {
     fprintf(out, "%s\t- not a ladder game\n", path);
@@ -36,8 +37,11 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
   const NameDate now = LocalNameDate();
   ReplayName name;
   char path_name[kPathSize];
-  if (!PrepareName(&result, &settings->naming, &now, "", kPlatformPathLimit, &name) ||
-      !ComposeCandidate(path_name, sizeof path_name, "", &name, 0)) {
+  const bool fits =
+      PrepareName(&result, &settings->naming, &now, "", kPlatformPathLimit, &name, game) &&
+      ComposeCandidate(path_name, sizeof path_name, "", &name, 0);
+  free(game);
+  if (!fits) {
     fprintf(out, "%s\t- no name fits\n", path);
     return 0;
   }

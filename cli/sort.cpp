@@ -402,11 +402,14 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     return kAlready;
   }
   const NameOptions* naming = &run->settings->naming;
+  ReplayGame* game = ReadGameForNames(naming, bytes, length);
   FileResult filed;
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           by_game ? bytes : nullptr, length)
-              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, by_game, &filed);
+                           by_game ? bytes : nullptr, length, game)
+              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, by_game, &filed,
+                             game);
+  free(game);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
     const Filed record = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
     run->filed.Add(dry_run ? destination : filed.path, record);

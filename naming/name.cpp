@@ -31,19 +31,6 @@ void AppendSide(const DecodeResult* result, int first, int count, size_t cap, ch
   }
 }
 
-// The current game names players by account tag, "anXieTy#2932": the '#' and the
-// digits after it number the account and say nothing a reader needs. Returns the
-// name's length without them; a name that is nothing but a tag keeps it.
-size_t LengthWithoutAccountTag(const char* name) {
-  const size_t length = strlen(name);
-  size_t digits_start = length;
-  while (digits_start > 0 && name[digits_start - 1] >= '0' && name[digits_start - 1] <= '9') {
-    --digits_start;
-  }
-  if (digits_start == length || digits_start < 2 || name[digits_start - 1] != '#') return length;
-  return digits_start - 1;
-}
-
 // Sides as the length-aware reading grouped them: two are set against each other,
 // more are listed one after another as an FFA is.
 void AppendModernSides(const DecodeResult* result, char* body, size_t body_size) {
@@ -90,6 +77,16 @@ bool IsReservedDeviceName(const char* stem) {
 }
 
 }  // namespace
+
+size_t LengthWithoutAccountTag(const char* name) {
+  const size_t length = strlen(name);
+  size_t digits_start = length;
+  while (digits_start > 0 && name[digits_start - 1] >= '0' && name[digits_start - 1] <= '9') {
+    --digits_start;
+  }
+  if (digits_start == length || digits_start < 2 || name[digits_start - 1] != '#') return length;
+  return digits_start - 1;
+}
 
 size_t DeviceStemLength(const char* body) {
   // Windows looks at what stands before the first dot, trailing blanks dropped:

@@ -10,6 +10,8 @@
 
 #include "replay/decode.h"
 
+struct ReplayGame;
+
 enum {
   kPathSize = 1024,  // every path and name buffer: 1023 characters and a NUL
   kDateTagSize = 16,
@@ -59,6 +61,11 @@ size_t Utf8CutPoint(const char* text, size_t length);
 // leaves out.
 void AppendPlayer(char* body, size_t body_size, const char* name, int race, size_t cap);
 
+// The current game names players by account tag, "anXieTy#2932": the '#' and the
+// digits after it number the account and say nothing a reader needs. Returns the
+// name's length without them; a name that is nothing but a tag keeps it.
+size_t LengthWithoutAccountTag(const char* name);
+
 // Replaces, in place, the characters a file name cannot or should not carry:
 // " \ / . : * ! @ # % $ ; , ? and, because Windows refuses them, < > | and the
 // control bytes 1 to 31. Everything else stays.
@@ -100,11 +107,13 @@ size_t DeviceStemLength(const char* body);
 // The subfolder, the date tag and the body: as always without a template (or
 // with the default one), else the filled template, which holds the date tag
 // itself (the tag is then empty). Not fitted.
+// game is the whole replay read, for the fields only it tells; NULL when it was not.
 void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-               ReplayName* name);
+               ReplayName* name, const ReplayGame* game = nullptr);
 
 // BuildName, then fits the body below folder. Returns false when no name fits.
 bool PrepareName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-                 const char* folder, size_t path_limit, ReplayName* name);
+                 const char* folder, size_t path_limit, ReplayName* name,
+                 const ReplayGame* game = nullptr);
 
 #endif  // BRINDLECAP_NAMING_NAME_H_

@@ -4,12 +4,13 @@
 #include <string.h>
 
 #include "naming/name.h"
+#include "replay/game.h"
 #include "replay/text.h"
 
 const char kDefaultNameTemplate[] = "{date}{players}{game}";
 const char kNameFieldList[] =
     "{date} {players} {game} {type} {year} {month} {day} {hour} {minute} {mapfile} {map} "
-    "{length}";
+    "{length} {result} {winner}";
 
 namespace {
 
@@ -26,13 +27,16 @@ enum NameField {
   kFieldMapFile,
   kFieldMap,
   kFieldLength,
+  kFieldResult,
+  kFieldWinner,
   kFieldCount,
   kFieldUnknown = kFieldCount,
 };
 
 const char kFieldNames[kFieldCount][8] = {"date", "players", "game",   "type",
                                          "year", "month",   "day",    "hour",
-                                         "minute", "mapfile", "map", "length"};
+                                         "minute", "mapfile", "map", "length",
+                                         "result", "winner"};
 
 // The field named by name[0, length).
 NameField FindField(const char* name, size_t length) {
@@ -125,7 +129,8 @@ void AppendLiteral(char* body, size_t body_size, const char* text, size_t length
 
 // The value of one field, into value (value_size bytes).
 void FieldValue(NameField field, const DecodeResult* result, const char* subfolder,
-                const char* date_tag, const NameDate* date, char* value, size_t value_size) {
+                const char* date_tag, const NameDate* date, const ReplayGame* game, char* value,
+                size_t value_size) {
   value[0] = '\0';
   char map_file[kMapPathSize];
   switch (field) {
@@ -157,11 +162,51 @@ void FieldValue(NameField field, const DecodeResult* result, const char* subfold
       SanitisePlayerName(value);
       break;
     case kFieldLength: FormatGameLength(result->length_ms, value, value_size); break;
+    case kFieldResult: snprintf(value, value_size, "%s", SaverResult(game)); break;
+    case kFieldWinner: WinnerSide(game, value, value_size); break;
     case kFieldUnknown: break;
   }
 }
 
 }  // namespace
+
+bool TemplateReadsWholeReplay(const char* name_template) {
+  return strstr(name_template, "{result}") != nullptr ||
+         strstr(name_template, "{winner}") != nullptr;
+}
+
+const char* SaverResult(const ReplayGame* game) {
+  if (game == nullptr) return "";
+  const GamePlayer* saver = nullptr;
+  for (int i = 0; i < game->players; ++i) {
+    if (game->player[i].id == game->saver_id) saver = &game->player[i];
+  }
+  if (saver == nullptr || saver->observer || saver->computer) return "";
+  if (game->draw) return "draw";
+  if (game->winning_team < 0) return "";
+  return saver->team == game->winning_team ? "win" : "loss";
+}
+
+void WinnerSide(const ReplayGame* game, char* out, size_t out_size) {
+  if (out_size == 0) return;
+  out[0] = '\0';
+  if (game == nullptr || game->winning_team < 0) return;
+  // Cut as {players} cuts the names of a game of that many players.
+  int playing = 0;
+  for (int i = 0; i < game->players; ++i) {
+    playing += !game->player[i].observer && !game->player[i].computer ? 1 : 0;
+  }
+  const size_t cap = static_cast<size_t>(NameCap(playing));
+  for (int i = 0; i < game->players; ++i) {
+    const GamePlayer& p = game->player[i];
+    if (p.observer || p.computer || p.team != game->winning_team) continue;
+    char name[kGameNameSize];
+    snprintf(name, sizeof name, "%.*s", static_cast<int>(LengthWithoutAccountTag(p.name)),
+             p.name);
+    AppendPlayer(out, out_size, name, p.race & 0x0F, cap);
+  }
+  SanitisePlayerName(out);
+}
 
 bool UsesDefaultTemplate(const char* name_template) {
   return name_template[0] == '\0' || strcmp(name_template, kDefaultNameTemplate) == 0;
@@ -251,7 +296,7 @@ void FormatGameLength(long long milliseconds, char* out, size_t out_size) {
 
 void FillNameTemplate(const char* name_template, const DecodeResult* result,
                       const char* subfolder, const char* date_tag, const NameDate* date,
-                      char* body, size_t body_size) {
+                      char* body, size_t body_size, const ReplayGame* game) {
   if (body_size == 0) return;
   body[0] = '\0';
   const char* p = name_template;
@@ -268,7 +313,7 @@ void FillNameTemplate(const char* name_template, const DecodeResult* result,
       AppendLiteral(body, body_size, open, static_cast<size_t>(close + 1 - open));
     } else {
       char value[kPathSize];
-      FieldValue(field, result, subfolder, date_tag, date, value, sizeof value);
+      FieldValue(field, result, subfolder, date_tag, date, game, value, sizeof value);
       AppendCapped(body, body_size, value, sizeof value);
     }
     p = close + 1;
@@ -276,7 +321,7 @@ void FillNameTemplate(const char* name_template, const DecodeResult* result,
 }
 
 void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-               ReplayName* name) {
+               ReplayName* name, const ReplayGame* game) {
   name->subfolder = ChooseSubfolder(result);
   BuildDateTag(options, date, name->date_tag, sizeof name->date_tag);
   if (UsesDefaultTemplate(options->name_template)) {
@@ -284,14 +329,15 @@ void BuildName(const DecodeResult* result, const NameOptions* options, const Nam
     return;
   }
   FillNameTemplate(options->name_template, result, name->subfolder, name->date_tag, date,
-                   name->body, sizeof name->body);
+                   name->body, sizeof name->body, game);
   // The template has put the tag where it wants it, if anywhere; the body is the
   // whole name now, and fitting shortens it at its end.
   name->date_tag[0] = '\0';
 }
 
 bool PrepareName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
-                 const char* folder, size_t path_limit, ReplayName* name) {
-  BuildName(result, options, date, name);
+                 const char* folder, size_t path_limit, ReplayName* name,
+                 const ReplayGame* game) {
+  BuildName(result, options, date, name, game);
   return FitNameBody(name, folder, path_limit) != 0;
 }

@@ -10,6 +10,8 @@
 #include "naming/name.h"
 #include "replay/decode.h"
 
+struct ReplayGame;
+
 // "{date}{players}{game}": the names Brindlecap has always written.
 extern const char kDefaultNameTemplate[];
 
@@ -19,6 +21,10 @@ extern const char kNameFieldList[];
 
 // True when names are built without a template: none given, or the default one.
 bool UsesDefaultTemplate(const char* name_template);
+
+// True when name_template holds a field only the whole replay tells ({result},
+// {winner}): only then is a replay read beyond its header to name it.
+bool TemplateReadsWholeReplay(const char* name_template);
 
 // Says what makes name_template unusable: an unknown field, a "{" without its "}",
 // or a character no Windows file name can hold (\ / : * ? " < > | and control
@@ -42,9 +48,19 @@ void FormatGameLength(long long milliseconds, char* out, size_t out_size);
 // from date, {type} is subfolder without its backslash. Player names, map
 // names and game names pass through the rules they pass through without a
 // template. Literal text is copied as written, except that a character no file
-// name can hold becomes '_' (a template that was checked holds none).
+// name can hold becomes '_' (a template that was checked holds none). {result} and
+// {winner} come from game, the whole replay read; both are empty without it.
 void FillNameTemplate(const char* name_template, const DecodeResult* result,
                       const char* subfolder, const char* date_tag, const NameDate* date,
-                      char* body, size_t body_size);
+                      char* body, size_t body_size, const ReplayGame* game = nullptr);
+
+// {result}: the saver's result, "win", "loss" or "draw"; "" when the saver
+// observed or the replay does not tell.
+const char* SaverResult(const ReplayGame* game);
+
+// {winner}: the winning side's players as {players} writes a side, names without
+// their account tags and cut as for a name of that many players, with race tags;
+// "" when no side won or the replay does not tell.
+void WinnerSide(const ReplayGame* game, char* out, size_t out_size);
 
 #endif  // BRINDLECAP_NAMING_NAME_TEMPLATE_H_

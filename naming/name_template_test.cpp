@@ -12,6 +12,7 @@
 
 #include "naming/name.h"
 #include "replay/decode.h"
+#include "replay/game.h"
 #include "replay/modern.h"
 #include "tests/real_replays.h"
 #include "tests/replay_builder.h"
@@ -395,6 +396,131 @@ TEST_F(TemplateNames, UncheckedTextCannotReachOutsideTheSubfolder) {
   SetTemplate("..\\a/b:{nope}{game");
   EXPECT_EQ("1v1\\.._a_b_{nope}{game.w3g",
             NameOf(BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}))));
+}
+
+}  // namespace
+
+namespace {
+
+// A game as the whole replay tells it: players by id, team, race; the saver's id;
+// the winning team (-1: none) or a draw.
+struct SketchPlayer {
+  const char* name;
+  int id;
+  int team;
+  int race;
+  bool observer;
+  bool computer;
+};
+
+std::unique_ptr<ReplayGame> Sketch(const std::vector<SketchPlayer>& players, int saver_id,
+                                   int winning_team, bool draw = false) {
+  std::unique_ptr<ReplayGame> game(new ReplayGame());
+  for (const SketchPlayer& p : players) {
+    GamePlayer& g = game->player[game->players++];
+    snprintf(g.name, sizeof g.name, "%s", p.name);
+    g.id = p.id;
+    g.team = p.team;
+    g.race = p.race;
+    g.observer = p.observer;
+    g.computer = p.computer;
+  }
+  game->saver_id = saver_id;
+  game->winning_team = winning_team;
+  game->draw = draw;
+  return game;
+}
+
+std::string WinnerOf(const ReplayGame* game) {
+  char out[kPathSize];
+  WinnerSide(game, out, sizeof out);
+  return out;
+}
+
+TEST(WholeReplayFields, TheSaversResultAndTheWinningSide) {
+  const std::vector<SketchPlayer> one_vs_one = {{"anXieTy#2932", 2, 0, 0x01, false, false},
+                                                {"IroNSoul#22724", 3, 1, 0x08, false, false},
+                                                {"Blizzard", 1, 24, 0x01, true, false}};
+  const std::vector<SketchPlayer> two_vs_two = {{"A.very.long.name", 1, 0, 0x02, false, false},
+                                                {"B/slash", 2, 0, 0x20, false, false},
+                                                {"C", 3, 1, 0x08, false, false},
+                                                {"Dee#1", 4, 1, 0x01, false, false}};
+  const std::vector<SketchPlayer> against_computer = {{"Solo", 1, 0, 0x01, false, false},
+                                                      {"Computer", 0, 1, 0x02, false, true}};
+  struct Case {
+    const char* what;
+    std::unique_ptr<ReplayGame> game;
+    const char* result;
+    const char* winner;
+  } cases[] = {
+      {"the saver won", Sketch(one_vs_one, 2, 0), "win", "anXieTy(h)"},
+      {"the saver lost", Sketch(one_vs_one, 3, 0), "loss", "anXieTy(h)"},
+      {"an observer saved it", Sketch(one_vs_one, 1, 1), "", "IroNSoul(u)"},
+      {"no saver's record", Sketch(one_vs_one, -1, 1), "", "IroNSoul(u)"},
+      {"the replay does not tell", Sketch(one_vs_one, 2, -1), "", ""},
+      {"a draw", Sketch(one_vs_one, 3, -1, true), "draw", ""},
+      // Four players: names cut to eight bytes, as {players} cuts them; a random
+      // race reads as r; what a file name cannot hold is replaced.
+      {"a team game", Sketch(two_vs_two, 4, 0), "loss", "A_very_l(o)B_slash(r)"},
+      {"a team game the saver won", Sketch(two_vs_two, 1, 1), "loss", "C(u)Dee(h)"},
+      {"a computer never wins a name", Sketch(against_computer, 1, 1), "loss", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_STREQ(c.result, SaverResult(c.game.get()));
+    EXPECT_EQ(c.winner, WinnerOf(c.game.get()));
+  }
+  EXPECT_STREQ("", SaverResult(nullptr));
+  EXPECT_EQ("", WinnerOf(nullptr));
+}
+
+TEST(WholeReplayFields, OnlyATemplateThatUsesThemReadsTheWholeReplay) {
+  EXPECT_TRUE(TemplateReadsWholeReplay("{players} {result}"));
+  EXPECT_TRUE(TemplateReadsWholeReplay("{winner} won"));
+  EXPECT_FALSE(TemplateReadsWholeReplay("{date}{players}{game}"));
+  EXPECT_FALSE(TemplateReadsWholeReplay("result winner {map}"));
+  EXPECT_FALSE(TemplateReadsWholeReplay(""));
+  char problem[256];
+  EXPECT_EQ(0, NameTemplateProblem("{players} {result} {winner}", problem, sizeof problem))
+      << problem;
+}
+
+// The real replays: the saver's result and the winners as the whole replay gives
+// them, in names built with the length-aware reading.
+TEST_F(TemplateNames, ResultAndWinnerOfRealReplays) {
+  ASSERT_FALSE(RealReplayFolder().empty());
+  struct Case {
+    const char* file;
+    const char* name;
+  } cases[] = {
+      {"132-reforged_release.w3g", "1v1\\anXieTy(h) vs IroNSoul(u) win, anXieTy(h).w3g"},
+      // One game saved by each of its players.
+      {"132-buildingwin_anxietyperspective.w3g", "Custom\\ win, anXieTy(h).w3g"},
+      {"132-buildingwin_helpstoneperspective.w3g", "Custom\\ loss, anXieTy(h).w3g"},
+      {"130-standard_1304.w3g", "1v1\\Stormhoof(e) vs buffMyKotg(e) win, buffMyKotg(e).w3g"},
+      // Saved by an observer: who won is known, the saver's result is not.
+      {"200-148249993_Edo_Leon_Tidehunters_12.w3g", "1v1\\EdoBoi(u) vs LeonXIV(h) , LeonXIV(h).w3g"},
+      // Not over: nothing to tell.
+      {"200-TempReplay.w3g", "Custom\\ , .w3g"},
+  };
+  SetTemplate("{players} {result}, {winner}");
+  std::unique_ptr<GameReadScratch> scratch(new GameReadScratch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Bytes file;
+    ASSERT_TRUE(ReadWholeFile(RealReplayFolder() + c.file, &file));
+    const DecodeResult result = DecodeWith(file, true);
+    std::unique_ptr<ReplayGame> game(new ReplayGame);
+    ReadReplayGame(file.data(), file.size(), scratch.get(), game.get());
+    ReplayName name;
+    ASSERT_TRUE(PrepareName(&result, &options_, &date_, "R:\\", path_limit_, &name, game.get()));
+    char path[kPathSize];
+    ASSERT_TRUE(ComposeCandidate(path, sizeof path, "", &name, 0));
+    EXPECT_STREQ(c.name, path);
+    // Without the whole replay read, both fields are empty.
+    ASSERT_TRUE(PrepareName(&result, &options_, &date_, "R:\\", path_limit_, &name));
+    EXPECT_EQ(nullptr, strstr(name.body, "win")) << name.body;
+  }
 }
 
 }  // namespace

@@ -139,11 +139,11 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
                          const unsigned char* bytes, size_t length, bool unless_there,
-                         FileResult* result) {
+                         FileResult* result, const ReplayGame* game) {
   result->path[0] = '\0';
   result->error = kPlatformOk;
   ReplayName name;
-  if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name)) {
+  if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name, game)) {
     return kNoNameFits;
   }
   EnsureSubfolder(folder, name.subfolder);
@@ -172,9 +172,9 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const unsigned char* bytes, size_t length) {
+                       const unsigned char* bytes, size_t length, const ReplayGame* game) {
   ReplayName name;
-  if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name)) {
+  if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name, game)) {
     return kNoNameFits;
   }
   ReplayCopy same = {bytes, length, 0};

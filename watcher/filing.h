@@ -87,7 +87,9 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
                          const unsigned char* bytes, size_t length, bool unless_there,
-                         FileResult* result);
+                         FileResult* result, const ReplayGame* game = nullptr);
+
+// (game: the whole replay read, for the names that ask for it; see watcher.h.)
 
 // FileReplayIn without the copy: where it would go below folder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
@@ -95,6 +97,7 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 // unless_there would, counting what planned holds as written.
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const unsigned char* bytes = nullptr, size_t length = 0);
+                       const unsigned char* bytes = nullptr, size_t length = 0,
+                       const ReplayGame* game = nullptr);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "replay/decode.h"
+#include "naming/name_template.h"
 #include "watcher/filing.h"
 
 namespace {
@@ -35,6 +36,20 @@ bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSetti
                      DecodeScratch* scratch, DecodeResult* result) {
   DecodeReplay(bytes, length, settings->reading, scratch, result);
   return result->ladder || settings->save_custom;
+}
+
+ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* bytes,
+                             size_t length) {
+  if (!TemplateReadsWholeReplay(options->name_template)) return nullptr;
+  ReplayGame* game = static_cast<ReplayGame*>(malloc(sizeof(ReplayGame)));
+  GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
+  if (game != nullptr && scratch != nullptr) ReadReplayGame(bytes, length, scratch, game);
+  free(scratch);
+  if (scratch == nullptr) {
+    free(game);
+    return nullptr;
+  }
+  return game;
 }
 
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length) {
@@ -121,7 +136,11 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
     outcome = kPassNotLadder;
   } else {
     const NameDate now = LocalNameDate();
-    switch (FileReplayIn(folder, &result, &settings->naming, &now, bytes, size, false, &filed)) {
+    ReplayGame* game = ReadGameForNames(&settings->naming, bytes, size);
+    const FileOutcome filing =
+        FileReplayIn(folder, &result, &settings->naming, &now, bytes, size, false, &filed, game);
+    free(game);
+    switch (filing) {
       case kFiled: outcome = kPassFiled; break;
       case kNoFreeName: outcome = kPassNoFreeName; break;
       case kNoNameFits: outcome = kPassNoNameFits; break;

@@ -9,6 +9,7 @@
 #include "naming/name.h"
 #include "platform/platform.h"
 #include "replay/decode.h"
+#include "replay/game.h"
 
 enum {
   kReplayMinimumLength = 5120,  // shorter files are never filed
@@ -55,6 +56,12 @@ enum ReadOutcome {
 // -custom. The pass, sort and name all decide so.
 bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSettings* settings,
                      DecodeScratch* scratch, DecodeResult* result);
+
+// The whole replay read, when the names ask for what only it tells ({result},
+// {winner}); NULL when they do not, so that no other name pays for it, or when no
+// memory could be had (those fields are then empty). Release it with free().
+ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* bytes,
+                             size_t length);
 
 // Reads a replay file whole into one heap block.
 ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
