@@ -3,15 +3,13 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "replay/text.h"
+
 namespace {
 
 const unsigned kSelect = 0x16;
 const unsigned kDeselectMode = 0x02;
 
-uint32_t Load16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t Load32(const unsigned char* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 // A read position over one command block; every step is checked against its end.
 struct Walk {
@@ -28,7 +26,7 @@ bool Skip(Walk* w, uint64_t count) {
 
 bool ReadU32(Walk* w, uint32_t* value) {
   if (w->length - w->at < 4) return false;
-  *value = Load32(w->data + w->at);
+  *value = LoadU32(w->data + w->at);
   w->at += 4;
   return true;
 }
@@ -157,7 +155,7 @@ bool CountActions(const unsigned char* data, size_t length, bool post_202, long 
         break;
       }
       const unsigned mode = w.data[w.at];
-      const uint32_t units = Load16(w.data + w.at + 1);
+      const uint32_t units = LoadU16(w.data + w.at + 1);
       w.at += 3;
       if (!Skip(&w, uint64_t{units} * 8)) {
         whole = false;

@@ -3,12 +3,10 @@
 #include <limits.h>
 #include <string.h>
 
+#include "replay/text.h"
+
 namespace {
 
-uint32_t Load16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t Load32(const unsigned char* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 // From this version on a block header is 12 bytes (u32 packed size, u32 inflated
 // size, u32 checksum); before it 8 (u16, u16, u32).
@@ -28,13 +26,6 @@ voidpf ArenaAlloc(voidpf opaque, uInt items, uInt size) {
 
 void ArenaFree(voidpf, voidpf) {}
 
-// The header a zlib stream opens with, as zlib itself checks it: deflate, a window
-// of at most 32 KB, the check bits, and no preset dictionary.
-bool IsZlibHeader(unsigned method, unsigned flags) {
-  return (method & 0x0F) == Z_DEFLATED && (method >> 4) <= 7 &&
-         ((method << 8) | flags) % 31 == 0 && (flags & 0x20) == 0;
-}
-
 // Moves on to the next block that holds anything. False when there is none, or
 // when it cannot be inflated (failed is then set).
 bool StartBlock(BlockStream* b) {
@@ -45,8 +36,8 @@ bool StartBlock(BlockStream* b) {
     }
     const unsigned char* header = b->bytes + b->next_block;
     const bool wide = b->block_header == 12;
-    const uint32_t packed = wide ? Load32(header) : Load16(header);
-    const uint32_t holds = wide ? Load32(header + 4) : Load16(header + 2);
+    const uint32_t packed = wide ? LoadU32(header) : LoadU16(header);
+    const uint32_t holds = wide ? LoadU32(header + 4) : LoadU16(header + 2);
     const size_t at = b->next_block + b->block_header;
     const size_t available = b->length - at;
     // A block that claims more than the file holds is inflated as far as it goes;
@@ -146,4 +137,9 @@ bool SkipBytes(BlockStream* b, uint64_t count) {
 
 bool NoMoreBlocks(const BlockStream* b) {
   return b->failed || b->next_block > b->length || b->block_header > b->length - b->next_block;
+}
+
+bool IsZlibHeader(unsigned method, unsigned flags) {
+  return (method & 0x0F) == Z_DEFLATED && (method >> 4) <= 7 &&
+         ((method << 8) | flags) % 31 == 0 && (flags & 0x20) == 0;
 }

@@ -48,4 +48,9 @@ bool SkipBytes(BlockStream* blocks, uint64_t count);
 // end, or a block failed.
 bool NoMoreBlocks(const BlockStream* blocks);
 
+// The header a zlib stream opens with, as zlib itself checks it: deflate, a window
+// of at most 32 KB, the check bits, and no preset dictionary. The game's blocks are
+// inflated raw after it, since they are flushed but never finished.
+bool IsZlibHeader(unsigned method, unsigned flags);
+
 #endif  // BRINDLECAP_REPLAY_BLOCKS_H_

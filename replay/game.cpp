@@ -5,6 +5,7 @@
 #include "replay/actions.h"
 #include "replay/blocks.h"
 #include "replay/decode.h"
+#include "replay/text.h"
 
 namespace {
 
@@ -66,10 +67,6 @@ const int kObserverTeam = 24;
 const int kOldObserverTeam = 12;
 const uint32_t kOldObserversBelow = 29;
 
-uint32_t Load16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t Load32(const unsigned char* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 // Copies text[0, length) into out as a string, cut at the end of a letter when it
 // does not fit.
@@ -193,7 +190,7 @@ bool TakePlayerRecord(Reader* r) {
 bool TakeSlotTable(Reader* r) {
   ReplayGame* game = r->game;
   if (!Have(r, 3)) return false;
-  const size_t table_length = Load16(At(r) + 1);
+  const size_t table_length = LoadU16(At(r) + 1);
   if (table_length < kSlotTableFixed || !Have(r, 3 + table_length)) return false;
   const unsigned char* table = At(r) + 3;
   const unsigned count = table[0];
@@ -225,7 +222,7 @@ bool TakeSlotTable(Reader* r) {
       memcpy(p->name, name, strlen(name) + 1);
     }
   }
-  game->random_seed = Load32(table + 1 + count * slot_size);
+  game->random_seed = LoadU32(table + 1 + count * slot_size);
   r->blocks.lo += 3 + table_length;
   return true;
 }
@@ -256,7 +253,7 @@ bool ReadHeaderRecords(Reader* r) {
   while (kind == kMetadata || kind == kOldMetadata) {
     if (kind == kMetadata) game->post_202 = true;
     if (!Have(r, 6)) return false;
-    const uint32_t size = Load32(At(r) + 2);
+    const uint32_t size = LoadU32(At(r) + 2);
     r->blocks.lo += 6;
     if (!SkipBytes(&r->blocks, size) || !Have(r, 1)) {
       r->ran_short = true;
@@ -276,12 +273,12 @@ bool Plays(const GamePlayer* p) { return p != nullptr && !p->observer && !p->com
 
 void TakeTimeSlot(Reader* r, const unsigned char* record, size_t length) {
   ReplayGame* game = r->game;
-  game->game_ms += Load16(record + 3);
+  game->game_ms += LoadU16(record + 3);
   ++game->time_slots;
   size_t at = kTimeSlotHead;
   while (length - at >= kCommandHead) {
     const unsigned id = record[at];
-    const size_t size = Load16(record + at + 1);
+    const size_t size = LoadU16(record + at + 1);
     at += kCommandHead;
     if (size > length - at) break;  // a command block running past its time slot
     GamePlayer* p = PlayerOf(r, id);
@@ -298,10 +295,10 @@ void TakeTimeSlot(Reader* r, const unsigned char* record, size_t length) {
 void TakeLeave(Reader* r, const unsigned char* record) {
   ReplayGame* game = r->game;
   LeaveState* leave = &r->leave;
-  const uint32_t reason = Load32(record + 1);
+  const uint32_t reason = LoadU32(record + 1);
   const unsigned id = record[5];
-  const uint32_t result = Load32(record + 6);
-  const uint32_t counter = Load32(record + 10);
+  const uint32_t result = LoadU32(record + 6);
+  const uint32_t counter = LoadU32(record + 10);
   GamePlayer* p = PlayerOf(r, id);
   if (p != nullptr && p->left_ms < 0) {
     p->left_ms = game->game_ms;
@@ -366,7 +363,7 @@ bool ReadGameRecords(Reader* r) {
             size = 3;
             break;
           }
-          size = 3 + Load16(p + 1);
+          size = 3 + LoadU16(p + 1);
           if (size < kTimeSlotHead) {
             b->lo = static_cast<size_t>(p - b->window);
             return false;
@@ -382,7 +379,7 @@ bool ReadGameRecords(Reader* r) {
             size = kChatHead;
             break;
           }
-          size = kChatHead + Load16(p + 2);
+          size = kChatHead + LoadU16(p + 2);
           if (size <= have) ++game->chat_messages;
           break;
         case kChecksum:
@@ -566,14 +563,14 @@ bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* 
   if (length < kGameFileHeader || memcmp(bytes, kLeadingText, sizeof kLeadingText - 1) != 0) {
     return false;
   }
-  game->header_version = Load32(bytes + kHeaderVersionAt);
-  game->blocks_declared = Load32(bytes + kBlockCountAt);
-  game->game_id = Load32(bytes + kGameIdAt);
+  game->header_version = LoadU32(bytes + kHeaderVersionAt);
+  game->blocks_declared = LoadU32(bytes + kBlockCountAt);
+  game->game_id = LoadU32(bytes + kGameIdAt);
   game->expansion = game->game_id == kExpansionId;
-  game->version = Load32(bytes + kVersionAt);
-  game->build = Load16(bytes + kBuildAt);
-  game->flags = Load16(bytes + kFlagsAt);
-  game->length_ms = Load32(bytes + kLengthAt);
+  game->version = LoadU32(bytes + kVersionAt);
+  game->build = LoadU16(bytes + kBuildAt);
+  game->flags = LoadU16(bytes + kFlagsAt);
+  game->length_ms = LoadU32(bytes + kLengthAt);
   game->observer_team = game->version < kOldObserversBelow ? kOldObserverTeam : kObserverTeam;
 
   Reader r;

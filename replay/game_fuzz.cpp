@@ -89,7 +89,8 @@ void BuildFile(const uint8_t* data, size_t size, Bytes* file) {
   Bytes blocks;
   uint32_t count = 0;
   for (size_t start = 0; start < size; start += block_size, ++count) {
-    Bytes block(data + start, data + start + (size - start < block_size ? size - start : block_size));
+    const size_t part = size - start < block_size ? size - start : block_size;
+    Bytes block(data + start, data + start + part);
     if (pad) block.resize(block_size, 0);
     const Bytes packed = Store(block.data(), block.size(), sync_mark);
     if (wide) {

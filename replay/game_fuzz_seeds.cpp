@@ -70,23 +70,38 @@ size_t GameRecordsStart(const Bytes& d) {
 }
 
 // The offset of the first record that starts at or after from, walking the
-// records from start; 0 when a record of unknown size comes first.
+// records from start; 0 when a record of unknown size, or the data's end,
+// comes first.
 size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from) {
   size_t at = start;
-  while (at < from && at < d.size()) {
-    const unsigned kind = d[at];
-    size_t size = 0;
-    if (kind == 0x1A || kind == 0x1B || kind == 0x1C) size = 5;
-    else if ((kind == 0x1E || kind == 0x1F) && at + 3 <= d.size()) size = 3 + (d[at + 1] | d[at + 2] << 8);
-    else if (kind == 0x17) size = 14;
-    else if (kind == 0x20 && at + 4 <= d.size()) size = 4 + (d[at + 2] | d[at + 3] << 8);
-    else if (kind == 0x22 && at + 2 <= d.size()) size = 2 + d[at + 1];
-    else if (kind == 0x23) size = 11;
-    else if (kind == 0x2F) size = 9;
-    else return 0;
-    at += size;
+  while (at < from && at + 4 <= d.size()) {
+    switch (d[at]) {
+      case 0x1A: case 0x1B: case 0x1C:
+        at += 5;
+        break;
+      case 0x1E: case 0x1F:
+        at += 3 + (d[at + 1] | d[at + 2] << 8);
+        break;
+      case 0x17:
+        at += 14;
+        break;
+      case 0x20:
+        at += 4 + (d[at + 2] | d[at + 3] << 8);
+        break;
+      case 0x22:
+        at += 2 + d[at + 1];
+        break;
+      case 0x23:
+        at += 11;
+        break;
+      case 0x2F:
+        at += 9;
+        break;
+      default:
+        return 0;
+    }
   }
-  return at;
+  return at < from ? 0 : at;
 }
 
 // The header records and the game's last records, about half the input's room.
@@ -99,7 +114,8 @@ Bytes LastSeconds(const Bytes& data) {
   const size_t at = RecordAtOrAfter(data, start, tail);
   if (at == 0 || at >= end) return Bytes();
   Bytes seed(data.begin(), data.begin() + static_cast<long>(start));
-  seed.insert(seed.end(), data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(end));
+  seed.insert(seed.end(), data.begin() + static_cast<long>(at),
+              data.begin() + static_cast<long>(end));
   return seed;
 }
 
@@ -127,7 +143,9 @@ int main(int argc, char** argv) {
   mkdir(folder.c_str(), 0777);
   const std::string replays = RealReplayFolder();
   std::vector<std::string> names;
-  for (const std::string& name : replays.empty() ? std::vector<std::string>() : ListFiles(replays)) {
+  const std::vector<std::string> files =
+      replays.empty() ? std::vector<std::string>() : ListFiles(replays);
+  for (const std::string& name : files) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".w3g") == 0) names.push_back(name);
   }
   int written = 0;

@@ -405,8 +405,9 @@ TEST(ReplayGameResult, TheRulesInTheirOrder) {
       {"both sides won", TwoSides(),
        Cat({Second(), Leave(kRemote, 1, kWon, 1), Leave(kRemote, 2, kWon, 1)}), "-",
        kBasisUnknown, true},
-      {"a draw", TwoSides(), Cat({Second(), Leave(kRemote, 2, kDraw, 1), Leave(kSaver, 1, kDraw, 2)}),
-       "-", kBasisExplicit, true},
+      {"a draw", TwoSides(),
+       Cat({Second(), Leave(kRemote, 2, kDraw, 1), Leave(kSaver, 1, kDraw, 2)}), "-",
+       kBasisExplicit, true},
       {"a team game: the saver's mate left first", two_v_two,
        Cat({Second(), Leave(kRemote, 3, kLeft, 1), Second(), Leave(kRemote, 2, kLeft, 1),
             Leave(kRemote, 4, kLeft, 1), Second(), Leave(kSaver, 1, kLeft, 2)}),
@@ -600,7 +601,8 @@ void Poke32(Bytes* file, size_t at, uint32_t value) {
 }
 
 uint32_t Peek32(const Bytes& file, size_t at) {
-  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | static_cast<uint32_t>(file[at + 3]) << 24;
+  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+         static_cast<uint32_t>(file[at + 3]) << 24;
 }
 
 TEST(ReplayGameDamage, BlocksThatLieOrDoNotInflate) {

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <zlib.h>
 
+#include "replay/blocks.h"
 #include "replay/text.h"
 
 namespace {
@@ -92,13 +93,6 @@ bool ReadString(Cursor* c, size_t* offset) {
 bool ReadNameAndExtra(Cursor* c, size_t* name) {
   unsigned extra = 0;
   return ReadString(c, name) && ReadByte(c, &extra) && Skip(c, extra);
-}
-
-// The header a zlib stream opens with, as zlib itself checks it: deflate, a
-// window of at most 32 KB, the check bits, and no preset dictionary.
-bool IsZlibHeader(unsigned method, unsigned flags) {
-  return (method & 0x0F) == Z_DEFLATED && (method >> 4) <= 7 &&
-         ((method << 8) | flags) % 31 == 0 && (flags & 0x20) == 0;
 }
 
 ModernVerdict ShortOf(const Cursor& c) {
