@@ -166,8 +166,9 @@ std::vector<std::string> MakeArchive(const std::string& set, int count, size_t* 
   for (int i = 0; i < count; ++i) {
     const size_t which = static_cast<size_t>(i) % usable.size();
     Bytes bytes;
-    if (!MakeVariant(usable[which]->bytes, *games[which],
-                     static_cast<unsigned>(i / static_cast<int>(usable.size())), &bytes)) {
+    // Numbered by the file, not by the round of sources: the two replays of one
+    // game saved by each of its players are one game, and their variants must not be.
+    if (!MakeVariant(usable[which]->bytes, *games[which], static_cast<unsigned>(i), &bytes)) {
       Fail("a variant could not be made");
     }
     const int day = i / 4;

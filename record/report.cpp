@@ -80,9 +80,9 @@ const char kStyle[] =
     "table.games td{display:inline-block;border:0;padding:0 8px 0 0}"
     "table.games td.players{display:block}table.games td.apm::after{content:\" APM\"}}\n";
 
-const char* const kOutcomeClass[kOutcomeCount] = {"w", "l", "d", "u"};
-const char* const kOutcomeData[kOutcomeCount] = {"win", "loss", "draw", "unknown"};
-const char* const kOutcomeWord[kOutcomeCount] = {"won", "lost", "draw", "unknown"};
+const char kOutcomeClass[kOutcomeCount][2] = {"w", "l", "d", "u"};
+const char kOutcomeData[kOutcomeCount][8] = {"win", "loss", "draw", "unknown"};
+const char kOutcomeWord[kOutcomeCount][8] = {"won", "lost", "draw", "unknown"};
 
 bool Reserve(HtmlText* html, size_t more) {
   if (html->out_of_memory) return false;
