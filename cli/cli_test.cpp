@@ -138,7 +138,7 @@ TEST_F(CliName, RealReplaysNameAsExpectedWithModern) {
 // list's path.
 void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
   std::vector<ExpectedRow> rows = ReadExpectedRows(list);
-  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  ASSERT_FALSE(rows.empty()) << "no rows in tests/replays/" << list;
   std::string expected;
   for (const ExpectedRow& row : rows) {
     std::string path = RealReplayFolder() + row.file;
@@ -157,9 +157,8 @@ void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
 TEST_F(CliName, RealReplaysNameAfterATemplate) {
   const std::vector<ExpectedRow> rows = ReadExpectedRows("expected-modern.tsv");
   const std::vector<ExpectedRow> fields = ReadExpectedRows("expected-fields.tsv");
-  if (rows.empty() || fields.size() != rows.size()) {
-    GTEST_SKIP() << "real replays not found beside the repository";
-  }
+  ASSERT_FALSE(rows.empty()) << "no rows in tests/replays/expected-modern.tsv";
+  ASSERT_EQ(rows.size(), fields.size()) << "expected-fields.tsv and expected-modern.tsv differ";
   std::vector<std::string> args = {"name", "-modern", "-nodate", "-custom", "-name",
                                    "{type} {players}{game} on {map} ({mapfile}) {length}"};
   std::string expected;
