@@ -824,6 +824,34 @@ TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   EXPECT_EQ(CleoDave(), Read("dest\\1v1\\kept.w3g"));
 }
 
+#ifndef _WIN32
+// Only a regular file is a replay: a FIFO named like one, in a folder or given
+// itself, gets its line and is never opened to be read, which would wait for a
+// writer without end.
+TEST_F(CliSortFolders, APipeNamedLikeAReplayIsReportedNotWaitedFor) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string fifo = Shown({"src", "b.w3g"});
+  ASSERT_TRUE(MakeFifo(fifo));
+  const std::string reason = "\t- is a pipe, socket or device, not a replay\n";
+  CliRun sorted, single, named;
+  EXPECT_TRUE(FinishesWithoutWaitingOn(fifo, [&] {
+    sorted = RunWith({"sort", "-modern", "-nodate", dest, folder_ + "src"});
+    single = RunWith({"sort", "-nodate", dest, fifo});
+    named = RunWith({"name", fifo});
+  }));
+  EXPECT_EQ(1, sorted.code);
+  EXPECT_EQ(good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + fifo + reason, sorted.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 1 failed\n", sorted.err);
+  EXPECT_EQ(1, single.code);
+  EXPECT_EQ(fifo + reason, single.out);
+  EXPECT_EQ(1, named.code);
+  EXPECT_EQ("", named.out);
+  EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // watch, run in this process on a second thread, its output read through pipes as
 // a terminal user would see it.

@@ -340,6 +340,7 @@ const char* WhyUnreadable(ReadOutcome outcome) {
   switch (outcome) {
     case kReadMissing: return "no such file";
     case kReadIsFolder: return "is a folder, not a replay";
+    case kReadNotAFile: return "is a pipe, socket or device, not a replay";
     default: return "cannot be read";
   }
 }

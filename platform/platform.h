@@ -30,7 +30,8 @@ int PlatformProbe(const char* path, int32_t* stamp, int64_t* length = nullptr);
 int PlatformMakeDirectory(const char* path);
 
 // Opens for binary reading, letting other processes go on reading and writing.
-// Returns NULL on failure.
+// Returns NULL on failure, and for anything but a regular file on disk (a pipe, a
+// socket, a device: kPlatformNotAFile), which it never waits on.
 PlatformFile* PlatformOpenRead(const char* path);
 
 // Creates a new file for binary writing, letting other processes read and write.
@@ -120,6 +121,7 @@ enum PlatformError {
   kPlatformInUse,     // another process holds the file with no sharing
   kPlatformDiskFull,
   kPlatformExists,    // something already stands under a name to be created
+  kPlatformNotAFile,  // a pipe, socket or device stands where a file was meant
   kPlatformOther,
 };
 PlatformError PlatformLastError();

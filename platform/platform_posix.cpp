@@ -40,6 +40,8 @@ int Fail(int error) {
       LastError = kPlatformDiskFull;
       break;
     case EEXIST: LastError = kPlatformExists; break;
+    // What opening a socket, or a device with nothing behind it, answers.
+    case ENXIO: LastError = kPlatformNotAFile; break;
     default: LastError = kPlatformOther; break;
   }
   return 0;
@@ -123,12 +125,21 @@ PlatformFile* PlatformOpenRead(const char* path) {
   if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
   char native[kPathBytes];
   if (!ToPosixPath(path, native)) return Refused(kPlatformMissing);
-  const int fd = open(native, O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK the open of a FIFO waits for a writer, for ever and deaf to
+  // Ctrl-C. Only a regular file is a replay, so anything else is refused before a
+  // byte is read; reads of a regular file ignore the flag.
+  const int fd = open(native, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Opened(fd, path);
   struct stat st;
-  // A directory opens for reading on POSIX but never on Windows; keep them alike.
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
+    Fail(errno);
     close(fd);
-    return Refused(kPlatformIsFolder);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    // A directory opens for reading on POSIX but never on Windows; keep them alike.
+    return Refused(S_ISDIR(st.st_mode) ? kPlatformIsFolder : kPlatformNotAFile);
   }
   return Opened(fd, path);
 }

@@ -1,5 +1,6 @@
 // The seam's folder listing and its date arithmetic, on the real file system.
 #include <stdint.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -10,7 +11,11 @@
 #include "tests/fault_injection.h"
 #include "tests/test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -179,6 +184,64 @@ TEST_F(ListFolderTest, IdentitiesTellFoldersApartWhateverThePath) {
   PlatformIdentity linked;
   ASSERT_EQ(1, PlatformIdentify((folder_ + "link").c_str(), &linked));
   EXPECT_EQ(a.index, linked.index);
+#endif
+}
+
+// Only a file on disk is a replay. A pipe, a socket or a device is refused at the
+// open, before a byte is read; a FIFO's open would otherwise wait for a writer, for
+// ever, and take the watch loop with it.
+TEST_F(ListFolderTest, OnlyRegularFilesOpenForReading) {
+  ASSERT_TRUE(WriteFileBytes(folder_ + "file.w3g", Bytes(10, 'x')));
+  std::vector<std::string> refused;
+#ifdef _WIN32
+  // A pipe is opened as its client; NUL is a device.
+  const char kPipe[] = "\\\\.\\pipe\\brindlecap-platform-test";
+  HANDLE server = CreateNamedPipeA(kPipe, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0,
+                                   nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  refused = {kPipe, "NUL"};
+#else
+  const std::string fifo = folder_ + "fifo.w3g";
+  ASSERT_TRUE(MakeFifo(fifo));
+  const std::string socket_path = folder_ + "socket.w3g";
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::string native = socket_path;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  ASSERT_LT(native.size(), sizeof address.sun_path);
+  memcpy(address.sun_path, native.c_str(), native.size() + 1);
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  refused = {fifo, socket_path, "/dev/null"};
+#endif
+  for (const std::string& path : refused) {
+    SCOPED_TRACE(path);
+    PlatformFile* file = nullptr;
+    PlatformError error = kPlatformOk;
+    const auto open_it = [&] {
+      file = PlatformOpenRead(path.c_str());
+      error = PlatformLastError();
+    };
+#ifdef _WIN32
+    open_it();
+#else
+    EXPECT_TRUE(FinishesWithoutWaitingOn(fifo, open_it)) << "the open waited for a writer";
+#endif
+    EXPECT_EQ(nullptr, file);
+    if (file != nullptr) PlatformClose(file);
+    EXPECT_EQ(kPlatformNotAFile, error);
+  }
+  PlatformFile* file = PlatformOpenRead((folder_ + "file.w3g").c_str());
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(10, PlatformFileLength(file));
+  char bytes[16];
+  EXPECT_EQ(10u, PlatformRead(file, bytes, sizeof bytes));
+  EXPECT_EQ(1, PlatformClose(file));
+#ifdef _WIN32
+  CloseHandle(server);
+#else
+  close(listener);
 #endif
 }
 

@@ -124,9 +124,15 @@ int PlatformMakeDirectory(const char* path) {
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
   if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
-  return Opened(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-                path);
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Only a file on disk is a replay: a named pipe or a device such as NUL is
+  // refused before a byte is read.
+  if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return Refused(kPlatformNotAFile);
+  }
+  return Opened(handle, path);
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {

@@ -4,6 +4,9 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
@@ -14,6 +17,7 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -148,6 +152,34 @@ bool ReadFileBytes(const std::string& path, Bytes* bytes) {
   fclose(file);
   return true;
 }
+
+#ifndef _WIN32
+bool MakeFifo(const std::string& path) { return mkfifo(Native(path).c_str(), 0666) == 0; }
+
+bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void()>& action) {
+  std::atomic<bool> done(false);
+  std::thread worker([&] {
+    action();
+    done = true;
+  });
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (!done && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  bool waited = false;
+  while (!done) {
+    // Succeeds only while a reader has the FIFO open, or waits in its open.
+    const int writer = open(Native(fifo).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer >= 0) {
+      waited = true;
+      close(writer);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  worker.join();
+  return !waited;
+}
+#endif
 
 bool SetWriteTime(const std::string& path, int64_t seconds) {
 #ifdef _WIN32

@@ -302,6 +302,23 @@ TEST_F(FullDisk, LeavesNoPartialCopyAndSavesOnceThereIsRoom) {
 #endif  // __linux__
 
 #ifndef _WIN32
+// A pipe where the game writes its replay is no replay: the pass does not wait for a
+// writer on it (which would stop the watch loop and Ctrl-C with it), and saves the
+// replay that takes its place.
+TEST_F(Faults, APipeAsTheLastReplayIsNotWaitedFor) {
+  EXPECT_EQ(kPassNothingNew, SaveLastReplay(true));
+  ASSERT_TRUE(MakeFifo(last_));
+  ASSERT_TRUE(SetWriteTime(last_, kBaseTime + 10));
+  PassOutcome outcome = kPassNothingNew;
+  EXPECT_TRUE(FinishesWithoutWaitingOn(last_, [&] { outcome = SaveLastReplay(false); }));
+  EXPECT_EQ(kPassRetryLater, outcome);
+  EXPECT_EQ(std::vector<std::string>{}, Copies());
+  ASSERT_TRUE(RemoveFile(last_));
+  GameWrites(Ladder(), 20);
+  EXPECT_EQ(kPassFiled, SaveLastReplay(false));
+  ExpectCopyOf(Ladder(), kOneVsOne);
+}
+
 // Creates every folder of path below base.
 bool MakeFolders(const std::string& base, const std::string& path) {
   for (size_t at = path.find('\\', base.size()); at != std::string::npos;
