@@ -787,6 +787,19 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
 }
 
+// Empty folders (the game's Autosaved\Custom before any custom game, an empty
+// SOURCE) are walked like any other, with nothing to say.
+TEST_F(CliSortFolders, EmptyFoldersHaveNothingToSort) {
+  const std::string game =
+      Put({"Autosaved", "Multiplayer", "Replay_2024_05_12_2039.w3g"}, AlphaBeta());
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "Autosaved\\Custom").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "empty").c_str()));
+  CliRun run = RunWith({"sort", "-modern", folder_, folder_, Shown({"empty"})});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(game + "\t1v1\\[BC0512]Alpha(h) vs Beta(u).w3g\n", run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 0 failed\n", run.err);
+}
+
 // Each bad SOURCE gets its line and the run goes on with the others.
 TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   const std::string dest = folder_ + "dest";

@@ -252,7 +252,10 @@ void WalkFolder(const char* folder) {
     return;
   }
   SortingText = listing.text;
-  qsort(listing.records, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
+  // An empty folder's listing has no records at all, and qsort takes no NULL array.
+  if (listing.count > 1) {
+    qsort(listing.records, static_cast<size_t>(listing.count), sizeof(Entry), CompareEntries);
+  }
   for (int i = 0; i < listing.count; ++i) {
     const Entry& entry = listing.records[i];
     const char* name = listing.TextOf(entry);
