@@ -205,6 +205,32 @@ TEST_F(CliName, TemplatesShapeTheName) {
   EXPECT_EQ(file + "\t1v1\\" + DateTag + "Alpha(h) vs Beta(u).w3g\n", run.out);
 }
 
+// COM1 to COM9, LPT1 to LPT9 and their superscript forms COM\xC2\xB9 to LPT\xC2\xB3 are
+// devices to Windows in any folder: a copy named so would go to a port, not to disk.
+TEST_F(CliName, NamesThatWindowsTakesForDevicesGetAnUnderscore) {
+  SyntheticReplay custom = CustomReplay("x");
+  custom.settings = MapSettings("Maps\\Download\\COM\xC2\xB9.w3x");
+  const std::string on_device = Write("a.w3g", BuildReplay(custom));
+  const std::string ladder = Write("b.w3g", AlphaBeta());
+  const struct Case {
+    const char* template_text;
+    std::string file;
+    std::string name;
+  } cases[] = {
+      {"{map}", on_device, "Custom\\COM\xC2\xB9_.w3g"},
+      {"COM\xC2\xB9", ladder, "1v1\\COM\xC2\xB9_.w3g"},
+      {"lpt\xC2\xB2", ladder, "1v1\\lpt\xC2\xB2_.w3g"},
+      {"LPT\xC2\xB3.{players}", ladder, "1v1\\LPT\xC2\xB3_.Alpha(h) vs Beta(u).w3g"},
+      {"COM7", ladder, "1v1\\COM7_.w3g"},
+      {"COM\xC2\xB9{players}", ladder, "1v1\\COM\xC2\xB9" "Alpha(h) vs Beta(u).w3g"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = RunWith({"name", "-custom", "-nodate", "-name", c.template_text, c.file});
+    EXPECT_EQ(0, run.code) << c.template_text << run.err;
+    EXPECT_EQ(c.file + "\t" + c.name + "\n", run.out) << c.template_text;
+  }
+}
+
 TEST_F(CliName, BadTemplatesAreRefusedBeforeAnythingIsDone) {
   const std::string file = Write("a.w3g", AlphaBeta());
   const std::string folder = folder_.substr(0, folder_.size() - 1);

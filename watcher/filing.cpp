@@ -89,7 +89,14 @@ bool IsReservedDeviceName(const char* stem) {
   for (const char* name : kNames) {
     if (EqualsIgnoringAsciiCase(stem, name)) return true;
   }
-  if (strlen(stem) == 4 && stem[3] >= '1' && stem[3] <= '9') {
+  // A port's digit is 1 to 9, or superscript one to three, which Windows counts as
+  // digits too; names are UTF-8, so those are the two bytes C2 B9, C2 B2, C2 B3.
+  const size_t length = strlen(stem);
+  const unsigned char* digit = reinterpret_cast<const unsigned char*>(stem) + 3;
+  const bool port = length == 4 ? digit[0] >= '1' && digit[0] <= '9'
+                    : length == 5 && digit[0] == 0xC2 &&
+                          (digit[1] == 0xB9 || digit[1] == 0xB2 || digit[1] == 0xB3);
+  if (port) {
     char prefix[4] = {stem[0], stem[1], stem[2], '\0'};
     return EqualsIgnoringAsciiCase(prefix, "COM") || EqualsIgnoringAsciiCase(prefix, "LPT");
   }

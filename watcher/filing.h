@@ -82,9 +82,9 @@ int FitNameBody(char* body, const char* folder, const char* subfolder);
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const char* subfolder,
                      const char* body, int i);
 
-// The length of body's leading device name (CON, PRN, AUX, NUL, COM1 to LPT9, any
-// case) as Windows finds one, before the first dot with trailing blanks dropped;
-// 0 when there is none.
+// The length of body's leading device name (CON, PRN, AUX, NUL, COM1 to LPT9, COM¹
+// to LPT³ with superscript digits, any case) as Windows finds one, before the
+// first dot with trailing blanks dropped; 0 when there is none.
 size_t DeviceStemLength(const char* body);
 
 // Rebuilds DateTag and builds the name body: as always without a template (or

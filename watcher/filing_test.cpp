@@ -193,7 +193,14 @@ TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
     const char* body;
     const char* fitted;
   } cases[] = {{"CON", "CON_"}, {"nul", "nul_"}, {"Com7", "Com7_"}, {"LPT1", "LPT1_"},
-               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""}};
+               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""},
+               // Superscript one to three (UTF-8, as names are written) are port digits
+               // to Windows too; four and beyond, or a second digit, are not.
+               {"COM\xC2\xB9", "COM\xC2\xB9_"}, {"com\xC2\xB2", "com\xC2\xB2_"},
+               {"LPT\xC2\xB3", "LPT\xC2\xB3_"}, {"lpt\xC2\xB3 .v", "lpt\xC2\xB3_ .v"},
+               {"COM\xC2\xB9.x", "COM\xC2\xB9_.x"}, {"COM\xE2\x81\xB4", "COM\xE2\x81\xB4"},
+               {"COM\xC2\xB9\xC2\xB9", "COM\xC2\xB9\xC2\xB9"}, {"CON\xC2\xB9", "CON\xC2\xB9"},
+               {"AUX\xC2\xB2", "AUX\xC2\xB2"}, {"COM\xC2\xB0", "COM\xC2\xB0"}};
   for (const Case& c : cases) {
     snprintf(body, sizeof body, "%s", c.body);
     ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
