@@ -826,6 +826,25 @@ TEST_F(CliSortFolders, EmptyFoldersHaveNothingToSort) {
   EXPECT_EQ("1 saved, 0 already there, 0 skipped, 0 failed\n", run.err);
 }
 
+// A game played after January 2038, past 32 bits of seconds, keeps its date, from
+// the file's last-write time as from the game's own name.
+TEST_F(CliSortFolders, GamesAfter2038KeepTheirDates) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string late = Put({"late.w3g"}, AlphaBeta());
+  ASSERT_TRUE(SetWriteTime(folder_ + "late.w3g", LocalNoon(2040, 7, 30)));
+  const std::string named = Put({"Replay_2099_12_31_2359.w3g"}, CleoDave());
+  const std::string early = Put({"early.w3g"}, LastByteChanged(AlphaBeta(), 1));
+  ASSERT_TRUE(SetWriteTime(folder_ + "early.w3g", LocalNoon(2037, 12, 24)));
+  CliRun run = RunWith({"sort", "-modern", "-name", "{year}-{month}-{day} {date}{players}", dest,
+                        late, named, early});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(late + "\t1v1\\2040-07-30 [BC0730]Alpha(h) vs Beta(u).w3g\n" +
+                named + "\t1v1\\2099-12-31 [BC1231]Cleo(o) vs Dave(e).w3g\n" +
+                early + "\t1v1\\2037-12-24 [BC1224]Alpha(h) vs Beta(u).w3g\n",
+            run.out);
+}
+
 // Each bad SOURCE gets its line and the run goes on with the others.
 TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   const std::string dest = folder_ + "dest";

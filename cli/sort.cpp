@@ -367,7 +367,7 @@ const char* FileName(const char* path) {
 // refuse what is no replay, and file no replay twice.
 Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination, size_t size,
                 const char** reason) {
-  int32_t stamp = -1;
+  int64_t stamp = -1;
   if (by_game && !TimeFromReplayName(FileName(file), &NameTime)) {
     // Probed before the read, so that the read is the last word on the file.
     PlatformProbe(file, &stamp);

@@ -23,7 +23,13 @@ struct PlatformFile;
 // Looks the path up (find-first on Windows, a plain stat elsewhere). Returns 1 when
 // an entry exists and stores its last-write time, whole seconds of local time since
 // 1970, in *stamp (-1 when the time cannot be converted), and its length in bytes
-// in *length when length is not NULL; returns 0 otherwise.
+// in *length when length is not NULL; returns 0 otherwise. 64 bits, so that a file
+// written after January 2038 keeps its date.
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length = nullptr);
+
+// The same with the stamp cut to its low 32 bits, as the watch pass and the watch
+// list keep it: they only ever compare two stamps of one file for equality, which
+// the low bits decide as well. Counts as one seam call.
 int PlatformProbe(const char* path, int32_t* stamp, int64_t* length = nullptr);
 
 // Creates one directory with default security. Returns 1 on success.
@@ -76,7 +82,7 @@ void PlatformLocalTime(PlatformTime* now);
 // Breaks a stamp as PlatformProbe gives it (whole seconds of local time since
 // 1970) into its date and time. Pure arithmetic: no seam call, never fails; a
 // negative stamp (an unknown time) gives 1970-01-01 00:00:00.
-void PlatformTimeFromStamp(int32_t stamp, PlatformTime* time);
+void PlatformTimeFromStamp(int64_t stamp, PlatformTime* time);
 
 // What stands under a path, as the system sees it.
 enum PlatformKind {

@@ -95,7 +95,7 @@ PlatformFile* Opened(int fd, const char* path) {
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   char native[kPathBytes];
   struct stat st;
@@ -108,7 +108,7 @@ int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
   if (localtime_r(&t, &local) == nullptr) {
     *stamp = -1;
   } else {
-    *stamp = static_cast<int32_t>(t + local.tm_gmtoff);
+    *stamp = static_cast<int64_t>(t) + local.tm_gmtoff;
   }
   return 1;
 }

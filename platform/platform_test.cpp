@@ -247,7 +247,7 @@ TEST_F(ListFolderTest, OnlyRegularFilesOpenForReading) {
 
 TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
   struct Case {
-    int32_t stamp;
+    int64_t stamp;
     PlatformTime time;
   } cases[] = {
       {0, {1970, 1, 1, 0, 0, 0}},
@@ -259,6 +259,11 @@ TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
       {1703980800 + 86400, {2024, 1, 1, 0, 0, 0}},
       {1709164800, {2024, 2, 29, 0, 0, 0}},
       {INT32_MAX, {2038, 1, 19, 3, 14, 7}},
+      // Past 32 bits of seconds, dates go on.
+      {INT64_C(2147483648), {2038, 1, 19, 3, 14, 8}},
+      {INT64_C(2227262400), {2040, 7, 30, 12, 0, 0}},
+      {INT64_C(4294967296), {2106, 2, 7, 6, 28, 16}},
+      {INT64_C(253402300799), {9999, 12, 31, 23, 59, 59}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stamp);
@@ -278,15 +283,21 @@ TEST(PlatformTimeFromStamp, AgreesWithTheProbeOfAFileWrittenThen) {
   ASSERT_FALSE(folder.empty());
   const std::string path = folder + "a.w3g";
   ASSERT_TRUE(WriteFileBytes(path, Bytes(1, 'x')));
-  // Noon UTC: whatever the zone, the local day is the 29th or the 30th.
-  ASSERT_TRUE(SetWriteTime(path, 1659182400));
-  int32_t stamp = 0;
-  ASSERT_EQ(1, PlatformProbe(path.c_str(), &stamp));
-  PlatformTime t;
-  PlatformTimeFromStamp(stamp, &t);
-  EXPECT_EQ(2022, t.year);
-  EXPECT_EQ(7, t.month);
-  EXPECT_TRUE(t.day == 29 || t.day == 30 || t.day == 31) << t.day;
+  // Noon UTC of 30 July: whatever the zone, the local day is the 29th to the 31st.
+  for (const int64_t noon : {INT64_C(1659182400), INT64_C(2227262400)}) {
+    ASSERT_TRUE(SetWriteTime(path, noon));
+    int64_t stamp = 0;
+    ASSERT_EQ(1, PlatformProbe(path.c_str(), &stamp));
+    PlatformTime t;
+    PlatformTimeFromStamp(stamp, &t);
+    EXPECT_EQ(noon < INT64_C(2227262400) ? 2022 : 2040, t.year);
+    EXPECT_EQ(7, t.month);
+    EXPECT_TRUE(t.day == 29 || t.day == 30 || t.day == 31) << t.day;
+    // The pass's stamp is the same, cut to 32 bits.
+    int32_t low = 0;
+    ASSERT_EQ(1, PlatformProbe(path.c_str(), &low));
+    EXPECT_EQ(static_cast<uint32_t>(stamp), static_cast<uint32_t>(low));
+  }
   RemoveTree(folder);
 }
 

@@ -87,7 +87,7 @@ PlatformFile* Opened(HANDLE handle, const char* path) {
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
@@ -112,7 +112,7 @@ int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
     *stamp = -1;
     return 1;
   }
-  *stamp = static_cast<int32_t>((ticks.QuadPart - kEpochDelta) / 10000000ULL);
+  *stamp = static_cast<int64_t>((ticks.QuadPart - kEpochDelta) / 10000000ULL);
   return 1;
 }
 
