@@ -205,6 +205,32 @@ TEST_F(CliName, TemplatesShapeTheName) {
   EXPECT_EQ(file + "\t1v1\\" + DateTag + "Alpha(h) vs Beta(u).w3g\n", run.out);
 }
 
+// A name with nothing before ".w3g" would be hidden on Linux and nameless in
+// Explorer: a template whose fields are all empty, or an empty game name without
+// the date tag, names the copy Replay.
+TEST_F(CliName, ANameThatComesOutEmptyIsReplay) {
+  const std::string ladder = Write("a.w3g", AlphaBeta());
+  const std::string unnamed = Write("b.w3g", BuildReplay(CustomReplay("")));
+  const struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"name", "-name", "{game}", ladder}, ladder + "\t1v1\\Replay.w3g\n"},
+      {{"name", "-name", "{map}{mapfile}{game}", ladder}, ladder + "\t1v1\\Replay.w3g\n"},
+      {{"name", "-custom", "-nodate", unnamed}, unnamed + "\tCustom\\Replay.w3g\n"},
+      {{"name", "-custom", "-name", "{players}", unnamed}, unnamed + "\tCustom\\Replay.w3g\n"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = RunWith(c.args);
+    EXPECT_EQ(0, run.code) << run.err;
+    EXPECT_EQ(c.out, run.out) << c.args[2];
+  }
+  // With its date tag the name is not empty.
+  CliRun run = RunWith({"name", "-custom", unnamed});
+  ASSERT_EQ(8u, strlen(DateTag));
+  EXPECT_EQ(unnamed + "\tCustom\\" + DateTag + ".w3g\n", run.out);
+}
+
 // COM1 to COM9, LPT1 to LPT9 and their superscript forms COM\xC2\xB9 to LPT\xC2\xB3 are
 // devices to Windows in any folder: a copy named so would go to a port, not to disk.
 TEST_F(CliName, NamesThatWindowsTakesForDevicesGetAnUnderscore) {

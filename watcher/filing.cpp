@@ -17,6 +17,11 @@ PlatformError CopyError = kPlatformOk;
 namespace {
 
 const char kSuffix[] = ".w3g";
+// What a copy is called when nothing else would stand before ".w3g" (a template
+// whose fields are all empty, an empty game name without the date tag): a name of
+// a dot and an extension alone is hidden on Linux and has no name in Explorer. It
+// says what the file is, in any subfolder, and no system reserves it.
+const char kEmptyName[] = "Replay";
 // The longest counter a candidate can carry; names are fitted for it so that every
 // candidate of one body is the same body.
 const char kLongestCounter[] = "[999]";
@@ -308,6 +313,12 @@ int FitNameBody(char* body, const char* folder, const char* subfolder) {
   size_t room = path_limit - path_fixed;
   if (kNameLimit - name_fixed < room) room = kNameLimit - name_fixed;
   if (strlen(body) > room) body[Utf8CutPoint(body, room)] = '\0';
+  // With no room for a single letter, a hidden copy still beats none.
+  if (DateTag[0] == '\0' && body[0] == '\0' && room > 0) {
+    const size_t kept = room < strlen(kEmptyName) ? room : strlen(kEmptyName);
+    memcpy(body, kEmptyName, kept);
+    body[kept] = '\0';
+  }
   const size_t stem = DeviceStemLength(body);
   if (DateTag[0] == '\0' && stem > 0) {
     const size_t length = strlen(body);

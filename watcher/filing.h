@@ -73,8 +73,10 @@ void BuildNameBody(const DecodeResult* result, char* body, size_t body_size);
 void BuildDateTag();
 
 // Shortens body so that every candidate folder+subfolder+DateTag+body[+"[999]"]+".w3g"
-// fits kPlatformPathLimit and its file name fits 255 characters, and keeps it clear of names Windows reserves for devices.
-// Returns 0 when not even an empty body fits.
+// fits kPlatformPathLimit and its file name fits 255 characters, and keeps it clear of
+// names Windows reserves for devices. A body that leaves the name empty (no DateTag
+// either) becomes "Replay", as much of it as fits (with no room for a letter it
+// stays empty). Returns 0 when not even an empty body fits.
 int FitNameBody(char* body, const char* folder, const char* subfolder);
 
 // Candidate i of the free-name search: folder, subfolder, DateTag, body, "[i]" from

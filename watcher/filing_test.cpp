@@ -193,7 +193,7 @@ TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
     const char* body;
     const char* fitted;
   } cases[] = {{"CON", "CON_"}, {"nul", "nul_"}, {"Com7", "Com7_"}, {"LPT1", "LPT1_"},
-               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""},
+               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", "Replay"},
                // Superscript one to three (UTF-8, as names are written) are port digits
                // to Windows too; four and beyond, or a second digit, are not.
                {"COM\xC2\xB9", "COM\xC2\xB9_"}, {"com\xC2\xB2", "com\xC2\xB2_"},
@@ -206,12 +206,25 @@ TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
     ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
     EXPECT_STREQ(c.fitted, body);
   }
-  // Behind a date tag the name is no device name.
+  // Behind a date tag the name is no device name, and an empty body no empty name.
   snprintf(DateTag, sizeof DateTag, "[BC0730]");
-  snprintf(body, sizeof body, "CON");
-  ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
-  EXPECT_STREQ("CON", body);
+  for (const char* tagged : {"CON", ""}) {
+    snprintf(body, sizeof body, "%s", tagged);
+    ASSERT_TRUE(FitNameBody(body, "R\\", "Custom\\"));
+    EXPECT_STREQ(tagged, body);
+  }
   DateTag[0] = '\0';
+  // The name an empty body gets is cut to the room there is; with no room for a
+  // letter the copy is still made, under the empty name.
+  const size_t fixed = strlen("Custom\\") + strlen("[999].w3g") + 1;
+  std::string near(kPlatformPathLimit - fixed - 3, 'f');
+  body[0] = '\0';
+  ASSERT_TRUE(FitNameBody(body, near.c_str(), "Custom\\"));
+  EXPECT_STREQ("Rep", body);
+  near += "fff";
+  body[0] = '\0';
+  ASSERT_TRUE(FitNameBody(body, near.c_str(), "Custom\\"));
+  EXPECT_STREQ("", body);
 }
 
 // Filing into a real folder.
@@ -248,9 +261,13 @@ TEST_F(Filing, DateTagLeadsTheName) {
   EXPECT_EQ(std::string("Custom\\") + DateTag + "my_game__2_.w3g", files[0]);
 }
 
-TEST_F(Filing, EmptyGameNameStillFilesAsDotW3g) {
+// Without the date tag an empty game name would leave nothing before ".w3g": a
+// file hidden on Linux and with no name in Explorer. It is called Replay instead.
+TEST_F(Filing, AnEmptyNameIsFiledUnderAVisibleOne) {
   ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
-  EXPECT_EQ(std::vector<std::string>{"Custom\\.w3g"}, ListFiles(folder_));
+  ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
+  EXPECT_EQ((std::vector<std::string>{"Custom\\Replay.w3g", "Custom\\Replay[1].w3g"}),
+            ListFiles(folder_));
 }
 
 TEST_F(Filing, NothingIsOverwrittenWhenEveryNameIsTaken) {
