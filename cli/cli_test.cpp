@@ -608,8 +608,11 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   const Case cases[] = {
       {"open refused", kPlatformCallOpenRead, replay, "cannot be read"},
       {"short read", kPlatformCallRead, replay, "cannot be read"},
-      {"disk full", kPlatformCallWrite, copy, "the copy could not be written"},
-      {"close failed", kPlatformCallClose, copy, "the copy could not be written"},
+      {"create refused", kPlatformCallCreateNew, copy,
+       "the copy could not be written: access is denied"},
+      {"disk full", kPlatformCallWrite, copy, "the copy could not be written: the disk is full"},
+      {"close failed", kPlatformCallClose, copy,
+       "the copy could not be written: the system reported an error"},
   };
   for (const Case& c : cases) {
     InjectFault(c.call, 1, c.path);
@@ -631,7 +634,7 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{}));
   CliRun run = RunWith({"sort", "-nodate", folder_, again});
   EXPECT_EQ(1, run.code);
-  EXPECT_EQ(again + "\t- the copy could not be written\n", run.out);
+  EXPECT_EQ(again + "\t- the copy could not be written: the folder is missing\n", run.out);
 }
 
 TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {

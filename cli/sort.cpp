@@ -20,6 +20,9 @@ enum Verdict { kSaved, kAlready, kSkipped, kFailed };
 // "shorter than 5120 bytes", written out once kReplayMinimumLength is known.
 char TooShort[48];
 
+// Why the latest copy could not be written, in the about box's words.
+char CopyFailure[96];
+
 // The names a dry run has handed out, so that it predicts the [1], [2] a real
 // run gets for repeats.
 PlannedNames Planned = {nullptr, 0, 0};
@@ -419,7 +422,13 @@ Verdict SortOne(const char* file, bool dry_run, bool by_game, char* destination,
       return outcome == kFiled ? kSaved : kAlready;
     case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
     case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
-    case kCopyFailed: *reason = "the copy could not be written"; break;
+    case kCopyFailed: {
+      const char* words = PlatformErrorWords(CopyError);
+      snprintf(CopyFailure, sizeof CopyFailure, "the copy could not be written: %s",
+               words != nullptr ? words : "the system reported an error");
+      *reason = CopyFailure;
+      break;
+    }
     case kNoMemory: *reason = "out of memory"; break;
   }
   return kFailed;

@@ -132,6 +132,10 @@ enum PlatformError {
 };
 PlatformError PlatformLastError();
 
+// Why, in plain words ("the disk is full"), for a player to read; NULL for
+// kPlatformOther and kPlatformOk, which each caller words in its own terms.
+const char* PlatformErrorWords(PlatformError error);
+
 // Number of seam calls made so far in this process (every function above counts
 // one). Lets tests and benchmarks see what a pass costs.
 extern uint64_t PlatformCallCount;
