@@ -82,6 +82,8 @@ const char kSwitches[] =
     "  --dry-run  (sort only) print what would be done, write nothing\n"
     "  -name TEMPLATE\n"
     "             build names from TEMPLATE (in quotes when it holds blanks)\n"
+    "  --         ends the switches: every word after it is a FOLDER or FILE\n"
+    "  Switches count wherever they stand before --, among the operands too.\n"
     "\n"
     "name templates: text as written, and fields in braces. Without -name names are\n"
     "built from {date}{players}{game}.\n"
@@ -157,6 +159,16 @@ int NameOne(const char* path, FILE* out, FILE* err) {
   return 0;
 }
 
+// Moves the count words at argv[at] to argv[to], the words of argv[to, at) behind
+// them in their order.
+void MoveBefore(char** argv, int to, int at, int count) {
+  for (int k = 0; k < count; ++k) {
+    char* word = argv[at + k];
+    memmove(argv + to + k + 1, argv + to + k, sizeof(char*) * static_cast<size_t>(at - to));
+    argv[to + k] = word;
+  }
+}
+
 }  // namespace
 
 int UsageError(FILE* err, const char* usage, const char* problem) {
@@ -167,11 +179,17 @@ int UsageError(FILE* err, const char* usage, const char* problem) {
 
 int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
                   FILE* err) {
-  int i = 2;
-  for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+  // As GNU tools do, a switch counts wherever it stands until "--" (so that
+  // "sort FOLDER -name x FILE" names FILE after x, not a file called -name): each
+  // is moved ahead of the operands met before it, which keep their order.
+  int first = 2;  // argv[first, i) are the operands met so far
+  for (int i = 2; i < argc; ++i) {
     const char* word = argv[i];
+    if (word[0] != '-' || word[1] == '\0') continue;  // "-" alone is an operand
+    int taken = 1;
     if (strcmp(word, "--") == 0) {
-      ++i;
+      MoveBefore(argv, first, i, taken);
+      ++first;
       break;
     }
     if (strcmp(word, "-custom") == 0) {
@@ -186,7 +204,8 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
         UsageError(err, usage, "-name needs a TEMPLATE after it");
         return kSwitchesFailed;
       }
-      const int n = snprintf(NameTemplate, sizeof NameTemplate, "%s", argv[++i]);
+      taken = 2;
+      const int n = snprintf(NameTemplate, sizeof NameTemplate, "%s", argv[i + 1]);
       if (n < 0 || static_cast<size_t>(n) >= sizeof NameTemplate) {
         NameTemplate[0] = '\0';
         UsageError(err, usage, "the -name TEMPLATE is too long");
@@ -202,6 +221,9 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
       UsageError(err, usage, nullptr);
       return kSwitchesFailed;
     }
+    MoveBefore(argv, first, i, taken);
+    first += taken;
+    i += taken - 1;
   }
   // A template that cannot give good names stops the command before it files any.
   char problem[256];
@@ -209,7 +231,7 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
     UsageError(err, usage, problem);
     return kSwitchesFailed;
   }
-  return i;
+  return first;
 }
 
 int UseReplayFolder(const char* folder, FILE* err) {

@@ -20,9 +20,10 @@ enum {
   kHelpShown = -2,       // the command's usage went to out; exit with 0
 };
 
-// Reads the switches that lead a command's arguments (-custom, -nodate, -modern,
-// -name TEMPLATE, and --dry-run where dry_run is not NULL), setting the watcher's settings as it
-// goes. Returns the index of the first operand, or one of the values above.
+// Reads a command's switches (-custom, -nodate, -modern, -name TEMPLATE, and
+// --dry-run where dry_run is not NULL) wherever they stand before "--", setting the
+// watcher's settings as it goes, and moves them ahead of the operands, which keep
+// their order. Returns the index of the first operand, or one of the values above.
 int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
                   FILE* err);
 
