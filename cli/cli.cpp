@@ -131,7 +131,9 @@ void PrintOverview(FILE* stream) {
 int NameOne(const char* path, FILE* out, FILE* err) {
   unsigned char* bytes = nullptr;
   size_t length = 0;
-  switch (ReadReplayFile(path, &bytes, &length)) {
+  char spelt[kPathSize];
+  const bool known = PlatformPathFromSystem(path, spelt, sizeof spelt) != 0;
+  switch (known ? ReadReplayFile(spelt, &bytes, &length) : kReadMissing) {
     case kReadWhole:
       break;
     case kReadTooShort:
@@ -235,7 +237,13 @@ int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE*
 }
 
 int UseReplayFolder(const char* folder, FILE* err) {
-  switch (PlatformKindOf(folder)) {
+  // Spelt as the program spells paths: on Linux a backslash in it is a letter.
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(folder, spelt, sizeof spelt)) {
+    fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
+    return 0;
+  }
+  switch (PlatformKindOf(spelt)) {
     case kPlatformNothing:
       fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
       return 0;
@@ -247,10 +255,10 @@ int UseReplayFolder(const char* folder, FILE* err) {
   }
   // Every name the watcher builds starts with ReplayFolder, so it must end in a
   // separator; one already there is kept rather than doubled.
-  const size_t length = strlen(folder);
-  const char last = length > 0 ? folder[length - 1] : '\0';
+  const size_t length = strlen(spelt);
+  const char last = length > 0 ? spelt[length - 1] : '\0';
   const char* separator = last == '\\' || last == '/' ? "" : "\\";
-  int n = snprintf(ReplayFolder, sizeof ReplayFolder, "%s%s", folder, separator);
+  int n = snprintf(ReplayFolder, sizeof ReplayFolder, "%s%s", spelt, separator);
   if (n < 0 || static_cast<size_t>(n) >= sizeof ReplayFolder) {
     ReplayFolder[0] = '\0';
     fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);

@@ -25,8 +25,10 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -954,6 +956,69 @@ TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
 }
 
 #ifndef _WIN32
+// Writes bytes under a Linux path as it stands: a backslash in it is a letter.
+void WriteLinuxFile(const std::string& path, const Bytes& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file) << path;
+  EXPECT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), file)) << path;
+  EXPECT_EQ(0, fclose(file)) << path;
+}
+
+// The entries of a Linux folder, sorted; "(none)" when it cannot be listed.
+std::vector<std::string> LinuxEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return {"(none)"};
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// On Linux a backslash is a letter of a name like any other, never a separator:
+// a FOLDER called w\x is that folder, not w/x, and a source file called
+// ..\secret.w3g is sorted as itself, not as the secret.w3g one folder up.
+TEST_F(CliSortFolders, BackslashesInLinuxNamesAreLetters) {
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/";
+  ASSERT_EQ(0, mkdir((root + "src").c_str(), 0777));
+  const std::string odd = root + "src/..\\secret.w3g";
+  WriteLinuxFile(odd, AlphaBeta());
+  WriteLinuxFile(root + "secret.w3g", CleoDave());
+  const std::string dest = root + "w\\x";
+  ASSERT_EQ(0, mkdir(dest.c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w").c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w/x").c_str(), 0777));
+  const std::string copy = "1v1\\Alpha(h) vs Beta(u).w3g";
+
+  CliRun run = RunWith({"name", "-nodate", odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", "--dry-run", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-nodate", dest, odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t1v1\\Alpha(h) vs Beta(u)[1].w3g\n", run.out);
+
+  EXPECT_EQ((std::vector<std::string>{"Alpha(h) vs Beta(u).w3g", "Alpha(h) vs Beta(u)[1].w3g"}),
+            LinuxEntries(dest + "/1v1"));
+  FILE* file = fopen((dest + "/1v1/Alpha(h) vs Beta(u).w3g").c_str(), "rb");
+  ASSERT_NE(nullptr, file);
+  Bytes bytes(AlphaBeta().size() + 1);
+  bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+  fclose(file);
+  EXPECT_TRUE(bytes == AlphaBeta()) << "the copy is not of " << odd;
+  // Nothing went to w/x, and the folder above the sources holds what it held.
+  EXPECT_EQ(std::vector<std::string>{}, LinuxEntries(root + "w/x"));
+  EXPECT_EQ((std::vector<std::string>{"secret.w3g", "src", "w", "w\\x"}), LinuxEntries(root));
+}
+
 // Only a regular file is a replay: a FIFO named like one, in a folder or given
 // itself, gets its line and is never opened to be read, which would wait for a
 // writer without end.

@@ -27,9 +27,9 @@ enum {
 int ParseSwitches(int argc, char** argv, const char* usage, bool* dry_run, FILE* out,
                   FILE* err);
 
-// Points ReplayFolder at folder, ending it in a backslash as the watcher expects.
-// Returns 0 after saying why on err when folder is not an existing folder or its
-// name is too long.
+// Points ReplayFolder at folder (as this system spells it), ending it in a
+// backslash as the watcher expects. Returns 0 after saying why on err when folder
+// is not an existing folder or its name is too long.
 int UseReplayFolder(const char* folder, FILE* err);
 
 // What a sort run did, counted by the lines it printed.
@@ -40,8 +40,9 @@ struct SortCounts {
   int failed;   // could not be read or copied, or not sortable at all
 };
 
-// Sorts the SOURCEs (replay files; with -modern also folders, walked whole) into
-// dest's subfolders, printing one line per file on out and adding to counts.
+// Sorts the SOURCEs (replay files; with -modern also folders, walked whole; all as
+// this system spells paths) into dest's subfolders, printing one line per file on
+// out and adding to counts.
 // Returns 0 after saying why on err when dest is no usable folder. One call per
 // destination: a run over several replay folders calls it for each.
 int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FILE* out,

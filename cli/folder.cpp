@@ -45,13 +45,9 @@ int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err) {
 }
 
 void PrintFolderPath(const char* path, FILE* out) {
-#ifdef _WIN32
-  fprintf(out, "%s\n", path);
-#else
   // The watcher builds its paths with backslashes; here they are this system's.
-  for (const char* p = path; *p != '\0'; ++p) fputc(*p == '\\' ? '/' : *p, out);
-  fputc('\n', out);
-#endif
+  char shown[kPathSize];
+  fprintf(out, "%s\n", PlatformPathToSystem(path, shown, sizeof shown) ? shown : path);
 }
 
 int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err) {
@@ -74,7 +70,9 @@ int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* e
 #else
   char buffer[kPathSize];
   if (prefix == nullptr) prefix = DefaultPrefix(buffer, sizeof buffer);
-  if (!DiscoverPrefixFolders(list, prefix, modern)) {
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(prefix, spelt, sizeof spelt) ||
+      !DiscoverPrefixFolders(list, spelt, modern)) {
     fprintf(err, "brindlecap-cli: no Wine prefix at '%s'\n", prefix);
     return 0;
   }

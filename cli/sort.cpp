@@ -165,12 +165,13 @@ struct TextList {
 // What a run works through, in order: files to sort, and paths that only get a
 // line with the reason they are not sorted.
 struct Item {
-  size_t text;         // the path
+  size_t text;         // the path, as the program spells it
   const char* reason;  // NULL: a file to sort
+  bool as_given;       // the text is a SOURCE the program could not spell
 };
 TextList<Item> Found;
 
-void AddItem(const char* path, const char* reason) { Found.Add(path, Item{0, reason}); }
+void AddItem(const char* path, const char* reason) { Found.Add(path, Item{0, reason, false}); }
 
 // The entries of one folder, collected so they can be taken in name order.
 struct Entry {
@@ -262,8 +263,12 @@ void WalkFolder(const char* folder) {
   for (int i = 0; i < listing.count; ++i) {
     const Entry& entry = listing.records[i];
     const char* name = listing.TextOf(entry);
+    char spelt[kPathSize];
     char path[kPathSize];
-    if (!JoinPath(path, sizeof path, folder, name)) continue;
+    if (!PlatformPathFromSystem(name, spelt, sizeof spelt) ||
+        !JoinPath(path, sizeof path, folder, spelt)) {
+      continue;
+    }
     if (entry.kind == kPlatformFolder) {
       PlatformIdentity id;
       if (!PlatformIdentify(path, &id)) {
@@ -305,7 +310,12 @@ void GatherSources(char* const* sources, int count) {
   char checked_folder[kPathSize] = "";
   bool checked_inside = false;
   for (int i = 0; i < count; ++i) {
-    const char* source = sources[i];
+    char source[kPathSize];
+    if (!PlatformPathFromSystem(sources[i], source, sizeof source)) {
+      // Too long to spell, so too long for the seam to find.
+      Found.Add(sources[i], Item{0, "no such file", true});
+      continue;
+    }
     switch (PlatformKindOf(source)) {
       case kPlatformNothing:
         AddItem(source, PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be read");
@@ -451,10 +461,10 @@ void ClearProgress(FILE* err) {
   ProgressWidth = 0;
 }
 
-// Sorts one item (the progress line, when shown, stays up while it works),
-// prints its line and counts it.
-void SortItem(const char* path, const char* reason, bool dry_run, bool by_game, FILE* out,
-              FILE* err, SortCounts* counts) {
+// Sorts one item, path in the program's spelling (the progress line, when shown,
+// stays up while it works), prints its line, naming it as shown, and counts it.
+void SortItem(const char* shown, const char* path, const char* reason, bool dry_run,
+              bool by_game, FILE* out, FILE* err, SortCounts* counts) {
   char destination[kPathSize];
   Verdict verdict = kFailed;
   if (reason == nullptr) {
@@ -465,19 +475,19 @@ void SortItem(const char* path, const char* reason, bool dry_run, bool by_game, 
   switch (verdict) {
     case kSaved:
       ++counts->saved;
-      fprintf(out, "%s\t%s\n", path, BelowReplayFolder(destination));
+      fprintf(out, "%s\t%s\n", shown, BelowReplayFolder(destination));
       break;
     case kAlready:
       ++counts->already;
-      fprintf(out, "%s\t- already there: %s\n", path, BelowReplayFolder(destination));
+      fprintf(out, "%s\t- already there: %s\n", shown, BelowReplayFolder(destination));
       break;
     case kSkipped:
       ++counts->skipped;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
     case kFailed:
       ++counts->failed;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
   }
   fflush(out);
@@ -496,7 +506,11 @@ int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FI
   if (!by_game) {
     for (int i = 0; i < count; ++i) {
       if (progress) ShowProgress(err, i + 1, count);
-      SortItem(sources[i], nullptr, dry_run, false, out, err, counts);
+      // A FILE too long to spell is too long for the seam to find.
+      char path[kPathSize];
+      const bool spelt = PlatformPathFromSystem(sources[i], path, sizeof path) != 0;
+      SortItem(sources[i], path, spelt ? nullptr : "no such file", dry_run, false, out, err,
+               counts);
     }
   } else {
     LearnDestination();
@@ -508,7 +522,10 @@ int SortInto(const char* dest, char* const* sources, int count, bool dry_run, FI
     for (int i = 0; i < Found.count; ++i) {
       if (progress) ShowProgress(err, i + 1, Found.count);
       const Item& item = Found.records[i];
-      SortItem(Found.TextOf(item), item.reason, dry_run, true, out, err, counts);
+      const char* path = Found.TextOf(item);
+      char shown[kPathSize];
+      const bool spelt = !item.as_given && PlatformPathToSystem(path, shown, sizeof shown);
+      SortItem(spelt ? shown : path, path, item.reason, dry_run, true, out, err, counts);
     }
     Found.Forget();
     FiledThisRun.Forget();
@@ -530,15 +547,14 @@ int SortEveryReplayFolder(const char* prefix, bool dry_run, FILE* out, FILE* err
   if (!FindWatchedFolders(&list, true, prefix, err)) return 0;
   int sorted = 0;
   for (int i = 0; i < list.count; ++i) {
-    char* folder = list.folders[i].path;
-    if (PlatformKindOf(folder) != kPlatformFolder) continue;
-#ifndef _WIN32
-    // The lines name the files as this system spells paths, as for a FOLDER typed.
-    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
-#endif
+    if (PlatformKindOf(list.folders[i].path) != kPlatformFolder) continue;
+    // As this system spells it, as a FOLDER typed: so the lines name the files.
+    char folder[kPathSize];
+    if (!PlatformPathToSystem(list.folders[i].path, folder, sizeof folder)) continue;
     fprintf(err, "brindlecap-cli: sorting %s\n", folder);
     fflush(err);
-    if (SortInto(folder, &folder, 1, dry_run, out, err, counts)) ++sorted;
+    char* source = folder;
+    if (SortInto(folder, &source, 1, dry_run, out, err, counts)) ++sorted;
   }
   if (sorted == 0) fputs("brindlecap-cli: no replay folder is there to sort\n", err);
   return 1;

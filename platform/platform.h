@@ -3,6 +3,10 @@
 // Paths are 8-bit strings with backslashes as separators, as the Windows program
 // builds them. The win32 side hands them to the "A" functions unchanged; the posix
 // side turns each backslash into a slash, so the watcher code is the same on both.
+// A Linux name may hold a backslash of its own, though: a path that comes from
+// outside (an operand, an environment variable, a folder listing's entry) enters
+// through PlatformPathFromSystem, which spells such a backslash so that the posix
+// side gives it back as the letter it is.
 #ifndef BRINDLECAP_PLATFORM_PLATFORM_H_
 #define BRINDLECAP_PLATFORM_PLATFORM_H_
 
@@ -83,6 +87,19 @@ void PlatformLocalTime(PlatformTime* now);
 // 1970) into its date and time. Pure arithmetic: no seam call, never fails; a
 // negative stamp (an unknown time) gives 1970-01-01 00:00:00.
 void PlatformTimeFromStamp(int64_t stamp, PlatformTime* time);
+
+// A path as this system spells it (an operand, an entry of a folder listing), in
+// the program's spelling, into out (size bytes). On Windows the same text. On
+// POSIX a backslash there is a letter of a name, not a separator: it is spelt as
+// the byte 0x01 and 'b' (0x01 itself as 0x01 and 'e'), which the names the program
+// builds never hold, and which the seam turns back. Returns 0 when it does not fit.
+// Pure text: no seam call.
+int PlatformPathFromSystem(const char* system, char* out, size_t size);
+
+// The reverse, for showing a path to a player: a path in the program's spelling
+// as this system spells it (on POSIX with slashes, and each name's own
+// backslashes back), into out. Returns 0 when it does not fit. No seam call.
+int PlatformPathToSystem(const char* path, char* out, size_t size);
 
 // What stands under a path, as the system sees it.
 enum PlatformKind {

@@ -57,17 +57,30 @@ int FailAs(PlatformError error) {
 // over-long path is refused rather than silently shortened.
 const size_t kPathBytes = 1025;
 
-// Copies path into out with backslashes turned into slashes. Returns 0 when it does
-// not fit, so that a truncated path never names a different file.
-int ToPosixPath(const char* path, char* out) {
-  size_t i = 0;
-  for (; path[i] != '\0'; ++i) {
-    if (i + 1 >= kPathBytes) return 0;
-    out[i] = path[i] == '\\' ? '/' : path[i];
+// How PlatformPathFromSystem spells a name's own backslash, and this byte itself:
+// the byte and a letter.
+const char kEscape = '\x01';
+const char kEscapedBackslash = 'b';
+const char kEscapedEscape = 'e';
+
+// Copies path into out (size bytes) with the program's backslashes turned into
+// slashes and a name's own backslashes back. Returns 0 when it does not fit, so
+// that a truncated path never names a different file.
+int Unescape(const char* path, char* out, size_t size) {
+  size_t at = 0;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (at + 1 >= size) return 0;
+    char c = *p == '\\' ? '/' : *p;
+    if (c == kEscape && (p[1] == kEscapedBackslash || p[1] == kEscapedEscape)) {
+      c = *++p == kEscapedBackslash ? '\\' : kEscape;
+    }
+    out[at++] = c;
   }
-  out[i] = '\0';
+  out[at] = '\0';
   return 1;
 }
+
+int ToPosixPath(const char* path, char* out) { return Unescape(path, out, kPathBytes); }
 
 int ToFd(PlatformFile* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)) - 1; }
 
@@ -239,6 +252,27 @@ int PlatformIdentify(const char* path, PlatformIdentity* identity) {
 }
 
 PlatformError PlatformLastError() { return LastError; }
+
+int PlatformPathFromSystem(const char* system, char* out, size_t size) {
+  size_t at = 0;
+  for (const char* p = system; *p != '\0'; ++p) {
+    const bool escaped = *p == '\\' || *p == kEscape;
+    if (at + (escaped ? 2 : 1) >= size) return 0;
+    if (escaped) {
+      out[at++] = kEscape;
+      out[at++] = *p == '\\' ? kEscapedBackslash : kEscapedEscape;
+    } else {
+      out[at++] = *p;
+    }
+  }
+  if (size == 0) return 0;
+  out[at] = '\0';
+  return 1;
+}
+
+int PlatformPathToSystem(const char* path, char* out, size_t size) {
+  return size > 0 && Unescape(path, out, size);
+}
 
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;

@@ -245,6 +245,71 @@ TEST_F(ListFolderTest, OnlyRegularFilesOpenForReading) {
 #endif
 }
 
+// A path from outside comes into the program's spelling and goes back unchanged,
+// whatever bytes it holds; the program's own backslashes are separators.
+TEST(PlatformPaths, SystemSpellingGoesInAndComesBackUnchanged) {
+  for (const std::string& system :
+       {std::string(""), std::string("/tmp/a/b.w3g"), std::string("w\\x"),
+        std::string("..\\secret.w3g"), std::string("\x01"), std::string("\x01" "b\\\x01" "e"),
+        std::string("\\\\"), std::string("\xE6\x97\xA5\\")}) {
+    SCOPED_TRACE(system);
+    char spelt[64];
+    ASSERT_EQ(1, PlatformPathFromSystem(system.c_str(), spelt, sizeof spelt));
+    char back[64];
+    ASSERT_EQ(1, PlatformPathToSystem(spelt, back, sizeof back));
+    EXPECT_EQ(system, back);
+#ifdef _WIN32
+    EXPECT_EQ(system, spelt);
+#else
+    // No separator of the program's in it: every backslash was a letter.
+    EXPECT_EQ(nullptr, strchr(spelt, '\\'));
+#endif
+  }
+  char out[8];
+  EXPECT_EQ(1, PlatformPathFromSystem("1234567", out, sizeof out));
+  EXPECT_EQ(0, PlatformPathFromSystem("12345678", out, sizeof out));
+  EXPECT_EQ(1, PlatformPathToSystem("1234567", out, sizeof out));
+  EXPECT_EQ(0, PlatformPathToSystem("12345678", out, sizeof out));
+#ifndef _WIN32
+  // Escaped, a backslash takes two bytes.
+  EXPECT_EQ(0, PlatformPathFromSystem("123456\\", out, sizeof out));
+  // The program's backslashes are this system's slashes.
+  ASSERT_EQ(1, PlatformPathToSystem("a\\b\\", out, sizeof out));
+  EXPECT_STREQ("a/b/", out);
+#endif
+}
+
+#ifndef _WIN32
+// A file whose name holds a backslash is found, opened and listed as itself.
+TEST_F(ListFolderTest, ANameWithABackslashIsThatFile) {
+  std::string native = folder_;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  FILE* file = fopen((native + "..\\x.w3g").c_str(), "wb");
+  ASSERT_NE(nullptr, file);
+  fputs("mine", file);
+  fclose(file);
+  ASSERT_TRUE(WriteFileBytes(native + "x.w3g", Bytes(9, 'x')));  // not to be taken for it
+  char spelt[kPlatformPathLimit];
+  ASSERT_EQ(1, PlatformPathFromSystem((native + "..\\x.w3g").c_str(), spelt, sizeof spelt));
+  EXPECT_EQ(kPlatformFile, PlatformKindOf(spelt));
+  int64_t stamp = 0;
+  int64_t length = 0;
+  ASSERT_EQ(1, PlatformProbe(spelt, &stamp, &length));
+  EXPECT_EQ(4, length);
+  PlatformFile* opened = PlatformOpenRead(spelt);
+  ASSERT_NE(nullptr, opened);
+  char bytes[16] = {};
+  EXPECT_EQ(4u, PlatformRead(opened, bytes, sizeof bytes));
+  EXPECT_STREQ("mine", bytes);
+  PlatformClose(opened);
+  int result = 0;
+  const std::vector<Entry> entries = List(folder_, &result);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ("..\\x.w3g", entries[0].name);
+  EXPECT_EQ(kPlatformFile, entries[0].kind);
+}
+#endif
+
 TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
   struct Case {
     int64_t stamp;

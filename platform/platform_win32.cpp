@@ -233,6 +233,26 @@ int PlatformIdentify(const char* path, PlatformIdentity* identity) {
 
 PlatformError PlatformLastError() { return LastError; }
 
+namespace {
+
+// Windows spells paths as the program does.
+int CopyPath(const char* path, char* out, size_t size) {
+  const size_t length = strlen(path);
+  if (length >= size) return 0;
+  memcpy(out, path, length + 1);
+  return 1;
+}
+
+}  // namespace
+
+int PlatformPathFromSystem(const char* system, char* out, size_t size) {
+  return CopyPath(system, out, size);
+}
+
+int PlatformPathToSystem(const char* path, char* out, size_t size) {
+  return CopyPath(path, out, size);
+}
+
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;
   SYSTEMTIME now;

@@ -89,7 +89,10 @@ std::string MakeTempFolder() {
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) == nullptr) return "";
-  return std::string(buffer.data()) + "\\";
+  // A slash, as this system spells the folder: tests hand it to brindlecap-cli,
+  // where a backslash is a letter of a name on Linux. Below it, tests and the
+  // watcher join with backslashes.
+  return std::string(buffer.data()) + "/";
 #endif
 }
 

@@ -13,7 +13,8 @@
 
 #include "tests/replay_builder.h"
 
-// A new empty folder under the system's temporary folder, ending in a backslash.
+// A new empty folder under the system's temporary folder, ending in a separator (a
+// backslash on Windows, a slash elsewhere).
 std::string MakeTempFolder();
 
 // Removes a folder made by MakeTempFolder and everything below it.
