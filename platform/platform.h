@@ -150,7 +150,8 @@ enum PlatformError {
 PlatformError PlatformLastError();
 
 // Why, in plain words ("the disk is full"), for a player to read; NULL for
-// kPlatformOther and kPlatformOk, which each caller words in its own terms.
+// kPlatformOther and kPlatformOk, which each caller words in its own terms. No
+// seam call.
 const char* PlatformErrorWords(PlatformError error);
 
 // Number of seam calls made so far in this process (every function above counts
