@@ -31,7 +31,7 @@ std::vector<Fault> Faults;
 std::vector<Action> Actions;
 std::vector<OpenFile> OpenFiles;
 
-// Both separators are one to the watcher: a folder given as "/tmp/x" is joined
+// Both separators are one to the watcher: a folder given as "/srv/x" is joined
 // with a backslash to what lies below it, where a test may have written a slash.
 bool SamePath(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
