@@ -69,6 +69,28 @@ void ListInto(const std::string& folder, const std::string& prefix,
 #endif
 }
 
+#ifndef _WIN32
+// Below the folder, names are taken as they stand: a backslash in one is a letter.
+void RemoveLinuxTree(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir != nullptr) {
+    while (struct dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "/" + name;
+      struct stat st;
+      if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        RemoveLinuxTree(path);
+      } else {
+        unlink(path.c_str());
+      }
+    }
+    closedir(dir);
+  }
+  rmdir(folder.c_str());
+}
+#endif
+
 }  // namespace
 
 std::string MakeTempFolder() {
@@ -117,22 +139,7 @@ void RemoveTree(const std::string& folder) {
   }
   RemoveDirectoryA(folder.c_str());
 #else
-  DIR* dir = opendir(Native(folder).c_str());
-  if (dir != nullptr) {
-    while (struct dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + name;
-      struct stat st;
-      if (lstat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        RemoveTree(path + "\\");
-      } else {
-        unlink(Native(path).c_str());
-      }
-    }
-    closedir(dir);
-  }
-  rmdir(Native(folder).c_str());
+  RemoveLinuxTree(Native(folder));
 #endif
 }
 
