@@ -150,8 +150,9 @@ struct TextList {
 // What a run works through, in order: files to sort, and paths that only get a
 // line with the reason they are not sorted.
 struct Item {
-  size_t text;         // the path
+  size_t text;         // the path, as the program spells it
   const char* reason;  // NULL: a file to sort
+  bool as_given;       // the text is a SOURCE the program could not spell
 };
 
 // The entries of one folder, collected so they can be taken in name order.
@@ -191,10 +192,11 @@ struct SortRun {
   int walk_depth;
   int progress_width;  // of the progress line on the terminal, 0 when none is shown
   char too_short[48];  // "shorter than 5120 bytes"
+  char copy_failure[96];  // why the latest copy could not be written, in plain words
 };
 
 void AddItem(SortRun* run, const char* path, const char* reason) {
-  run->found.Add(path, Item{0, reason});
+  run->found.Add(path, Item{0, reason, false});
 }
 
 // The copy this run made or found of exactly these bytes, or NULL. Only a copy of
@@ -253,8 +255,12 @@ void WalkFolder(SortRun* run, const char* folder) {
   for (int i = 0; i < listing.count; ++i) {
     const Entry& entry = listing.records[i];
     const char* name = listing.TextOf(entry);
+    char spelt[kPathSize];
     char path[kPathSize];
-    if (!JoinPath(path, sizeof path, folder, name)) continue;
+    if (!PlatformPathFromSystem(name, spelt, sizeof spelt) ||
+        !JoinPath(path, sizeof path, folder, spelt)) {
+      continue;
+    }
     if (entry.kind == kPlatformFolder) {
       PlatformIdentity id;
       if (!PlatformIdentify(path, &id)) {
@@ -297,7 +303,12 @@ void GatherSources(SortRun* run, char* const* sources, int count) {
   char checked_folder[kPathSize] = "";
   bool checked_inside = false;
   for (int i = 0; i < count; ++i) {
-    const char* source = sources[i];
+    char source[kPathSize];
+    if (!PlatformPathFromSystem(sources[i], source, sizeof source)) {
+      // Too long to spell, so too long for the seam to find.
+      run->found.Add(sources[i], Item{0, "no such file", true});
+      continue;
+    }
     switch (PlatformKindOf(source)) {
       case kPlatformNothing:
         AddItem(run, source,
@@ -339,6 +350,7 @@ const char* WhyUnreadable(ReadOutcome outcome) {
   switch (outcome) {
     case kReadMissing: return "no such file";
     case kReadIsFolder: return "is a folder, not a replay";
+    case kReadNotAFile: return "is a pipe, socket or device, not a replay";
     default: return "cannot be read";
   }
 }
@@ -367,7 +379,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   NameDate date = LocalNameDate();
   if (by_game && !TimeFromReplayName(FileName(file), &date)) {
     // Probed before the read, so that the read is the last word on the file.
-    int32_t stamp = -1;
+    int64_t stamp = -1;
     PlatformProbe(file, &stamp);
     PlatformTime time;
     PlatformTimeFromStamp(stamp, &time);
@@ -422,7 +434,13 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
       return outcome == kFiled ? kSaved : kAlready;
     case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
     case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
-    case kCopyFailed: *reason = "the copy could not be written"; break;
+    case kCopyFailed: {
+      const char* words = PlatformErrorWords(filed.error);
+      snprintf(run->copy_failure, sizeof run->copy_failure, "the copy could not be written: %s",
+               words != nullptr ? words : "the system reported an error");
+      *reason = run->copy_failure;
+      break;
+    }
     case kNoMemory: *reason = "out of memory"; break;
   }
   return kFailed;
@@ -443,10 +461,10 @@ void ClearProgress(SortRun* run, FILE* err) {
   run->progress_width = 0;
 }
 
-// Sorts one item (the progress line, when shown, stays up while it works),
-// prints its line and counts it.
-void SortItem(SortRun* run, const char* path, const char* reason, FILE* out, FILE* err,
-              SortCounts* counts) {
+// Sorts one item, path in the program's spelling (the progress line, when shown,
+// stays up while it works), prints its line, naming it as shown, and counts it.
+void SortItem(SortRun* run, const char* shown, const char* path, const char* reason, FILE* out,
+              FILE* err, SortCounts* counts) {
   char destination[kPathSize];
   Verdict verdict = kFailed;
   if (reason == nullptr) {
@@ -457,19 +475,19 @@ void SortItem(SortRun* run, const char* path, const char* reason, FILE* out, FIL
   switch (verdict) {
     case kSaved:
       ++counts->saved;
-      fprintf(out, "%s\t%s\n", path, BelowFolder(destination, run->folder));
+      fprintf(out, "%s\t%s\n", shown, BelowFolder(destination, run->folder));
       break;
     case kAlready:
       ++counts->already;
-      fprintf(out, "%s\t- already there: %s\n", path, BelowFolder(destination, run->folder));
+      fprintf(out, "%s\t- already there: %s\n", shown, BelowFolder(destination, run->folder));
       break;
     case kSkipped:
       ++counts->skipped;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
     case kFailed:
       ++counts->failed;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
   }
   fflush(out);
@@ -504,7 +522,10 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
   if (!run->by_game) {
     for (int i = 0; i < count; ++i) {
       if (progress) ShowProgress(run, err, i + 1, count);
-      SortItem(run, sources[i], nullptr, out, err, counts);
+      // A FILE too long to spell is too long for the seam to find.
+      char path[kPathSize];
+      const bool spelt = PlatformPathFromSystem(sources[i], path, sizeof path) != 0;
+      SortItem(run, sources[i], path, spelt ? nullptr : "no such file", out, err, counts);
     }
   } else {
     LearnDestination(run->folder, &run->dest);
@@ -516,7 +537,10 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
     for (int i = 0; i < run->found.count; ++i) {
       if (progress) ShowProgress(run, err, i + 1, run->found.count);
       const Item& item = run->found.records[i];
-      SortItem(run, run->found.TextOf(item), item.reason, out, err, counts);
+      const char* path = run->found.TextOf(item);
+      char shown[kPathSize];
+      const bool spelt = !item.as_given && PlatformPathToSystem(path, shown, sizeof shown);
+      SortItem(run, spelt ? shown : path, path, item.reason, out, err, counts);
     }
     run->found.Forget();
     run->filed.Forget();

@@ -18,7 +18,9 @@
 #include "tests/test_support.h"
 
 #ifndef _WIN32
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -174,8 +176,11 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   const Case cases[] = {
       {"open refused", kPlatformCallOpenRead, replay, "cannot be read"},
       {"short read", kPlatformCallRead, replay, "cannot be read"},
-      {"disk full", kPlatformCallWrite, copy, "the copy could not be written"},
-      {"close failed", kPlatformCallClose, copy, "the copy could not be written"},
+      {"create refused", kPlatformCallCreateNew, copy,
+       "the copy could not be written: access is denied"},
+      {"disk full", kPlatformCallWrite, copy, "the copy could not be written: the disk is full"},
+      {"close failed", kPlatformCallClose, copy,
+       "the copy could not be written: the system reported an error"},
   };
   for (const Case& c : cases) {
     InjectFault(c.call, 1, c.path);
@@ -197,7 +202,7 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{}));
   CliRun run = RunWith({"sort", "-nodate", folder_, again});
   EXPECT_EQ(1, run.code);
-  EXPECT_EQ(again + "\t- the copy could not be written\n", run.out);
+  EXPECT_EQ(again + "\t- the copy could not be written: the folder is missing\n", run.out);
 }
 
 TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
@@ -406,6 +411,38 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
 }
 
+// Empty folders (the game's Autosaved\Custom before any custom game, an empty
+// SOURCE) are walked like any other, with nothing to say.
+TEST_F(CliSortFolders, EmptyFoldersHaveNothingToSort) {
+  const std::string game =
+      Put({"Autosaved", "Multiplayer", "Replay_2024_05_12_2039.w3g"}, AlphaBeta());
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "Autosaved\\Custom").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "empty").c_str()));
+  CliRun run = RunWith({"sort", "-modern", folder_, folder_, Shown({"empty"})});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(game + "\t1v1\\[BC0512]Alpha(h) vs Beta(u).w3g\n", run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 0 failed\n", run.err);
+}
+
+// A game played after January 2038, past 32 bits of seconds, keeps its date, from
+// the file's last-write time as from the game's own name.
+TEST_F(CliSortFolders, GamesAfter2038KeepTheirDates) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string late = Put({"late.w3g"}, AlphaBeta());
+  ASSERT_TRUE(SetWriteTime(folder_ + "late.w3g", LocalNoon(2040, 7, 30)));
+  const std::string named = Put({"Replay_2099_12_31_2359.w3g"}, CleoDave());
+  const std::string early = Put({"early.w3g"}, LastByteChanged(AlphaBeta(), 1));
+  ASSERT_TRUE(SetWriteTime(folder_ + "early.w3g", LocalNoon(2037, 12, 24)));
+  CliRun run = RunWith({"sort", "-modern", "-name", "{year}-{month}-{day} {date}{players}", dest,
+                        late, named, early});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(late + "\t1v1\\2040-07-30 [BC0730]Alpha(h) vs Beta(u).w3g\n" +
+                named + "\t1v1\\2099-12-31 [BC1231]Cleo(o) vs Dave(e).w3g\n" +
+                early + "\t1v1\\2037-12-24 [BC1224]Alpha(h) vs Beta(u).w3g\n",
+            run.out);
+}
+
 // Each bad SOURCE gets its line and the run goes on with the others.
 TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   const std::string dest = folder_ + "dest";
@@ -445,6 +482,98 @@ TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
   EXPECT_EQ(CleoDave(), Read("dest\\1v1\\kept.w3g"));
 }
+
+#ifndef _WIN32
+// Writes bytes under a Linux path as it stands: a backslash in it is a letter.
+void WriteLinuxFile(const std::string& path, const Bytes& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file) << path;
+  EXPECT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), file)) << path;
+  EXPECT_EQ(0, fclose(file)) << path;
+}
+
+// The entries of a Linux folder, sorted; "(none)" when it cannot be listed.
+std::vector<std::string> LinuxEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return {"(none)"};
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// On Linux a backslash is a letter of a name like any other, never a separator:
+// a FOLDER called w\x is that folder, not w/x, and a source file called
+// ..\secret.w3g is sorted as itself, not as the secret.w3g one folder up.
+TEST_F(CliSortFolders, BackslashesInLinuxNamesAreLetters) {
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/";
+  ASSERT_EQ(0, mkdir((root + "src").c_str(), 0777));
+  const std::string odd = root + "src/..\\secret.w3g";
+  WriteLinuxFile(odd, AlphaBeta());
+  WriteLinuxFile(root + "secret.w3g", CleoDave());
+  const std::string dest = root + "w\\x";
+  ASSERT_EQ(0, mkdir(dest.c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w").c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w/x").c_str(), 0777));
+  const std::string copy = "1v1\\Alpha(h) vs Beta(u).w3g";
+
+  CliRun run = RunWith({"name", "-nodate", odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", "--dry-run", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-nodate", dest, odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t1v1\\Alpha(h) vs Beta(u)[1].w3g\n", run.out);
+
+  EXPECT_EQ((std::vector<std::string>{"Alpha(h) vs Beta(u).w3g", "Alpha(h) vs Beta(u)[1].w3g"}),
+            LinuxEntries(dest + "/1v1"));
+  FILE* file = fopen((dest + "/1v1/Alpha(h) vs Beta(u).w3g").c_str(), "rb");
+  ASSERT_NE(nullptr, file);
+  Bytes bytes(AlphaBeta().size() + 1);
+  bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+  fclose(file);
+  EXPECT_TRUE(bytes == AlphaBeta()) << "the copy is not of " << odd;
+  // Nothing went to w/x, and the folder above the sources holds what it held.
+  EXPECT_EQ(std::vector<std::string>{}, LinuxEntries(root + "w/x"));
+  EXPECT_EQ((std::vector<std::string>{"secret.w3g", "src", "w", "w\\x"}), LinuxEntries(root));
+}
+
+// Only a regular file is a replay: a FIFO named like one, in a folder or given
+// itself, gets its line and is never opened to be read, which would wait for a
+// writer without end.
+TEST_F(CliSortFolders, APipeNamedLikeAReplayIsReportedNotWaitedFor) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string fifo = Shown({"src", "b.w3g"});
+  ASSERT_TRUE(MakeFifo(fifo));
+  const std::string reason = "\t- is a pipe, socket or device, not a replay\n";
+  CliRun sorted, single, named;
+  EXPECT_TRUE(FinishesWithoutWaitingOn(fifo, [&] {
+    sorted = RunWith({"sort", "-modern", "-nodate", dest, folder_ + "src"});
+    single = RunWith({"sort", "-nodate", dest, fifo});
+    named = RunWith({"name", fifo});
+  }));
+  EXPECT_EQ(1, sorted.code);
+  EXPECT_EQ(good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + fifo + reason, sorted.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 1 failed\n", sorted.err);
+  EXPECT_EQ(1, single.code);
+  EXPECT_EQ(fifo + reason, single.out);
+  EXPECT_EQ(1, named.code);
+  EXPECT_EQ("", named.out);
+  EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
+}
+#endif
+
 
 #ifndef _WIN32
 std::string ListFilesJoined(const std::string& folder) {

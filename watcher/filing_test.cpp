@@ -78,9 +78,13 @@ TEST_F(Filing, DateTagLeadsTheName) {
   EXPECT_EQ(file, copy);
 }
 
-TEST_F(Filing, EmptyGameNameStillFilesAsDotW3g) {
+// Without the date tag an empty game name would leave nothing before ".w3g": a
+// file hidden on Linux and with no name in Explorer. It is called Replay instead.
+TEST_F(Filing, AnEmptyNameIsFiledUnderAVisibleOne) {
   ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
-  EXPECT_EQ(std::vector<std::string>{"Custom\\.w3g"}, ListFiles(folder_));
+  ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
+  EXPECT_EQ((std::vector<std::string>{"Custom\\Replay.w3g", "Custom\\Replay[1].w3g"}),
+            ListFiles(folder_));
 }
 
 TEST_F(Filing, NothingIsOverwrittenWhenEveryNameIsTaken) {

@@ -60,6 +60,7 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
     switch (PlatformLastError()) {
       case kPlatformMissing: return kReadMissing;
       case kPlatformIsFolder: return kReadIsFolder;
+      case kPlatformNotAFile: return kReadNotAFile;
       default: return kReadCannotOpen;
     }
   }

@@ -46,6 +46,7 @@ enum ReadOutcome {
   kReadTooShort,    // under kReplayMinimumLength bytes, or its length is unknown
   kReadMissing,     // nothing stands under the path
   kReadIsFolder,    // a folder stands there
+  kReadNotAFile,    // a pipe, socket or device stands there
   kReadCannotOpen,  // there, but the system would not open it (held with no sharing, say)
   kReadCameShort,   // fewer bytes came than it holds: it shrank while being read
   kReadNoMemory,    // no buffer of its length could be had
