@@ -18,7 +18,7 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
   size_t length = 0;
   char spelt[kPathSize];
   const bool known = PlatformPathFromSystem(path, spelt, sizeof spelt) != 0;
-  switch (known ? ReadReplayFile(spelt, &bytes, &length) : kReadMissing) {
+  switch (known ? ReadReplayFile(spelt, &bytes, &length, settings->reading) : kReadMissing) {
     case kReadWhole:
       break;
     case kReadTooShort:

@@ -387,7 +387,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   }
   unsigned char* bytes = nullptr;
   size_t length = 0;
-  const ReadOutcome read = ReadReplayFile(file, &bytes, &length);
+  const ReadOutcome read = ReadReplayFile(file, &bytes, &length, run->settings->reading);
   if (read == kReadTooShort) {
     *reason = run->too_short;
     return kSkipped;
