@@ -376,11 +376,12 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
                 const char** reason) {
   const bool by_game = run->by_game;
   const bool dry_run = run->dry_run;
+  // Probed before the read and again after it, as the pass does: the game may
+  // still be writing the file, and a copy of what the read caught would be cut.
+  int64_t stamp = -1;
+  PlatformProbe(file, &stamp);
   NameDate date = LocalNameDate();
   if (by_game && !TimeFromReplayName(FileName(file), &date)) {
-    // Probed before the read, so that the read is the last word on the file.
-    int64_t stamp = -1;
-    PlatformProbe(file, &stamp);
     PlatformTime time;
     PlatformTimeFromStamp(stamp, &time);
     date = NameDateOf(time);
@@ -394,6 +395,14 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   }
   if (read != kReadWhole) {
     *reason = WhyUnreadable(read);
+    return kFailed;
+  }
+  int64_t stamp_after = -1;
+  int64_t length_after = -1;
+  if (!PlatformProbe(file, &stamp_after, &length_after) || stamp_after != stamp ||
+      length_after != static_cast<int64_t>(length)) {
+    free(bytes);
+    *reason = "it changed while it was read: the game may still be writing it";
     return kFailed;
   }
   if (by_game && !IsReplay(bytes, length)) {

@@ -205,6 +205,54 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   EXPECT_EQ(again + "\t- the copy could not be written: the folder is missing\n", run.out);
 }
 
+// The game may still be writing a replay that sort reads: a file that grows or is
+// rewritten while it is read is not filed, cut short, under the clean name. It gets
+// its line, and a later run files it whole.
+TEST_F(CliSort, AFileThatChangesWhileReadIsNotFiled) {
+  const Bytes longer = [] {
+    Bytes bytes = AlphaBeta();
+    bytes.resize(bytes.size() + 65536, 0);
+    return bytes;
+  }();
+  const struct Case {
+    const char* what;
+    std::vector<std::string> switches;
+    std::string summary;
+  } cases[] = {
+      {"sort", {"-nodate"}, "0 saved, 0 skipped, 1 failed\n"},
+      {"sort -modern", {"-nodate", "-modern"}, "0 saved, 0 already there, 0 skipped, 1 failed\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string dest = folder_ + "dest";
+    ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+    const std::string replay = Write("growing.w3g", AlphaBeta());
+    ASSERT_TRUE(SetWriteTime(replay, 1700000000));
+    DuringCall(kPlatformCallRead, replay, [&] {
+      WriteFileBytes(replay, longer);
+      SetWriteTime(replay, 1700000010);
+    });
+    std::vector<std::string> args = {"sort"};
+    args.insert(args.end(), c.switches.begin(), c.switches.end());
+    args.push_back(dest);
+    args.push_back(replay);
+    CliRun run = RunWith(args);
+    EXPECT_EQ(1, run.code) << c.what;
+    EXPECT_EQ(replay + "\t- it changed while it was read: the game may still be writing it\n",
+              run.out) << c.what;
+    EXPECT_EQ(c.summary, run.err) << c.what;
+    EXPECT_EQ(std::vector<std::string>{}, ListFiles(dest + "\\")) << c.what;
+
+    run = RunWith(args);
+    EXPECT_EQ(0, run.code) << c.what << run.err;
+    EXPECT_EQ(replay + "\t1v1\\Alpha(h) vs Beta(u).w3g\n", run.out) << c.what;
+    EXPECT_EQ(longer, Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g")) << c.what;
+    ClearFaults();
+    RemoveTree(folder_);
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+  }
+}
+
 TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
   const std::string replay = Write("a.w3g", AlphaBeta());
   ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
