@@ -149,14 +149,27 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
   EnsureSubfolder(folder, name.subfolder);
 
   const ReplayCopy same = {bytes, length, 0};
-  const FileOutcome found = FindFreeName(folder, &name, nullptr, result->path,
-                                         sizeof result->path, unless_there ? &same : nullptr);
-  if (found != kFiled) return found;
-  PlatformFile* file = PlatformCreateNew(result->path);
-  if (file == nullptr) {
+  // Names the lookup took for free but the create found taken: a dangling link (the
+  // lookup follows it, the create refuses it) or a file that came meanwhile. The
+  // search goes on past them.
+  PlannedNames taken = {nullptr, 0, 0};
+  PlatformFile* file = nullptr;
+  for (;;) {
+    const FileOutcome found = FindFreeName(folder, &name, &taken, result->path,
+                                           sizeof result->path, unless_there ? &same : nullptr);
+    if (found != kFiled) {
+      ForgetPlannedNames(&taken);
+      return found;
+    }
+    file = PlatformCreateNew(result->path);
+    if (file != nullptr) break;
     result->error = PlatformLastError();
-    return kCopyFailed;
+    if (result->error != kPlatformExists || !RememberPlanned(&taken, result->path, nullptr)) {
+      ForgetPlannedNames(&taken);
+      return kCopyFailed;
+    }
   }
+  ForgetPlannedNames(&taken);
   const bool whole = PlatformWrite(file, bytes, length) == length;
   result->error = PlatformLastError();
   const bool closed = PlatformClose(file) != 0;
