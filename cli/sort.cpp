@@ -241,6 +241,26 @@ const char kHoldsDest[] = "holds FOLDER, where the copies go (sort FOLDER FOLDER
 const char kIsDest[] = "leads to FOLDER, where the copies go";
 const char kInSorted[] = "lies in FOLDER's sorted copies";
 
+const char kPathTooLong[] = "cannot be read: its path is too long";
+
+// An entry whose path does not fit the program's buffers still gets its line: the
+// folder as this system spells it, then the name as listed.
+void AddTooLong(SortRun* run, const char* folder, const char* name) {
+  char shown[kPathSize];
+  if (!PlatformPathToSystem(folder, shown, sizeof shown)) {
+    snprintf(shown, sizeof shown, "%s", folder);
+  }
+  const size_t size = strlen(shown) + strlen(name) + 2;
+  char* text = static_cast<char*>(malloc(size));
+  if (text == nullptr) {
+    run->found.out_of_memory = true;
+    return;
+  }
+  ::JoinPath(text, size, shown, name, kSeparator[0]);
+  run->found.Add(text, Item{0, kPathTooLong, true});
+  free(text);
+}
+
 // Adds every replay below folder, whose identity is already on the walk stack, in name
 // order: subfolders where they fall among the files.
 void WalkFolder(SortRun* run, const char* folder) {
@@ -257,8 +277,12 @@ void WalkFolder(SortRun* run, const char* folder) {
     const char* name = listing.TextOf(entry);
     char spelt[kPathSize];
     char path[kPathSize];
+    const bool replay =
+        EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
     if (!PlatformPathFromSystem(name, spelt, sizeof spelt) ||
         !JoinPath(path, sizeof path, folder, spelt)) {
+      // A folder that cannot be walked may hold replays: it is named for them.
+      if (entry.kind == kPlatformFolder || replay) AddTooLong(run, folder, name);
       continue;
     }
     if (entry.kind == kPlatformFolder) {
@@ -276,8 +300,10 @@ void WalkFolder(SortRun* run, const char* folder) {
         run->walk_stack[run->walk_depth++] = id;
         WalkFolder(run, path);
         --run->walk_depth;
+      } else {
+        AddItem(run, path, kPathTooLong);
       }
-    } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
+    } else if (replay) {
       // The game's file of a game in progress is half a replay; a link to
       // nothing is reported as the missing file it is.
       AddItem(run, path, entry.kind == kPlatformFile ? nullptr : "no such file");

@@ -595,6 +595,37 @@ TEST_F(CliSortFolders, BackslashesInLinuxNamesAreLetters) {
   EXPECT_EQ((std::vector<std::string>{"secret.w3g", "src", "w", "w\\x"}), LinuxEntries(root));
 }
 
+// Every replay a walk finds gets its line, those whose paths are too long for the
+// program's buffers too: a replay, and a folder that cannot be walked for it, each
+// with the reason, counted as failed. Nothing is left out in silence.
+TEST_F(CliSortFolders, PathsTooLongForTheBuffersGetTheirLine) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/src";
+  std::string deep = root;
+  const std::string segment(200, 'd');
+  while (deep.size() < 800) {
+    deep += "/" + segment;
+    ASSERT_EQ(0, mkdir(deep.c_str(), 0777)) << deep;
+  }
+  // A replay whose name takes its path past the buffers, and a folder that does.
+  const std::string long_name = deep + "/" + std::string(240, 'r') + ".w3g";
+  WriteLinuxFile(long_name, CleoDave());
+  const std::string long_folder = deep + "/" + std::string(240, 'f');
+  ASSERT_EQ(0, mkdir(long_folder.c_str(), 0777));
+  WriteLinuxFile(long_folder + "/inside.w3g", CleoDave());
+  ASSERT_GT(long_name.size(), 1023u);
+
+  CliRun run = RunWith({"sort", "-modern", "-nodate", dest, root});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" +
+                long_folder + "\t- cannot be read: its path is too long\n" +
+                long_name + "\t- cannot be read: its path is too long\n",
+            run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 2 failed\n", run.err);
+}
+
 // Only a regular file is a replay: a FIFO named like one, in a folder or given
 // itself, gets its line and is never opened to be read, which would wait for a
 // writer without end.

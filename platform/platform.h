@@ -118,8 +118,10 @@ typedef int (*PlatformVisitor)(void* context, const char* name, PlatformKind kin
 // Lists the entries of a folder, in no particular order, calling visit for each.
 // The folder may end in a separator or not. Returns 1 when the folder could be
 // read to its end (or visit stopped it), 0 when it could not be listed at all
-// (PlatformLastError says why). Names too long for kPlatformPathLimit are passed
-// over. Counts as one seam call, whatever the number of entries.
+// (PlatformLastError says why). On Windows names too long for kPlatformPathLimit
+// are passed over; elsewhere every entry is visited, also one whose path would be
+// too long to open, so that the caller can say so. Counts as one seam call,
+// whatever the number of entries.
 int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context);
 
 // Which folder a path leads to, whatever way it goes there (links, "..", another

@@ -310,8 +310,6 @@ int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context)
   if (!ToPosixPath(folder, native)) return FailAs(kPlatformMissing);
   DIR* dir = opendir(native);
   if (dir == nullptr) return Fail(errno);
-  const size_t folder_length = strlen(native);
-  const bool separated = folder_length > 0 && native[folder_length - 1] == '/';
   int result = 1;
   for (;;) {
     errno = 0;
@@ -322,21 +320,17 @@ int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context)
     }
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-    const size_t name_length = strlen(name);
-    // The entry's own path, to ask what it is; names that cannot be addressed
-    // within the limit could never be opened either.
-    const size_t full = folder_length + (separated ? 0 : 1) + name_length;
-    if (full + 1 > static_cast<size_t>(kPlatformPathLimit) || full + 1 > kPathBytes) continue;
-    char path[kPathBytes];
-    memcpy(path, native, folder_length);
-    size_t at = folder_length;
-    if (!separated) path[at++] = '/';
-    memcpy(path + at, name, name_length + 1);
+    // Asked relative to the open folder, so that an entry whose whole path is too
+    // long to address is still told what it is: the caller says why it cannot
+    // take it rather than never hearing of it.
     struct stat own;
     struct stat target;
-    const bool link = lstat(path, &own) == 0 && S_ISLNK(own.st_mode);
+    const bool link = fstatat(dirfd(dir), name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(own.st_mode);
     PlatformKind kind = kPlatformNothing;
-    if (stat(path, &target) == 0) kind = S_ISDIR(target.st_mode) ? kPlatformFolder : kPlatformFile;
+    if (fstatat(dirfd(dir), name, &target, 0) == 0) {
+      kind = S_ISDIR(target.st_mode) ? kPlatformFolder : kPlatformFile;
+    }
     if (!visit(context, name, kind, link)) break;
   }
   closedir(dir);
