@@ -171,7 +171,10 @@ int CollectEntry(void* context, const char* name, PlatformKind kind, bool link) 
 struct Filed {
   size_t text;  // the copy's path
   size_t length;
-  uint64_t hash;  // a dry run's: its copies are not there to read
+  uint64_t hash;  // ReplayHash of its bytes, once hashed
+  bool hashed;    // a file found in DEST is read for its hash only when a replay of
+                  // its length comes, and then only once
+  bool planned;   // a dry run's plan: not on disk, its hash stands for it
 };
 
 // One run of sort into one destination: everything it learns and keeps while it
@@ -182,6 +185,7 @@ struct SortRun {
   char folder[kPathSize];  // DEST, ending in a separator
   bool dry_run;
   bool by_game;            // date by the game, refuse what is no replay, file nothing twice
+  bool index_whole;        // filed holds everything DEST's subfolders held at the start
   Destination dest;
   TextList<Item> found;        // what the run works through, in order
   TextList<Filed> filed;       // every copy made or found
@@ -201,23 +205,79 @@ void AddItem(SortRun* run, const char* path, const char* reason) {
 
 // The copy this run made or found of exactly these bytes, or NULL. Only a copy of
 // the same length is compared.
-const char* FiledBefore(const SortRun* run, const unsigned char* bytes, size_t length) {
-  const bool dry_run = run->dry_run;
-  ReplayCopy same = {bytes, length, 0};
-  bool hashed = false;
-  for (int i = 0; i < run->filed.count; ++i) {
-    const Filed& filed = run->filed.records[i];
+bool EndsWithReplaySuffix(const char* name) {
+  const size_t length = strlen(name);
+  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
+}
+
+// The copy of exactly these bytes (hash: their ReplayHash) that DEST's subfolders
+// held when the run began or that the run has made, whatever it is called, or
+// NULL; stem: where its copy would be named, without ".w3g". Only files of the
+// same length are looked at, each read at most once: for
+// its hash, compared byte for byte there and then when the hashes agree. A file
+// hashed before whose hash agrees is compared again (the same bytes twice among
+// the SOURCEs); a dry run's plans count by their hash.
+const char* FiledBefore(SortRun* run, const unsigned char* bytes, size_t length, uint64_t hash,
+                        const char* stem) {
+  const ReplayCopy same = {bytes, length, hash};
+  unsigned char* read = nullptr;
+  const char* found = nullptr;
+  // First the files under this replay's own name and its [i]: a sort run again
+  // finds each copy there, and reads no other file for it. Then every other file.
+  const size_t stem_length = strlen(stem);
+  for (int i = 0; found == nullptr && i < 2 * run->filed.count; ++i) {
+    Filed& filed = run->filed.records[i % run->filed.count];
     if (filed.length != length) continue;
     const char* path = run->filed.TextOf(filed);
-    if (!dry_run) {
-      if (HoldsSameBytes(path, &same)) return path;
+    const bool named = stem_length > 0 && strncmp(path, stem, stem_length) == 0;
+    if ((i < run->filed.count) != named) continue;
+    if (filed.hashed) {
+      if (filed.hash != hash) continue;
+      if ((run->dry_run && filed.planned) || HoldsSameBytes(path, &same)) found = path;
       continue;
     }
-    if (!hashed) same.hash = ReplayHash(bytes, length);
-    hashed = true;
-    if (filed.hash == same.hash) return path;
+    if (read == nullptr) read = static_cast<unsigned char*>(malloc(length > 0 ? length : 1));
+    if (read == nullptr) break;
+    PlatformFile* file = PlatformOpenRead(path);
+    if (file == nullptr) continue;
+    unsigned char extra;
+    const bool whole =
+        PlatformRead(file, read, length) == length && PlatformRead(file, &extra, 1) == 0;
+    PlatformClose(file);
+    if (!whole) continue;
+    filed.hash = ReplayHash(read, length);
+    filed.hashed = true;
+    if (filed.hash == hash && memcmp(read, bytes, length) == 0) found = path;
   }
-  return nullptr;
+  free(read);
+  return found;
+}
+
+// Adds what DEST's sorted subfolders hold, below them at any depth, to the run's
+// copies, by length: a replay sorted before under another date tag or name is
+// there already. Returns false when a subfolder could not be listed whole.
+bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
+  TextList<Entry> listing = TextList<Entry>();
+  bool whole = PlatformListFolder(folder, CollectEntry, &listing) && !listing.out_of_memory;
+  for (int i = 0; whole && i < listing.count; ++i) {
+    const Entry& entry = listing.records[i];
+    char spelt[kPathSize];
+    char path[kPathSize];
+    if (!PlatformPathFromSystem(listing.TextOf(entry), spelt, sizeof spelt) ||
+        !::JoinPath(path, sizeof path, folder, spelt)) {
+      whole = false;
+    } else if (entry.kind == kPlatformFolder && !entry.link) {
+      whole = depth < 16 && IndexSortedCopies(run, path, depth + 1);
+    } else if (entry.kind == kPlatformFile && EndsWithReplaySuffix(spelt)) {
+      int64_t stamp = -1;
+      int64_t length = -1;
+      if (PlatformProbe(path, &stamp, &length) && length >= 0) {
+        whole = run->filed.Add(path, Filed{0, static_cast<size_t>(length), 0, false, false});
+      }
+    }
+  }
+  listing.Forget();
+  return whole;
 }
 
 // Name order as a player's file browser shows it: ASCII case aside, then by bytes
@@ -230,10 +290,6 @@ void SortByName(TextList<Entry>* listing) {
             });
 }
 
-bool EndsWithReplaySuffix(const char* name) {
-  const size_t length = strlen(name);
-  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
-}
 
 const char kUnreadableFolder[] = "cannot be read: the folder could not be listed";
 const char kLinkLoop[] = "a link loop: it leads back to a folder above it";
@@ -442,23 +498,37 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     *reason = "not a ladder game";
     return kSkipped;
   }
-  const char* before = by_game ? FiledBefore(run, bytes, length) : nullptr;
-  if (before != nullptr) {
-    free(bytes);
-    snprintf(destination, size, "%s", before);
-    return kAlready;
-  }
   const NameOptions* naming = &run->settings->naming;
   ReplayGame* game = ReadGameForNames(naming, bytes, length);
+  const uint64_t hash = by_game ? ReplayHash(bytes, length) : 0;
+  if (by_game) {
+    // Where this replay's copy would be named: a copy there is looked at first.
+    ReplayName name;
+    char stem[kPathSize] = "";
+    if (PrepareName(&result, naming, &date, run->folder, kPlatformPathLimit, &name, game) &&
+        ComposeCandidate(stem, sizeof stem, run->folder, &name, 0)) {
+      stem[strlen(stem) - 4] = '\0';  // without ".w3g": every [i] of the name
+    }
+    const char* before = FiledBefore(run, bytes, length, hash, stem);
+    if (before != nullptr) {
+      free(game);
+      free(bytes);
+      snprintf(destination, size, "%s", before);
+      return kAlready;
+    }
+  }
   FileResult filed;
+  // With the subfolders indexed whole, the bytes are known to be nowhere there: the
+  // name search need not read the files it passes.
+  const bool look_for_same = by_game && !run->index_whole;
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           by_game ? bytes : nullptr, length, game)
-              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, by_game, &filed,
-                             game);
+                           look_for_same ? bytes : nullptr, length, game)
+              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, look_for_same,
+                             &filed, game);
   free(game);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
-    const Filed record = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
+    const Filed record = {0, length, hash, true, dry_run};
     run->filed.Add(dry_run ? destination : filed.path, record);
   }
   free(bytes);
@@ -564,6 +634,15 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
     }
   } else {
     LearnDestination(run->folder, &run->dest);
+    run->index_whole = true;
+    for (const char* name : kSubfolders) {
+      char path[kPathSize];
+      if (!::JoinPath(path, sizeof path, run->folder, name)) {
+        run->index_whole = false;
+      } else if (PlatformKindOf(path) == kPlatformFolder) {
+        run->index_whole = IndexSortedCopies(run, path, 0) && run->index_whole;
+      }
+    }
     GatherSources(run, sources, count);
     if (run->found.out_of_memory) {
       ++counts->failed;

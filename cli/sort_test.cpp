@@ -389,7 +389,9 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   const std::string ladder =
       Put({"Autosaved", "Multiplayer", "w3c-20250922152242.w3g"}, CleoDave());
   Put({"Autosaved", "TempReplay.w3g"}, AlphaBeta());
-  Put({"Custom", "stray.w3g"}, CleoDave());  // as if filed by an earlier run
+  // As if filed by an earlier run under another name: the same bytes anywhere in
+  // the sorted subfolders are already there.
+  Put({"Custom", "stray.w3g"}, CleoDave());
   Put({"notes.txt"}, AlphaBeta());
   // The first replay again under a name of its own: dated otherwise, still the same.
   const std::string renamed = Put({"old", "best.w3g"}, AlphaBeta());
@@ -411,7 +413,7 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   };
   const Row rows[] = {
       {early, ab + ".w3g", ab + ".w3g"},
-      {ladder, "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g", "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g"},
+      {ladder, "- already there: Custom\\stray.w3g", "Custom\\stray.w3g"},
       {renamed, "- already there: " + ab + ".w3g", ab + ".w3g"},
       {bad_name, "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g", "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g"},
       {one_byte, ab + "[1].w3g", ab + "[1].w3g"},
@@ -430,7 +432,7 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
     std::string out;
     std::string summary;
   } runs[] = {
-      {"first", first, "5 saved, 2 already there, 0 skipped, 0 failed"},
+      {"first", first, "4 saved, 3 already there, 0 skipped, 0 failed"},
       {"second", second, "0 saved, 7 already there, 0 skipped, 0 failed"},
   };
   for (const Run& run : runs) {
@@ -450,13 +452,51 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   EXPECT_EQ(AlphaBeta(), Read(ab + ".w3g"));
   EXPECT_EQ(changed, Read(ab + "[1].w3g"));
   EXPECT_EQ(zeta, Read("1v1\\[BC0730]Alpha(h) vs Beta(u).w3g"));
-  // The sources stand as they were; the five copies are all that was added.
+  // The sources stand as they were; the four copies are all that was added.
   std::vector<std::string> after = ListFiles(folder_);
-  EXPECT_EQ(sources.size() + 5, after.size());
+  EXPECT_EQ(sources.size() + 4, after.size());
   for (const std::string& source : sources) {
     EXPECT_EQ(1, std::count(after.begin(), after.end(), source)) << source;
   }
   EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
+}
+
+// A replay sorted once is there whatever date tag a later run would give it: its
+// last-write time changed, another time zone, or the copy renamed by hand. The
+// bytes anywhere in DEST's subfolders count; a replay that differs gets its copy.
+TEST_F(CliSortFolders, ASortedReplayIsNeverFiledAgainUnderAnotherName) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string game = Put({"src", "game.w3g"}, AlphaBeta());
+  const std::string other = Put({"src", "other.w3g"}, LastByteChanged(AlphaBeta(), 9));
+  ASSERT_TRUE(SetWriteTime(folder_ + "src\\game.w3g", kJuly30th2022));
+  ASSERT_TRUE(SetWriteTime(folder_ + "src\\other.w3g", kJuly30th2022));
+  CliRun run = RunWith({"sort", "-modern", dest, game});
+  ASSERT_EQ(game + "\t1v1\\[BC0730]Alpha(h) vs Beta(u).w3g\n", run.out);
+  ASSERT_EQ(0, rename((folder_ + "dest/1v1/[BC0730]Alpha(h) vs Beta(u).w3g").c_str(),
+                      (folder_ + "dest/1v1/kept by hand.w3g").c_str()));
+
+  const struct Change {
+    const char* what;
+    int64_t written;
+  } changes[] = {{"a later last-write time", kDecember24th2021},
+                 {"another day yet", kJuly30th2022 + 86400 * 40}};
+  for (const Change& c : changes) {
+    ASSERT_TRUE(SetWriteTime(folder_ + "src\\game.w3g", c.written));
+    for (bool dry : {true, false}) {
+      std::vector<std::string> args = {"sort", "-modern", dest, game};
+      if (dry) args.insert(args.begin() + 1, "--dry-run");
+      run = RunWith(args);
+      EXPECT_EQ(0, run.code) << c.what;
+      EXPECT_EQ(game + "\t- already there: 1v1\\kept by hand.w3g\n", run.out) << c.what;
+    }
+  }
+  // A replay of the same length that differs is no copy of it.
+  run = RunWith({"sort", "-modern", dest, other});
+  EXPECT_EQ(other + "\t1v1\\[BC0730]Alpha(h) vs Beta(u).w3g\n", run.out);
+  EXPECT_EQ((std::vector<std::string>{"1v1\\[BC0730]Alpha(h) vs Beta(u).w3g",
+                                      "1v1\\kept by hand.w3g"}),
+            ListFiles(dest + "\\"));
 }
 
 // Empty folders (the game's Autosaved\Custom before any custom game, an empty
