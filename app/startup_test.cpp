@@ -178,7 +178,7 @@ std::vector<std::string> CopiesBelow(const std::string& folder) {
 // replays the game writes one after another after start-up, and the copies there
 // afterwards, with "{tag}" standing for the date tag of the day.
 TEST_F(StartUp, TheCommandLineDecidesWhatIsSavedAndUnderWhichName) {
-  if (RealReplayFolder().empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  ASSERT_FALSE(RealReplayFolder().empty()) << "tests/replays or its expected.tsv is missing";
   const char kLadder[] = "130-standard_1304.w3g";
   const char kCustom[] = "130-standard_1304.2on2.w3g";
   const char kCurrent[] = "132-reforged_release.w3g";  // a ladder game of 1.32

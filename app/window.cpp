@@ -44,15 +44,8 @@ const char* RetryWords(const WatcherStatus& status) {
     case kRetryNoMemory: return "there was not enough memory to read it";
     case kRetryCopyFailed: break;
   }
-  switch (status.copy_error) {
-    case kPlatformDiskFull: return "the disk is full";
-    case kPlatformDenied: return "access is denied";
-    case kPlatformMissing: return "the folder is missing";
-    case kPlatformInUse: return "another program holds the file";
-    case kPlatformIsFolder: return "a folder stands under that name";
-    case kPlatformExists: return "a file of that name appeared meanwhile";
-    default: return "Windows reported an error";
-  }
+  const char* words = PlatformErrorWords(status.copy_error);
+  return words != nullptr ? words : "Windows reported an error";
 }
 
 // Appends formatted text at *at, never past size; false once it no longer fits.

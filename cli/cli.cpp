@@ -26,6 +26,8 @@ const char kSwitches[] =
     "  --dry-run  (sort only) print what would be done, write nothing\n"
     "  -name TEMPLATE\n"
     "             build names from TEMPLATE (in quotes when it holds blanks)\n"
+    "  --         ends the switches: every word after it is a FOLDER or FILE\n"
+    "  Switches count wherever they stand before --, among the operands too.\n"
     "\n"
     "name templates: text as written, and fields in braces. Without -name names are\n"
     "built from {date}{players}{game}.\n"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_test_support.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -62,6 +63,10 @@ TEST_F(CliUsage, MistakesExitWithTwoAndSayWhat) {
       {{"sort", "-x", folder, file}, "unknown switch '-x'"},
       {{"sort", missing, file}, "folder '" + missing + "' does not exist"},
       {{"sort", file, file}, "'" + file + "' is a file, not a folder"},
+      // A switch is one wherever it stands before "--", after an operand too.
+      {{"watch", folder, "-bogus"}, "unknown switch '-bogus'"},
+      {{"sort", folder, file, "-x"}, "unknown switch '-x'"},
+      {{"name", file, "-name"}, "-name needs a TEMPLATE after it"},
   };
   for (const Case& c : cases) {
     CliRun run = RunWith(c.args);
@@ -73,6 +78,45 @@ TEST_F(CliUsage, MistakesExitWithTwoAndSayWhat) {
   // A usage error writes nothing, and no missing FOLDER is created.
   EXPECT_EQ(std::vector<std::string>{"replay.w3g"}, ListFiles(folder_));
 }
+
+// As with GNU tools, switches count wherever they stand until "--"; after it every
+// word is an operand, a file named "-odd" too. Operands keep their order.
+TEST_F(CliUsage, SwitchesCountAnywhereBeforeTwoDashes) {
+  const std::string file = folder_ + "replay.w3g";
+  ASSERT_TRUE(WriteFileBytes(file, AlphaBeta()));
+  const std::string other = folder_ + "other.w3g";
+  ASSERT_TRUE(WriteFileBytes(other, CleoDave()));
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {{"name", file, "-nodate"}, 0, file + "\t1v1\\Alpha(h) vs Beta(u).w3g\n"},
+      {{"name", file, "-name", "{players} x", other, "-nodate"}, 0,
+       file + "\t1v1\\Alpha(h) vs Beta(u) x.w3g\n" + other +
+           "\t1v1\\Cleo(o) vs Dave(e) x.w3g\n"},
+      {{"name", "-nodate", "--", file, "-nodate"}, 1, file + "\t1v1\\Alpha(h) vs Beta(u).w3g\n"},
+      {{"sort", dest, "-name", "x", file}, 0, file + "\t1v1\\x.w3g\n"},
+      {{"sort", dest, other, "--dry-run", "-nodate"}, 0,
+       other + "\t1v1\\Cleo(o) vs Dave(e).w3g\n"},
+  };
+  for (const Case& c : cases) {
+    std::string label;
+    for (const std::string& arg : c.args) label += " " + arg;
+    CliRun run = RunWith(c.args);
+    EXPECT_EQ(c.code, run.code) << label << ": " << run.err;
+    EXPECT_EQ(c.out, run.out) << label;
+  }
+  // The dry run wrote nothing: the one copy is the sort's.
+  EXPECT_EQ(std::vector<std::string>{"1v1\\x.w3g"}, ListFiles(dest + "\\"));
+  Bytes copy;
+  EXPECT_TRUE(ReadFileBytes(dest + "\\1v1\\x.w3g", &copy));
+  EXPECT_EQ(AlphaBeta(), copy);
+}
+
 
 TEST_F(CliUsage, EveryUsageNamesModern) {
   CliRun run = RunWith({"--help"});

@@ -27,15 +27,16 @@ enum {
   kHelpShown = -2,       // the command's usage went to out; exit with 0
 };
 
-// Reads the switches that lead a command's arguments (-custom, -nodate, -modern,
-// -name TEMPLATE, and --dry-run where dry_run is not NULL) into settings. Returns
-// the index of the first operand, or one of the values above.
+// Reads a command's switches (-custom, -nodate, -modern, -name TEMPLATE, and
+// --dry-run where dry_run is not NULL) into settings, wherever they stand before
+// "--", and moves them ahead of the operands, which keep their order. Returns the
+// index of the first operand, or one of the values above.
 int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
                   bool* dry_run, FILE* out, FILE* err);
 
-// Writes folder to out, ending in a separator as the watcher expects. Returns 0
-// after saying why on err when folder is not an existing folder or its name is
-// too long.
+// Writes folder (as this system spells it) to out in the program's spelling, ending
+// in a separator as the watcher expects. Returns 0 after saying why on err when
+// folder is not an existing folder or its name is too long.
 int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err);
 
 // What a sort run did, counted by the lines it printed.
@@ -46,8 +47,9 @@ struct SortCounts {
   int failed;   // could not be read or copied, or not sortable at all
 };
 
-// Sorts the SOURCEs (replay files; with -modern also folders, walked whole) into
-// dest's subfolders, printing one line per file on out and adding to counts.
+// Sorts the SOURCEs (replay files; with -modern also folders, walked whole; all as
+// this system spells paths) into dest's subfolders, printing one line per file on
+// out and adding to counts.
 // Returns 0 after saying why on err when dest is no usable folder. One call per
 // destination: a run over several replay folders calls it for each.
 int SortInto(const char* dest, char* const* sources, int count, const WatchSettings* settings,

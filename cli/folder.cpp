@@ -47,13 +47,9 @@ int TakePrefixSwitch(int* argc, char** argv, const char** prefix, FILE* err) {
 }
 
 void PrintFolderPath(const char* path, FILE* out) {
-#ifdef _WIN32
-  fprintf(out, "%s\n", path);
-#else
   // The watcher builds its paths with backslashes; here they are this system's.
-  for (const char* p = path; *p != '\0'; ++p) fputc(*p == '\\' ? '/' : *p, out);
-  fputc('\n', out);
-#endif
+  char shown[kPathSize];
+  fprintf(out, "%s\n", PlatformPathToSystem(path, shown, sizeof shown) ? shown : path);
 }
 
 int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* err) {
@@ -78,7 +74,9 @@ int FindWatchedFolders(WatchList* list, bool modern, const char* prefix, FILE* e
   char buffer[kPathSize];
   if (prefix == nullptr) prefix = DefaultPrefix(buffer, sizeof buffer);
   GameFolders found;
-  if (!FindPrefixFolders(prefix, modern, &found)) {
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(prefix, spelt, sizeof spelt) ||
+      !FindPrefixFolders(spelt, modern, &found)) {
     fprintf(err, "brindlecap-cli: no Wine prefix at '%s'\n", prefix);
     return 0;
   }
@@ -106,10 +104,10 @@ WatchList* ReplayFoldersThere(const char* prefix, FILE* err) {
   for (int i = 0; i < list->count; ++i) {
     char* folder = list->folders[i].path;
     if (PlatformKindOf(folder) != kPlatformFolder) continue;
-#ifndef _WIN32
     // Lines name the files as this system spells paths, as for a FOLDER typed.
-    for (char* p = folder; *p != '\0'; ++p) *p = *p == '\\' ? '/' : *p;
-#endif
+    char shown[sizeof list->folders[i].path];
+    if (!PlatformPathToSystem(folder, shown, sizeof shown)) continue;
+    memcpy(folder, shown, sizeof shown);
     if (kept != i) list->folders[kept] = list->folders[i];
     ++kept;
   }

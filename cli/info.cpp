@@ -39,11 +39,15 @@ struct InfoFile {
 const char* ReadWhole(const char* path, InfoFile* file) {
   file->bytes = nullptr;
   file->length = 0;
-  PlatformFile* handle = PlatformOpenRead(path);
+  // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) return "no such file";
+  PlatformFile* handle = PlatformOpenRead(spelt);
   if (handle == nullptr) {
     switch (PlatformLastError()) {
       case kPlatformMissing: return "no such file";
       case kPlatformIsFolder: return "a folder, not a replay";
+      case kPlatformNotAFile: return "a pipe, socket or device, not a replay";
       default: return "cannot be opened";
     }
   }
@@ -80,8 +84,9 @@ const char* FileNameOf(const char* path) {
 void GameDate(const char* path, char* out, size_t size) {
   NameDate time;
   if (!TimeFromReplayName(FileNameOf(path), &time)) {
-    int32_t stamp = -1;
-    PlatformProbe(path, &stamp);
+    int64_t stamp = -1;  // 64 bits: a game after January 2038 keeps its date
+    char spelt[kPathSize];
+    if (PlatformPathFromSystem(path, spelt, sizeof spelt)) PlatformProbe(spelt, &stamp);
     PlatformTime written;
     PlatformTimeFromStamp(stamp, &written);
     time = NameDateOf(written);

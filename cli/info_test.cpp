@@ -3,6 +3,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#ifndef _WIN32
+#include <sys/time.h>
+#endif
+
 #include <map>
 #include <memory>
 #include <string>
@@ -69,7 +73,7 @@ std::string AsRow(const Json& game) {
 
 TEST(CliInfo, JsonOfEveryRealReplayAgreesWithTheOutcomeTable) {
   const std::vector<std::vector<std::string>> rows = OutcomeRows();
-  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  ASSERT_FALSE(rows.empty()) << "no rows in tests/replays/expected-outcome.tsv";
   std::vector<std::string> args = {"info", "-modern", "--json"};
   for (const std::vector<std::string>& row : rows) args.push_back(RealReplayFolder() + row[0]);
   const CliRun run = RunWith(args);
@@ -91,7 +95,7 @@ TEST(CliInfo, JsonOfEveryRealReplayAgreesWithTheOutcomeTable) {
 
 TEST(CliInfo, TextSaysWhoPlayedAndWhoWon) {
   const std::string folder = RealReplayFolder();
-  if (folder.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  ASSERT_FALSE(folder.empty()) << "tests/replays or its expected.tsv is missing";
   const std::string file = folder + "132-reforged_release.w3g";
   const CliRun run = RunWith({"info", "-modern", file});
   EXPECT_EQ(0, run.code) << run.err;
@@ -200,5 +204,41 @@ TEST(CliInfo, UsageMistakesExitWithTwo) {
   run = RunWith({"--help"});
   EXPECT_TRUE(Contains(run.out, "usage: brindlecap-cli info")) << run.out;
 }
+
+#ifndef _WIN32
+// info takes its FILEs as sort does: on Linux a backslash is a letter of a name, a
+// pipe named like a replay is refused without waiting for a writer, and a game
+// last written after January 2038 keeps its date.
+TEST_F(CliInfoFiles, FilesAreTakenAsSortTakesThem) {
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/";
+  const std::string odd = root + "a\\b.w3g";
+  const Bytes bytes = BuildModernReplay(ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}));
+  FILE* file = fopen(odd.c_str(), "wb");
+  ASSERT_NE(nullptr, file);
+  ASSERT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), file));
+  ASSERT_EQ(0, fclose(file));
+  const struct timeval late[2] = {{2227435200, 0}, {2227435200, 0}};  // 2040-08-02 UTC
+  ASSERT_EQ(0, utimes(odd.c_str(), late));
+  const std::string fifo = root + "pipe.w3g";
+  ASSERT_TRUE(MakeFifo(fifo));
+
+  CliRun run;
+  EXPECT_TRUE(
+      FinishesWithoutWaitingOn(fifo, [&] { run = RunWith({"info", "--json", odd, fifo}); }));
+  EXPECT_EQ(1, run.code);
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(2u, lines.size()) << run.out;
+  Json value;
+  ASSERT_TRUE(ParseJson(lines[0], &value)) << lines[0];
+  EXPECT_EQ(odd, value["file"].text);
+  EXPECT_EQ(Json::kNull, value["error"].kind) << lines[0];
+  ASSERT_EQ(2u, value["players"].items.size()) << lines[0];
+  EXPECT_EQ("Alpha", value["players"].items[0]["name"].text);
+  // Local time: the first of August or the second, whatever the zone.
+  EXPECT_EQ(0u, value["date"].text.find("2040-08-0")) << value["date"].text;
+  ASSERT_TRUE(ParseJson(lines[1], &value)) << lines[1];
+  EXPECT_EQ("a pipe, socket or device, not a replay", value["error"].text);
+}
+#endif
 
 }  // namespace

@@ -16,7 +16,9 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
             FILE* err) {
   unsigned char* bytes = nullptr;
   size_t length = 0;
-  switch (ReadReplayFile(path, &bytes, &length)) {
+  char spelt[kPathSize];
+  const bool known = PlatformPathFromSystem(path, spelt, sizeof spelt) != 0;
+  switch (known ? ReadReplayFile(spelt, &bytes, &length, settings->reading) : kReadMissing) {
     case kReadWhole:
       break;
     case kReadTooShort:

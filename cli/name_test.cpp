@@ -56,7 +56,7 @@ TEST_F(CliName, RealReplaysNameAsExpectedWithModern) {
 // list's path.
 void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
   std::vector<ExpectedRow> rows = ReadExpectedRows(list);
-  if (rows.empty()) GTEST_SKIP() << "real replays not found beside the repository";
+  ASSERT_FALSE(rows.empty()) << "no rows in tests/replays/" << list;
   std::string expected;
   for (const ExpectedRow& row : rows) {
     std::string path = RealReplayFolder() + row.file;
@@ -75,9 +75,8 @@ void CliName::NameRealReplays(std::vector<std::string> args, const char* list) {
 TEST_F(CliName, RealReplaysNameAfterATemplate) {
   const std::vector<ExpectedRow> rows = ReadExpectedRows("expected-modern.tsv");
   const std::vector<ExpectedRow> fields = ReadExpectedRows("expected-fields.tsv");
-  if (rows.empty() || fields.size() != rows.size()) {
-    GTEST_SKIP() << "real replays not found beside the repository";
-  }
+  ASSERT_FALSE(rows.empty()) << "no rows in tests/replays/expected-modern.tsv";
+  ASSERT_EQ(rows.size(), fields.size()) << "expected-fields.tsv and expected-modern.tsv differ";
   std::vector<std::string> args = {"name", "-modern", "-nodate", "-custom", "-name",
                                    "{type} {players}{game} on {map} ({mapfile}) {length}"};
   std::string expected;
@@ -152,6 +151,60 @@ TEST_F(CliName, TemplatesShapeTheName) {
   run = RunWith({"name", "-name", "{date}{players}{game}", file});
   EXPECT_EQ(file + "\t1v1\\" + RunDateTag(today, run.out) + "Alpha(h) vs Beta(u).w3g\n",
             run.out);
+}
+
+// A name with nothing before ".w3g" would be hidden on Linux and nameless in
+// Explorer: a template whose fields are all empty, or an empty game name without
+// the date tag, names the copy Replay.
+TEST_F(CliName, ANameThatComesOutEmptyIsReplay) {
+  const std::string ladder = Write("a.w3g", AlphaBeta());
+  const std::string unnamed = Write("b.w3g", BuildReplay(CustomReplay("")));
+  const struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"name", "-name", "{game}", ladder}, ladder + "\t1v1\\Replay.w3g\n"},
+      {{"name", "-name", "{map}{mapfile}{game}", ladder}, ladder + "\t1v1\\Replay.w3g\n"},
+      {{"name", "-custom", "-nodate", unnamed}, unnamed + "\tCustom\\Replay.w3g\n"},
+      {{"name", "-custom", "-name", "{players}", unnamed}, unnamed + "\tCustom\\Replay.w3g\n"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = RunWith(c.args);
+    EXPECT_EQ(0, run.code) << run.err;
+    EXPECT_EQ(c.out, run.out) << c.args[2];
+  }
+  // With its date tag the name is not empty.
+  const std::string today = DateTagNow();
+  CliRun run = RunWith({"name", "-custom", unnamed});
+  const std::string tag = RunDateTag(today, run.out);
+  ASSERT_EQ(8u, tag.size());
+  EXPECT_EQ(unnamed + "\tCustom\\" + tag + ".w3g\n", run.out);
+}
+
+// COM1 to COM9, LPT1 to LPT9 and their superscript forms COM\xC2\xB9 to LPT\xC2\xB3 are
+// devices to Windows in any folder: a copy named so would go to a port, not to disk.
+TEST_F(CliName, NamesThatWindowsTakesForDevicesGetAnUnderscore) {
+  SyntheticReplay custom = CustomReplay("x");
+  custom.settings = MapSettings("Maps\\Download\\COM\xC2\xB9.w3x");
+  const std::string on_device = Write("a.w3g", BuildReplay(custom));
+  const std::string ladder = Write("b.w3g", AlphaBeta());
+  const struct Case {
+    const char* template_text;
+    std::string file;
+    std::string name;
+  } cases[] = {
+      {"{map}", on_device, "Custom\\COM\xC2\xB9_.w3g"},
+      {"COM\xC2\xB9", ladder, "1v1\\COM\xC2\xB9_.w3g"},
+      {"lpt\xC2\xB2", ladder, "1v1\\lpt\xC2\xB2_.w3g"},
+      {"LPT\xC2\xB3.{players}", ladder, "1v1\\LPT\xC2\xB3_.Alpha(h) vs Beta(u).w3g"},
+      {"COM7", ladder, "1v1\\COM7_.w3g"},
+      {"COM\xC2\xB9{players}", ladder, "1v1\\COM\xC2\xB9" "Alpha(h) vs Beta(u).w3g"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = RunWith({"name", "-custom", "-nodate", "-name", c.template_text, c.file});
+    EXPECT_EQ(0, run.code) << c.template_text << run.err;
+    EXPECT_EQ(c.file + "\t" + c.name + "\n", run.out) << c.template_text;
+  }
 }
 
 TEST_F(CliName, BadTemplatesAreRefusedBeforeAnythingIsDone) {

@@ -150,8 +150,9 @@ struct TextList {
 // What a run works through, in order: files to sort, and paths that only get a
 // line with the reason they are not sorted.
 struct Item {
-  size_t text;         // the path
+  size_t text;         // the path, as the program spells it
   const char* reason;  // NULL: a file to sort
+  bool as_given;       // the text is a SOURCE the program could not spell
 };
 
 // The entries of one folder, collected so they can be taken in name order.
@@ -170,7 +171,10 @@ int CollectEntry(void* context, const char* name, PlatformKind kind, bool link) 
 struct Filed {
   size_t text;  // the copy's path
   size_t length;
-  uint64_t hash;  // a dry run's: its copies are not there to read
+  uint64_t hash;  // ReplayHash of its bytes, once hashed
+  bool hashed;    // a file found in DEST is read for its hash only when a replay of
+                  // its length comes, and then only once
+  bool planned;   // a dry run's plan: not on disk, its hash stands for it
 };
 
 // One run of sort into one destination: everything it learns and keeps while it
@@ -181,6 +185,7 @@ struct SortRun {
   char folder[kPathSize];  // DEST, ending in a separator
   bool dry_run;
   bool by_game;            // date by the game, refuse what is no replay, file nothing twice
+  bool index_whole;        // filed holds everything DEST's subfolders held at the start
   Destination dest;
   TextList<Item> found;        // what the run works through, in order
   TextList<Filed> filed;       // every copy made or found
@@ -191,31 +196,88 @@ struct SortRun {
   int walk_depth;
   int progress_width;  // of the progress line on the terminal, 0 when none is shown
   char too_short[48];  // "shorter than 5120 bytes"
+  char copy_failure[96];  // why the latest copy could not be written, in plain words
 };
 
 void AddItem(SortRun* run, const char* path, const char* reason) {
-  run->found.Add(path, Item{0, reason});
+  run->found.Add(path, Item{0, reason, false});
 }
 
 // The copy this run made or found of exactly these bytes, or NULL. Only a copy of
 // the same length is compared.
-const char* FiledBefore(const SortRun* run, const unsigned char* bytes, size_t length) {
-  const bool dry_run = run->dry_run;
-  ReplayCopy same = {bytes, length, 0};
-  bool hashed = false;
-  for (int i = 0; i < run->filed.count; ++i) {
-    const Filed& filed = run->filed.records[i];
+bool EndsWithReplaySuffix(const char* name) {
+  const size_t length = strlen(name);
+  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
+}
+
+// The copy of exactly these bytes (hash: their ReplayHash) that DEST's subfolders
+// held when the run began or that the run has made, whatever it is called, or
+// NULL; stem: where its copy would be named, without ".w3g". Only files of the
+// same length are looked at, each read at most once: for
+// its hash, compared byte for byte there and then when the hashes agree. A file
+// hashed before whose hash agrees is compared again (the same bytes twice among
+// the SOURCEs); a dry run's plans count by their hash.
+const char* FiledBefore(SortRun* run, const unsigned char* bytes, size_t length, uint64_t hash,
+                        const char* stem) {
+  const ReplayCopy same = {bytes, length, hash};
+  unsigned char* read = nullptr;
+  const char* found = nullptr;
+  // First the files under this replay's own name and its [i]: a sort run again
+  // finds each copy there, and reads no other file for it. Then every other file.
+  const size_t stem_length = strlen(stem);
+  for (int i = 0; found == nullptr && i < 2 * run->filed.count; ++i) {
+    Filed& filed = run->filed.records[i % run->filed.count];
     if (filed.length != length) continue;
     const char* path = run->filed.TextOf(filed);
-    if (!dry_run) {
-      if (HoldsSameBytes(path, &same)) return path;
+    const bool named = stem_length > 0 && strncmp(path, stem, stem_length) == 0;
+    if ((i < run->filed.count) != named) continue;
+    if (filed.hashed) {
+      if (filed.hash != hash) continue;
+      if ((run->dry_run && filed.planned) || HoldsSameBytes(path, &same)) found = path;
       continue;
     }
-    if (!hashed) same.hash = ReplayHash(bytes, length);
-    hashed = true;
-    if (filed.hash == same.hash) return path;
+    if (read == nullptr) read = static_cast<unsigned char*>(malloc(length > 0 ? length : 1));
+    if (read == nullptr) break;
+    PlatformFile* file = PlatformOpenRead(path);
+    if (file == nullptr) continue;
+    unsigned char extra;
+    const bool whole =
+        PlatformRead(file, read, length) == length && PlatformRead(file, &extra, 1) == 0;
+    PlatformClose(file);
+    if (!whole) continue;
+    filed.hash = ReplayHash(read, length);
+    filed.hashed = true;
+    if (filed.hash == hash && memcmp(read, bytes, length) == 0) found = path;
   }
-  return nullptr;
+  free(read);
+  return found;
+}
+
+// Adds what DEST's sorted subfolders hold, below them at any depth, to the run's
+// copies, by length: a replay sorted before under another date tag or name is
+// there already. Returns false when a subfolder could not be listed whole.
+bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
+  TextList<Entry> listing = TextList<Entry>();
+  bool whole = PlatformListFolder(folder, CollectEntry, &listing) && !listing.out_of_memory;
+  for (int i = 0; whole && i < listing.count; ++i) {
+    const Entry& entry = listing.records[i];
+    char spelt[kPathSize];
+    char path[kPathSize];
+    if (!PlatformPathFromSystem(listing.TextOf(entry), spelt, sizeof spelt) ||
+        !::JoinPath(path, sizeof path, folder, spelt)) {
+      whole = false;
+    } else if (entry.kind == kPlatformFolder && !entry.link) {
+      whole = depth < 16 && IndexSortedCopies(run, path, depth + 1);
+    } else if (entry.kind == kPlatformFile && EndsWithReplaySuffix(spelt)) {
+      int64_t stamp = -1;
+      int64_t length = -1;
+      if (PlatformProbe(path, &stamp, &length) && length >= 0) {
+        whole = run->filed.Add(path, Filed{0, static_cast<size_t>(length), 0, false, false});
+      }
+    }
+  }
+  listing.Forget();
+  return whole;
 }
 
 // Name order as a player's file browser shows it: ASCII case aside, then by bytes
@@ -228,16 +290,32 @@ void SortByName(TextList<Entry>* listing) {
             });
 }
 
-bool EndsWithReplaySuffix(const char* name) {
-  const size_t length = strlen(name);
-  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
-}
 
 const char kUnreadableFolder[] = "cannot be read: the folder could not be listed";
 const char kLinkLoop[] = "a link loop: it leads back to a folder above it";
 const char kHoldsDest[] = "holds FOLDER, where the copies go (sort FOLDER FOLDER sorts in place)";
 const char kIsDest[] = "leads to FOLDER, where the copies go";
 const char kInSorted[] = "lies in FOLDER's sorted copies";
+
+const char kPathTooLong[] = "cannot be read: its path is too long";
+
+// An entry whose path does not fit the program's buffers still gets its line: the
+// folder as this system spells it, then the name as listed.
+void AddTooLong(SortRun* run, const char* folder, const char* name) {
+  char shown[kPathSize];
+  if (!PlatformPathToSystem(folder, shown, sizeof shown)) {
+    snprintf(shown, sizeof shown, "%s", folder);
+  }
+  const size_t size = strlen(shown) + strlen(name) + 2;
+  char* text = static_cast<char*>(malloc(size));
+  if (text == nullptr) {
+    run->found.out_of_memory = true;
+    return;
+  }
+  ::JoinPath(text, size, shown, name, kSeparator[0]);
+  run->found.Add(text, Item{0, kPathTooLong, true});
+  free(text);
+}
 
 // Adds every replay below folder, whose identity is already on the walk stack, in name
 // order: subfolders where they fall among the files.
@@ -253,8 +331,16 @@ void WalkFolder(SortRun* run, const char* folder) {
   for (int i = 0; i < listing.count; ++i) {
     const Entry& entry = listing.records[i];
     const char* name = listing.TextOf(entry);
+    char spelt[kPathSize];
     char path[kPathSize];
-    if (!JoinPath(path, sizeof path, folder, name)) continue;
+    const bool replay =
+        EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
+    if (!PlatformPathFromSystem(name, spelt, sizeof spelt) ||
+        !JoinPath(path, sizeof path, folder, spelt)) {
+      // A folder that cannot be walked may hold replays: it is named for them.
+      if (entry.kind == kPlatformFolder || replay) AddTooLong(run, folder, name);
+      continue;
+    }
     if (entry.kind == kPlatformFolder) {
       PlatformIdentity id;
       if (!PlatformIdentify(path, &id)) {
@@ -270,8 +356,10 @@ void WalkFolder(SortRun* run, const char* folder) {
         run->walk_stack[run->walk_depth++] = id;
         WalkFolder(run, path);
         --run->walk_depth;
+      } else {
+        AddItem(run, path, kPathTooLong);
       }
-    } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
+    } else if (replay) {
       // The game's file of a game in progress is half a replay; a link to
       // nothing is reported as the missing file it is.
       AddItem(run, path, entry.kind == kPlatformFile ? nullptr : "no such file");
@@ -297,7 +385,12 @@ void GatherSources(SortRun* run, char* const* sources, int count) {
   char checked_folder[kPathSize] = "";
   bool checked_inside = false;
   for (int i = 0; i < count; ++i) {
-    const char* source = sources[i];
+    char source[kPathSize];
+    if (!PlatformPathFromSystem(sources[i], source, sizeof source)) {
+      // Too long to spell, so too long for the seam to find.
+      run->found.Add(sources[i], Item{0, "no such file", true});
+      continue;
+    }
     switch (PlatformKindOf(source)) {
       case kPlatformNothing:
         AddItem(run, source,
@@ -339,6 +432,7 @@ const char* WhyUnreadable(ReadOutcome outcome) {
   switch (outcome) {
     case kReadMissing: return "no such file";
     case kReadIsFolder: return "is a folder, not a replay";
+    case kReadNotAFile: return "is a pipe, socket or device, not a replay";
     default: return "cannot be read";
   }
 }
@@ -364,24 +458,33 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
                 const char** reason) {
   const bool by_game = run->by_game;
   const bool dry_run = run->dry_run;
+  // Probed before the read and again after it, as the pass does: the game may
+  // still be writing the file, and a copy of what the read caught would be cut.
+  int64_t stamp = -1;
+  PlatformProbe(file, &stamp);
   NameDate date = LocalNameDate();
   if (by_game && !TimeFromReplayName(FileName(file), &date)) {
-    // Probed before the read, so that the read is the last word on the file.
-    int32_t stamp = -1;
-    PlatformProbe(file, &stamp);
     PlatformTime time;
     PlatformTimeFromStamp(stamp, &time);
     date = NameDateOf(time);
   }
   unsigned char* bytes = nullptr;
   size_t length = 0;
-  const ReadOutcome read = ReadReplayFile(file, &bytes, &length);
+  const ReadOutcome read = ReadReplayFile(file, &bytes, &length, run->settings->reading);
   if (read == kReadTooShort) {
     *reason = run->too_short;
     return kSkipped;
   }
   if (read != kReadWhole) {
     *reason = WhyUnreadable(read);
+    return kFailed;
+  }
+  int64_t stamp_after = -1;
+  int64_t length_after = -1;
+  if (!PlatformProbe(file, &stamp_after, &length_after) || stamp_after != stamp ||
+      length_after != static_cast<int64_t>(length)) {
+    free(bytes);
+    *reason = "it changed while it was read: the game may still be writing it";
     return kFailed;
   }
   if (by_game && !IsReplay(bytes, length)) {
@@ -395,23 +498,37 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     *reason = "not a ladder game";
     return kSkipped;
   }
-  const char* before = by_game ? FiledBefore(run, bytes, length) : nullptr;
-  if (before != nullptr) {
-    free(bytes);
-    snprintf(destination, size, "%s", before);
-    return kAlready;
-  }
   const NameOptions* naming = &run->settings->naming;
   ReplayGame* game = ReadGameForNames(naming, bytes, length);
+  const uint64_t hash = by_game ? ReplayHash(bytes, length) : 0;
+  if (by_game) {
+    // Where this replay's copy would be named: a copy there is looked at first.
+    ReplayName name;
+    char stem[kPathSize] = "";
+    if (PrepareName(&result, naming, &date, run->folder, kPlatformPathLimit, &name, game) &&
+        ComposeCandidate(stem, sizeof stem, run->folder, &name, 0)) {
+      stem[strlen(stem) - 4] = '\0';  // without ".w3g": every [i] of the name
+    }
+    const char* before = FiledBefore(run, bytes, length, hash, stem);
+    if (before != nullptr) {
+      free(game);
+      free(bytes);
+      snprintf(destination, size, "%s", before);
+      return kAlready;
+    }
+  }
   FileResult filed;
+  // With the subfolders indexed whole, the bytes are known to be nowhere there: the
+  // name search need not read the files it passes.
+  const bool look_for_same = by_game && !run->index_whole;
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           by_game ? bytes : nullptr, length, game)
-              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, by_game, &filed,
-                             game);
+                           look_for_same ? bytes : nullptr, length, game)
+              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, look_for_same,
+                             &filed, game);
   free(game);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
-    const Filed record = {0, length, dry_run ? ReplayHash(bytes, length) : 0};
+    const Filed record = {0, length, hash, true, dry_run};
     run->filed.Add(dry_run ? destination : filed.path, record);
   }
   free(bytes);
@@ -422,7 +539,13 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
       return outcome == kFiled ? kSaved : kAlready;
     case kNoFreeName: *reason = "no free name: every name up to [999] is taken"; break;
     case kNoNameFits: *reason = "no name fits: the path of FOLDER is too long"; break;
-    case kCopyFailed: *reason = "the copy could not be written"; break;
+    case kCopyFailed: {
+      const char* words = PlatformErrorWords(filed.error);
+      snprintf(run->copy_failure, sizeof run->copy_failure, "the copy could not be written: %s",
+               words != nullptr ? words : "the system reported an error");
+      *reason = run->copy_failure;
+      break;
+    }
     case kNoMemory: *reason = "out of memory"; break;
   }
   return kFailed;
@@ -443,10 +566,10 @@ void ClearProgress(SortRun* run, FILE* err) {
   run->progress_width = 0;
 }
 
-// Sorts one item (the progress line, when shown, stays up while it works),
-// prints its line and counts it.
-void SortItem(SortRun* run, const char* path, const char* reason, FILE* out, FILE* err,
-              SortCounts* counts) {
+// Sorts one item, path in the program's spelling (the progress line, when shown,
+// stays up while it works), prints its line, naming it as shown, and counts it.
+void SortItem(SortRun* run, const char* shown, const char* path, const char* reason, FILE* out,
+              FILE* err, SortCounts* counts) {
   char destination[kPathSize];
   Verdict verdict = kFailed;
   if (reason == nullptr) {
@@ -457,19 +580,19 @@ void SortItem(SortRun* run, const char* path, const char* reason, FILE* out, FIL
   switch (verdict) {
     case kSaved:
       ++counts->saved;
-      fprintf(out, "%s\t%s\n", path, BelowFolder(destination, run->folder));
+      fprintf(out, "%s\t%s\n", shown, BelowFolder(destination, run->folder));
       break;
     case kAlready:
       ++counts->already;
-      fprintf(out, "%s\t- already there: %s\n", path, BelowFolder(destination, run->folder));
+      fprintf(out, "%s\t- already there: %s\n", shown, BelowFolder(destination, run->folder));
       break;
     case kSkipped:
       ++counts->skipped;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
     case kFailed:
       ++counts->failed;
-      fprintf(out, "%s\t- %s\n", path, reason);
+      fprintf(out, "%s\t- %s\n", shown, reason);
       break;
   }
   fflush(out);
@@ -504,10 +627,22 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
   if (!run->by_game) {
     for (int i = 0; i < count; ++i) {
       if (progress) ShowProgress(run, err, i + 1, count);
-      SortItem(run, sources[i], nullptr, out, err, counts);
+      // A FILE too long to spell is too long for the seam to find.
+      char path[kPathSize];
+      const bool spelt = PlatformPathFromSystem(sources[i], path, sizeof path) != 0;
+      SortItem(run, sources[i], path, spelt ? nullptr : "no such file", out, err, counts);
     }
   } else {
     LearnDestination(run->folder, &run->dest);
+    run->index_whole = true;
+    for (const char* name : kSubfolders) {
+      char path[kPathSize];
+      if (!::JoinPath(path, sizeof path, run->folder, name)) {
+        run->index_whole = false;
+      } else if (PlatformKindOf(path) == kPlatformFolder) {
+        run->index_whole = IndexSortedCopies(run, path, 0) && run->index_whole;
+      }
+    }
     GatherSources(run, sources, count);
     if (run->found.out_of_memory) {
       ++counts->failed;
@@ -516,7 +651,10 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
     for (int i = 0; i < run->found.count; ++i) {
       if (progress) ShowProgress(run, err, i + 1, run->found.count);
       const Item& item = run->found.records[i];
-      SortItem(run, run->found.TextOf(item), item.reason, out, err, counts);
+      const char* path = run->found.TextOf(item);
+      char shown[kPathSize];
+      const bool spelt = !item.as_given && PlatformPathToSystem(path, shown, sizeof shown);
+      SortItem(run, spelt ? shown : path, path, item.reason, out, err, counts);
     }
     run->found.Forget();
     run->filed.Forget();

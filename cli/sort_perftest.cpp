@@ -1,6 +1,7 @@
 // Sort benchmark: `brindlecap-cli sort -modern` over a few thousand replays made
-// from the real ones, against a plain copy of the same files, and the same sort
-// again when every replay is already there. Each round times all three side by
+// from the real ones (games of 100 replays each that share a length), against a
+// plain copy of the same files, and the same sort again when every replay is
+// already there; then 3000 replays of one length against 1500. Each round times all three side by
 // side on the same files; the figures are the medians of each round's ratios.
 // The data set (about 1.4 GB for 3500 files) and the copies live in the
 // temporary folder (TMPDIR, else /tmp) and are removed at the end.
@@ -48,22 +49,34 @@ struct SetFile {
   std::string name;
 };
 
-// Builds count replays under set: the real ones in turn, each copy a few bytes
-// longer than the last of its kind so that no two files hold the same bytes (a
-// real archive holds no copies of one game either). Two in three carry the
-// game's own autosave names across a year of days; the rest lie in older folders
-// under plain names, dated by their last-write times.
+// The replay of game g, variant v: a real replay (in turn, longer by 4096 zeros
+// each time round), its last four bytes numbering the variant. Every variant of
+// a game has one length and differs from the others only at its end, as an
+// archive of one map's games nearly does: the case where telling copies apart by
+// length alone reads every earlier copy again.
+Bytes Variant(const std::vector<RealReplay>& replays, size_t g, uint32_t v) {
+  Bytes bytes = replays[g % replays.size()].bytes;
+  bytes.resize(bytes.size() + 4096 * (g / replays.size()), 0);
+  for (int k = 0; k < 4; ++k) {
+    bytes[bytes.size() - 4 + k] = static_cast<unsigned char>((0x5A000000u + v) >> (8 * k));
+  }
+  return bytes;
+}
+
+// Builds count replays under set, per_game variants of each game in turn (35 games
+// of 100 for 3500). Two in three carry the game's own autosave names across a
+// year of days; the rest lie in older folders under plain names, dated by their
+// last-write times.
 std::vector<SetFile> MakeSet(const std::string& set, const std::vector<RealReplay>& replays,
-                             int count, size_t* bytes_total) {
+                             int count, int per_game, size_t* bytes_total) {
   std::vector<SetFile> files;
   *bytes_total = 0;
   PlatformMakeDirectory((set + "Autosaved").c_str());
   PlatformMakeDirectory((set + "Autosaved\\Multiplayer").c_str());
   PlatformMakeDirectory((set + "old").c_str());
   for (int i = 0; i < count; ++i) {
-    const RealReplay& replay = replays[static_cast<size_t>(i) % replays.size()];
-    Bytes bytes = replay.bytes;
-    bytes.resize(bytes.size() + static_cast<size_t>(i) / replays.size() + 1, 0);
+    const Bytes bytes = Variant(replays, static_cast<size_t>(i / per_game),
+                                static_cast<uint32_t>(i % per_game));
     const int day = i / 10;  // ten games a day
     const int month = day / 28 % 12 + 1;
     const int day_of_month = day % 28 + 1;
@@ -136,6 +149,29 @@ int Sort(const std::string& set, const std::string& dest) {
 
 double Seconds(int64_t start) { return static_cast<double>(NowNanoseconds() - start) / 1e9; }
 
+// Seconds to sort count variants of one replay, all of one length, into an empty
+// folder.
+double SortSameLength(const std::vector<RealReplay>& replays, int count) {
+  const std::string set = MakeTempFolder();
+  if (set.empty()) Fail("cannot make a temporary folder");
+  SetFolder = set;
+  size_t total = 0;
+  MakeSet(set, replays, count, count, &total);
+  const std::string to = MakeTempFolder();
+  if (to.empty()) Fail("cannot make a temporary folder");
+  CopyFolder = to;
+  sync();
+  const int64_t start = NowNanoseconds();
+  if (Sort(set, to) != 0) Fail("the sort of same-length replays failed");
+  const double seconds = Seconds(start);
+  if (ListFiles(to).size() != static_cast<size_t>(count)) Fail("not every variant was filed");
+  RemoveTree(to);
+  CopyFolder.clear();
+  RemoveTree(set);
+  SetFolder.clear();
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,9 +196,12 @@ int main(int argc, char** argv) {
   if (set.empty()) Fail("cannot make a temporary folder");
   SetFolder = set;
   size_t total = 0;
-  const std::vector<SetFile> files = MakeSet(set, replays, count, &total);
-  printf("sort data set: %d replays, %.2f GB, made from %zu real ones\n", count,
-         static_cast<double>(total) / 1e9, replays.size());
+  const int per_game = 100;
+  const std::vector<SetFile> files = MakeSet(set, replays, count, per_game, &total);
+  printf("sort data set: %d replays, %.2f GB, %d games of %d that differ only in their last "
+         "bytes, made from %zu real ones\n",
+         count, static_cast<double>(total) / 1e9, (count + per_game - 1) / per_game, per_game,
+         replays.size());
 
   std::vector<double> copying, sorting, resorting;
   for (int round = 0; round < rounds; ++round) {
@@ -208,5 +247,22 @@ int main(int argc, char** argv) {
          Median(&sorting), Median(&copying), Median(&resorting), rounds);
   PrintFigure("sort_vs_copy_ratio", Median(&sort_ratios), 3);
   PrintFigure("resort_vs_sort_ratio", Median(&resort_ratios), 3);
+
+  // Twice the replays of one length must take about twice the time, not four
+  // times: each earlier copy is never read again. The smallest real replay.
+  std::vector<RealReplay> smallest = {replays[0]};
+  for (const RealReplay& replay : replays) {
+    if (replay.bytes.size() < smallest[0].bytes.size()) smallest[0] = replay;
+  }
+  std::vector<double> half, full;
+  for (int round = 0; round < rounds; ++round) {
+    half.push_back(SortSameLength(smallest, 1500));
+    full.push_back(SortSameLength(smallest, 3000));
+  }
+  printf("same length (%zu bytes): 1500 in %.3f s, 3000 in %.3f s (medians)\n",
+         smallest[0].bytes.size(), Median(&half), Median(&full));
+  const double half_median = Median(&half);
+  PrintFigure("same_length_3000_vs_1500_ratio", half_median > 0 ? Median(&full) / half_median : 0,
+              2);
   return 0;
 }

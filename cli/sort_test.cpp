@@ -18,7 +18,9 @@
 #include "tests/test_support.h"
 
 #ifndef _WIN32
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -174,8 +176,11 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   const Case cases[] = {
       {"open refused", kPlatformCallOpenRead, replay, "cannot be read"},
       {"short read", kPlatformCallRead, replay, "cannot be read"},
-      {"disk full", kPlatformCallWrite, copy, "the copy could not be written"},
-      {"close failed", kPlatformCallClose, copy, "the copy could not be written"},
+      {"create refused", kPlatformCallCreateNew, copy,
+       "the copy could not be written: access is denied"},
+      {"disk full", kPlatformCallWrite, copy, "the copy could not be written: the disk is full"},
+      {"close failed", kPlatformCallClose, copy,
+       "the copy could not be written: the system reported an error"},
   };
   for (const Case& c : cases) {
     InjectFault(c.call, 1, c.path);
@@ -197,7 +202,55 @@ TEST_F(CliSort, CopyFailuresAreReportedAndLeaveNothingBehind) {
   ASSERT_TRUE(WriteFileBytes(folder_ + "1v1", Bytes{}));
   CliRun run = RunWith({"sort", "-nodate", folder_, again});
   EXPECT_EQ(1, run.code);
-  EXPECT_EQ(again + "\t- the copy could not be written\n", run.out);
+  EXPECT_EQ(again + "\t- the copy could not be written: the folder is missing\n", run.out);
+}
+
+// The game may still be writing a replay that sort reads: a file that grows or is
+// rewritten while it is read is not filed, cut short, under the clean name. It gets
+// its line, and a later run files it whole.
+TEST_F(CliSort, AFileThatChangesWhileReadIsNotFiled) {
+  const Bytes longer = [] {
+    Bytes bytes = AlphaBeta();
+    bytes.resize(bytes.size() + 65536, 0);
+    return bytes;
+  }();
+  const struct Case {
+    const char* what;
+    std::vector<std::string> switches;
+    std::string summary;
+  } cases[] = {
+      {"sort", {"-nodate"}, "0 saved, 0 skipped, 1 failed\n"},
+      {"sort -modern", {"-nodate", "-modern"}, "0 saved, 0 already there, 0 skipped, 1 failed\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string dest = folder_ + "dest";
+    ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+    const std::string replay = Write("growing.w3g", AlphaBeta());
+    ASSERT_TRUE(SetWriteTime(replay, 1700000000));
+    DuringCall(kPlatformCallRead, replay, [&] {
+      WriteFileBytes(replay, longer);
+      SetWriteTime(replay, 1700000010);
+    });
+    std::vector<std::string> args = {"sort"};
+    args.insert(args.end(), c.switches.begin(), c.switches.end());
+    args.push_back(dest);
+    args.push_back(replay);
+    CliRun run = RunWith(args);
+    EXPECT_EQ(1, run.code) << c.what;
+    EXPECT_EQ(replay + "\t- it changed while it was read: the game may still be writing it\n",
+              run.out) << c.what;
+    EXPECT_EQ(c.summary, run.err) << c.what;
+    EXPECT_EQ(std::vector<std::string>{}, ListFiles(dest + "\\")) << c.what;
+
+    run = RunWith(args);
+    EXPECT_EQ(0, run.code) << c.what << run.err;
+    EXPECT_EQ(replay + "\t1v1\\Alpha(h) vs Beta(u).w3g\n", run.out) << c.what;
+    EXPECT_EQ(longer, Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g")) << c.what;
+    ClearFaults();
+    RemoveTree(folder_);
+    folder_ = MakeTempFolder();
+    ASSERT_FALSE(folder_.empty());
+  }
 }
 
 TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
@@ -336,7 +389,9 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   const std::string ladder =
       Put({"Autosaved", "Multiplayer", "w3c-20250922152242.w3g"}, CleoDave());
   Put({"Autosaved", "TempReplay.w3g"}, AlphaBeta());
-  Put({"Custom", "stray.w3g"}, CleoDave());  // as if filed by an earlier run
+  // As if filed by an earlier run under another name: the same bytes anywhere in
+  // the sorted subfolders are already there.
+  Put({"Custom", "stray.w3g"}, CleoDave());
   Put({"notes.txt"}, AlphaBeta());
   // The first replay again under a name of its own: dated otherwise, still the same.
   const std::string renamed = Put({"old", "best.w3g"}, AlphaBeta());
@@ -358,7 +413,7 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   };
   const Row rows[] = {
       {early, ab + ".w3g", ab + ".w3g"},
-      {ladder, "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g", "1v1\\[BC0922]Cleo(o) vs Dave(e).w3g"},
+      {ladder, "- already there: Custom\\stray.w3g", "Custom\\stray.w3g"},
       {renamed, "- already there: " + ab + ".w3g", ab + ".w3g"},
       {bad_name, "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g", "1v1\\[BC1224]Cleo(o) vs Dave(e).w3g"},
       {one_byte, ab + "[1].w3g", ab + "[1].w3g"},
@@ -377,7 +432,7 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
     std::string out;
     std::string summary;
   } runs[] = {
-      {"first", first, "5 saved, 2 already there, 0 skipped, 0 failed"},
+      {"first", first, "4 saved, 3 already there, 0 skipped, 0 failed"},
       {"second", second, "0 saved, 7 already there, 0 skipped, 0 failed"},
   };
   for (const Run& run : runs) {
@@ -397,13 +452,83 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   EXPECT_EQ(AlphaBeta(), Read(ab + ".w3g"));
   EXPECT_EQ(changed, Read(ab + "[1].w3g"));
   EXPECT_EQ(zeta, Read("1v1\\[BC0730]Alpha(h) vs Beta(u).w3g"));
-  // The sources stand as they were; the five copies are all that was added.
+  // The sources stand as they were; the four copies are all that was added.
   std::vector<std::string> after = ListFiles(folder_);
-  EXPECT_EQ(sources.size() + 5, after.size());
+  EXPECT_EQ(sources.size() + 4, after.size());
   for (const std::string& source : sources) {
     EXPECT_EQ(1, std::count(after.begin(), after.end(), source)) << source;
   }
   EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
+}
+
+// A replay sorted once is there whatever date tag a later run would give it: its
+// last-write time changed, another time zone, or the copy renamed by hand. The
+// bytes anywhere in DEST's subfolders count; a replay that differs gets its copy.
+TEST_F(CliSortFolders, ASortedReplayIsNeverFiledAgainUnderAnotherName) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string game = Put({"src", "game.w3g"}, AlphaBeta());
+  const std::string other = Put({"src", "other.w3g"}, LastByteChanged(AlphaBeta(), 9));
+  ASSERT_TRUE(SetWriteTime(folder_ + "src\\game.w3g", kJuly30th2022));
+  ASSERT_TRUE(SetWriteTime(folder_ + "src\\other.w3g", kJuly30th2022));
+  CliRun run = RunWith({"sort", "-modern", dest, game});
+  ASSERT_EQ(game + "\t1v1\\[BC0730]Alpha(h) vs Beta(u).w3g\n", run.out);
+  ASSERT_EQ(0, rename((folder_ + "dest/1v1/[BC0730]Alpha(h) vs Beta(u).w3g").c_str(),
+                      (folder_ + "dest/1v1/kept by hand.w3g").c_str()));
+
+  const struct Change {
+    const char* what;
+    int64_t written;
+  } changes[] = {{"a later last-write time", kDecember24th2021},
+                 {"another day yet", kJuly30th2022 + 86400 * 40}};
+  for (const Change& c : changes) {
+    ASSERT_TRUE(SetWriteTime(folder_ + "src\\game.w3g", c.written));
+    for (bool dry : {true, false}) {
+      std::vector<std::string> args = {"sort", "-modern", dest, game};
+      if (dry) args.insert(args.begin() + 1, "--dry-run");
+      run = RunWith(args);
+      EXPECT_EQ(0, run.code) << c.what;
+      EXPECT_EQ(game + "\t- already there: 1v1\\kept by hand.w3g\n", run.out) << c.what;
+    }
+  }
+  // A replay of the same length that differs is no copy of it.
+  run = RunWith({"sort", "-modern", dest, other});
+  EXPECT_EQ(other + "\t1v1\\[BC0730]Alpha(h) vs Beta(u).w3g\n", run.out);
+  EXPECT_EQ((std::vector<std::string>{"1v1\\[BC0730]Alpha(h) vs Beta(u).w3g",
+                                      "1v1\\kept by hand.w3g"}),
+            ListFiles(dest + "\\"));
+}
+
+// Empty folders (the game's Autosaved\Custom before any custom game, an empty
+// SOURCE) are walked like any other, with nothing to say.
+TEST_F(CliSortFolders, EmptyFoldersHaveNothingToSort) {
+  const std::string game =
+      Put({"Autosaved", "Multiplayer", "Replay_2024_05_12_2039.w3g"}, AlphaBeta());
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "Autosaved\\Custom").c_str()));
+  ASSERT_TRUE(PlatformMakeDirectory((folder_ + "empty").c_str()));
+  CliRun run = RunWith({"sort", "-modern", folder_, folder_, Shown({"empty"})});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(game + "\t1v1\\[BC0512]Alpha(h) vs Beta(u).w3g\n", run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 0 failed\n", run.err);
+}
+
+// A game played after January 2038, past 32 bits of seconds, keeps its date, from
+// the file's last-write time as from the game's own name.
+TEST_F(CliSortFolders, GamesAfter2038KeepTheirDates) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string late = Put({"late.w3g"}, AlphaBeta());
+  ASSERT_TRUE(SetWriteTime(folder_ + "late.w3g", LocalNoon(2040, 7, 30)));
+  const std::string named = Put({"Replay_2099_12_31_2359.w3g"}, CleoDave());
+  const std::string early = Put({"early.w3g"}, LastByteChanged(AlphaBeta(), 1));
+  ASSERT_TRUE(SetWriteTime(folder_ + "early.w3g", LocalNoon(2037, 12, 24)));
+  CliRun run = RunWith({"sort", "-modern", "-name", "{year}-{month}-{day} {date}{players}", dest,
+                        late, named, early});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(late + "\t1v1\\2040-07-30 [BC0730]Alpha(h) vs Beta(u).w3g\n" +
+                named + "\t1v1\\2099-12-31 [BC1231]Cleo(o) vs Dave(e).w3g\n" +
+                early + "\t1v1\\2037-12-24 [BC1224]Alpha(h) vs Beta(u).w3g\n",
+            run.out);
 }
 
 // Each bad SOURCE gets its line and the run goes on with the others.
@@ -445,6 +570,129 @@ TEST_F(CliSortFolders, BadSourcesGetTheirReasonAndTheRestIsSorted) {
   EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
   EXPECT_EQ(CleoDave(), Read("dest\\1v1\\kept.w3g"));
 }
+
+#ifndef _WIN32
+// Writes bytes under a Linux path as it stands: a backslash in it is a letter.
+void WriteLinuxFile(const std::string& path, const Bytes& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file) << path;
+  EXPECT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), file)) << path;
+  EXPECT_EQ(0, fclose(file)) << path;
+}
+
+// The entries of a Linux folder, sorted; "(none)" when it cannot be listed.
+std::vector<std::string> LinuxEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return {"(none)"};
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// On Linux a backslash is a letter of a name like any other, never a separator:
+// a FOLDER called w\x is that folder, not w/x, and a source file called
+// ..\secret.w3g is sorted as itself, not as the secret.w3g one folder up.
+TEST_F(CliSortFolders, BackslashesInLinuxNamesAreLetters) {
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/";
+  ASSERT_EQ(0, mkdir((root + "src").c_str(), 0777));
+  const std::string odd = root + "src/..\\secret.w3g";
+  WriteLinuxFile(odd, AlphaBeta());
+  WriteLinuxFile(root + "secret.w3g", CleoDave());
+  const std::string dest = root + "w\\x";
+  ASSERT_EQ(0, mkdir(dest.c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w").c_str(), 0777));
+  ASSERT_EQ(0, mkdir((root + "w/x").c_str(), 0777));
+  const std::string copy = "1v1\\Alpha(h) vs Beta(u).w3g";
+
+  CliRun run = RunWith({"name", "-nodate", odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", "--dry-run", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-modern", "-nodate", dest, root + "src"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t" + copy + "\n", run.out);
+  run = RunWith({"sort", "-nodate", dest, odd});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(odd + "\t1v1\\Alpha(h) vs Beta(u)[1].w3g\n", run.out);
+
+  EXPECT_EQ((std::vector<std::string>{"Alpha(h) vs Beta(u).w3g", "Alpha(h) vs Beta(u)[1].w3g"}),
+            LinuxEntries(dest + "/1v1"));
+  FILE* file = fopen((dest + "/1v1/Alpha(h) vs Beta(u).w3g").c_str(), "rb");
+  ASSERT_NE(nullptr, file);
+  Bytes bytes(AlphaBeta().size() + 1);
+  bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+  fclose(file);
+  EXPECT_TRUE(bytes == AlphaBeta()) << "the copy is not of " << odd;
+  // Nothing went to w/x, and the folder above the sources holds what it held.
+  EXPECT_EQ(std::vector<std::string>{}, LinuxEntries(root + "w/x"));
+  EXPECT_EQ((std::vector<std::string>{"secret.w3g", "src", "w", "w\\x"}), LinuxEntries(root));
+}
+
+// Every replay a walk finds gets its line, those whose paths are too long for the
+// program's buffers too: a replay, and a folder that cannot be walked for it, each
+// with the reason, counted as failed. Nothing is left out in silence.
+TEST_F(CliSortFolders, PathsTooLongForTheBuffersGetTheirLine) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string root = folder_.substr(0, folder_.size() - 1) + "/src";
+  std::string deep = root;
+  const std::string segment(200, 'd');
+  while (deep.size() < 800) {
+    deep += "/" + segment;
+    ASSERT_EQ(0, mkdir(deep.c_str(), 0777)) << deep;
+  }
+  // A replay whose name takes its path past the buffers, and a folder that does.
+  const std::string long_name = deep + "/" + std::string(240, 'r') + ".w3g";
+  WriteLinuxFile(long_name, CleoDave());
+  const std::string long_folder = deep + "/" + std::string(240, 'f');
+  ASSERT_EQ(0, mkdir(long_folder.c_str(), 0777));
+  WriteLinuxFile(long_folder + "/inside.w3g", CleoDave());
+  ASSERT_GT(long_name.size(), 1023u);
+
+  CliRun run = RunWith({"sort", "-modern", "-nodate", dest, root});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" +
+                long_folder + "\t- cannot be read: its path is too long\n" +
+                long_name + "\t- cannot be read: its path is too long\n",
+            run.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 2 failed\n", run.err);
+}
+
+// Only a regular file is a replay: a FIFO named like one, in a folder or given
+// itself, gets its line and is never opened to be read, which would wait for a
+// writer without end.
+TEST_F(CliSortFolders, APipeNamedLikeAReplayIsReportedNotWaitedFor) {
+  const std::string dest = folder_ + "dest";
+  ASSERT_TRUE(PlatformMakeDirectory(dest.c_str()));
+  const std::string good = Put({"src", "a.w3g"}, AlphaBeta());
+  const std::string fifo = Shown({"src", "b.w3g"});
+  ASSERT_TRUE(MakeFifo(fifo));
+  const std::string reason = "\t- is a pipe, socket or device, not a replay\n";
+  CliRun sorted, single, named;
+  EXPECT_TRUE(FinishesWithoutWaitingOn(fifo, [&] {
+    sorted = RunWith({"sort", "-modern", "-nodate", dest, folder_ + "src"});
+    single = RunWith({"sort", "-nodate", dest, fifo});
+    named = RunWith({"name", fifo});
+  }));
+  EXPECT_EQ(1, sorted.code);
+  EXPECT_EQ(good + "\t1v1\\Alpha(h) vs Beta(u).w3g\n" + fifo + reason, sorted.out);
+  EXPECT_EQ("1 saved, 0 already there, 0 skipped, 1 failed\n", sorted.err);
+  EXPECT_EQ(1, single.code);
+  EXPECT_EQ(fifo + reason, single.out);
+  EXPECT_EQ(1, named.code);
+  EXPECT_EQ("", named.out);
+  EXPECT_EQ(AlphaBeta(), Read("dest\\1v1\\Alpha(h) vs Beta(u).w3g"));
+}
+#endif
+
 
 #ifndef _WIN32
 std::string ListFilesJoined(const std::string& folder) {

@@ -119,6 +119,13 @@ bool Walked(Walk* walk, const PlatformIdentity& id) {
   return false;
 }
 
+// The seam takes paths in the program's spelling; the walk keeps them as this system
+// spells them (operands, listings, the lines it prints), where on Linux a backslash
+// is a letter of a name. A path too long to spell is one the seam cannot find.
+const char* Spelt(const char* path, char* out, size_t size) {
+  return PlatformPathFromSystem(path, out, size) ? out : "";
+}
+
 // One folder's entries, names only, to be taken in name order.
 struct Listing {
   FileList names;
@@ -140,14 +147,15 @@ bool EndsWithReplaySuffix(const char* name) {
 // Every replay below folder, as sort walks a folder: name order, subfolders
 // where they fall among the files, the game's half-written TempReplay.w3g left out.
 void WalkFolder(Walk* walk, const char* folder) {
+  char spelt[kPathSize];
   PlatformIdentity id;
-  if (!PlatformIdentify(folder, &id)) {
+  if (!PlatformIdentify(Spelt(folder, spelt, sizeof spelt), &id)) {
     if (walk->verbose) fprintf(walk->err, "%s\t- the folder could not be read\n", folder);
     return;
   }
   if (Walked(walk, id)) return;
   Listing listing = Listing();
-  if (!PlatformListFolder(folder, CollectName, &listing) || listing.names.out_of_memory) {
+  if (!PlatformListFolder(spelt, CollectName, &listing) || listing.names.out_of_memory) {
     if (walk->verbose) fprintf(walk->err, "%s\t- the folder could not be listed\n", folder);
     listing.names.Forget();
     listing.folders.Forget();
@@ -191,9 +199,14 @@ struct Reading {
 
 // Reads the whole file into the reading's buffer. Returns NULL, or why not.
 const char* ReadFile(const char* path, Reading* reading, size_t* length) {
-  PlatformFile* handle = PlatformOpenRead(path);
+  char spelt[kPathSize];
+  PlatformFile* handle = PlatformOpenRead(Spelt(path, spelt, sizeof spelt));
   if (handle == nullptr) {
-    return PlatformLastError() == kPlatformMissing ? "no such file" : "cannot be opened";
+    switch (PlatformLastError()) {
+      case kPlatformMissing: return "no such file";
+      case kPlatformNotAFile: return "a pipe, socket or device, not a replay";
+      default: return "cannot be opened";
+    }
   }
   const int64_t size = PlatformFileLength(handle);
   if (size < 0 || static_cast<uint64_t>(size) >= SIZE_MAX / 2) {
@@ -228,8 +241,9 @@ const char* FileNameOf(const char* path) {
 NameDate PlayedAt(const char* path) {
   NameDate date;
   if (TimeFromReplayName(FileNameOf(path), &date)) return date;
-  int32_t stamp = -1;
-  PlatformProbe(path, &stamp);
+  int64_t stamp = -1;  // 64 bits: a game after January 2038 keeps its date
+  char spelt[kPathSize];
+  PlatformProbe(Spelt(path, spelt, sizeof spelt), &stamp);
   PlatformTime written;
   PlatformTimeFromStamp(stamp, &written);
   return NameDateOf(written);
@@ -333,7 +347,8 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
   }
   for (int i = first; i < argc; ++i) {
     const char* operand = argv[i];
-    if (PlatformKindOf(operand) == kPlatformFolder) {
+    char spelt[kPathSize];
+    if (PlatformKindOf(Spelt(operand, spelt, sizeof spelt)) == kPlatformFolder) {
       WalkFolder(&walk, operand);
     } else {
       files.Add(operand);  // a file, or a missing one that is counted as unreadable

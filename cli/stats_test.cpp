@@ -5,6 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/time.h>
+#endif
+
 #include <fstream>
 #include <map>
 #include <string>
@@ -130,7 +135,7 @@ std::string Tables(const Json& record) {
 class CliStats : public testing::Test {
  protected:
   void SetUp() override {
-    if (RealReplayFolder().empty()) GTEST_SKIP() << "real replays not found beside the repository";
+    ASSERT_FALSE(RealReplayFolder().empty()) << "tests/replays or its expected.tsv is missing";
     folder_ = MakeTempFolder();
     ASSERT_FALSE(folder_.empty());
     for (char& c : folder_) c = c == '\\' ? '/' : c;
@@ -401,6 +406,39 @@ TEST_F(CliStats, EveryReplayFolderOfThePrefix) {
 
   const CliRun usage = RunWith({"stats", "--prefix", prefix, folder_});
   EXPECT_EQ(2, usage.code);
+}
+#endif
+
+#ifndef _WIN32
+// stats walks what Linux spells: a folder whose name holds a backslash is that
+// folder, as an operand and below one; and a game last written after January 2038
+// keeps its date.
+TEST_F(CliStats, BackslashNamesAndGamesAfter2038) {
+  const std::string root = folder_.substr(0, folder_.size() - 1);
+  const std::string odd = root + "/w\\x";
+  ASSERT_EQ(0, mkdir(odd.c_str(), 0777));
+  const char kMoved[] = "132-reforged_release.w3g";
+  const std::string moved = odd + "/" + kMoved;
+  ASSERT_EQ(0, rename((root + "/" + kMoved).c_str(), moved.c_str()));
+  const struct timeval late[2] = {{2227435200, 0}, {2227435200, 0}};  // 2040-08-02 UTC
+  ASSERT_EQ(0, utimes(moved.c_str(), late));
+  const struct Case {
+    std::string operand;
+    int files;
+  } cases[] = {{root, static_cast<int>(files_.size())}, {odd, 1}};
+  for (const Case& c : cases) {
+    const Json record = Stats({"-modern", "--player", "anXieTy", c.operand});
+    EXPECT_EQ(c.files, Number(record["files_seen"])) << c.operand;
+    bool found = false;
+    for (const Json& game : record["games"].items) {
+      if (game["path"].text != moved) continue;
+      found = true;
+      // 2040-08-01 00:00 UTC to 2040-08-04 00:00 UTC, whatever the local zone.
+      EXPECT_GE(game["played"].number, 2227219200.0) << c.operand;
+      EXPECT_LT(game["played"].number, 2227478400.0) << c.operand;
+    }
+    EXPECT_TRUE(found) << c.operand << ": no game read from " << moved;
+  }
 }
 #endif
 

@@ -64,15 +64,35 @@ int UsageError(FILE* err, const char* usage, const char* problem) {
   return 2;
 }
 
+namespace {
+
+// Moves the count words at argv[at] to argv[to], the words of argv[to, at) behind
+// them in their order.
+void MoveBefore(char** argv, int to, int at, int count) {
+  for (int k = 0; k < count; ++k) {
+    char* word = argv[at + k];
+    memmove(argv + to + k + 1, argv + to + k, sizeof(char*) * static_cast<size_t>(at - to));
+    argv[to + k] = word;
+  }
+}
+
+}  // namespace
+
 int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
                   bool* dry_run, FILE* out, FILE* err) {
   char* name_template = settings->naming.name_template;
   const size_t template_size = sizeof settings->naming.name_template;
-  int i = 2;
-  for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+  // As GNU tools do, a switch counts wherever it stands until "--" (so that
+  // "sort FOLDER -name x FILE" names FILE after x, not a file called -name): each
+  // is moved ahead of the operands met before it, which keep their order.
+  int first = 2;  // argv[first, i) are the operands met so far
+  for (int i = 2; i < argc; ++i) {
     const char* word = argv[i];
+    if (word[0] != '-' || word[1] == '\0') continue;  // "-" alone is an operand
+    int taken = 1;
     if (strcmp(word, "--") == 0) {
-      ++i;
+      MoveBefore(argv, first, i, taken);
+      ++first;
       break;
     }
     if (strcmp(word, "-custom") == 0) {
@@ -87,7 +107,8 @@ int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* setti
         UsageError(err, usage, "-name needs a TEMPLATE after it");
         return kSwitchesFailed;
       }
-      const int n = snprintf(name_template, template_size, "%s", argv[++i]);
+      taken = 2;
+      const int n = snprintf(name_template, template_size, "%s", argv[i + 1]);
       if (n < 0 || static_cast<size_t>(n) >= template_size) {
         name_template[0] = '\0';
         UsageError(err, usage, "the -name TEMPLATE is too long");
@@ -103,6 +124,9 @@ int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* setti
       UsageError(err, usage, nullptr);
       return kSwitchesFailed;
     }
+    MoveBefore(argv, first, i, taken);
+    first += taken;
+    i += taken - 1;
   }
   // A template that cannot give good names stops the command before it files any.
   char problem[256];
@@ -110,11 +134,17 @@ int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* setti
     UsageError(err, usage, problem);
     return kSwitchesFailed;
   }
-  return i;
+  return first;
 }
 
 int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
-  switch (PlatformKindOf(folder)) {
+  // Spelt as the program spells paths: on Linux a backslash in it is a letter.
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(folder, spelt, sizeof spelt)) {
+    fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
+    return 0;
+  }
+  switch (PlatformKindOf(spelt)) {
     case kPlatformNothing:
       fprintf(err, "brindlecap-cli: folder '%s' does not exist\n", folder);
       return 0;
@@ -126,10 +156,10 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   }
   // Every name the watcher builds starts with the folder, so it must end in a
   // separator; one already there is kept rather than doubled.
-  const size_t length = strlen(folder);
-  const char last = length > 0 ? folder[length - 1] : '\0';
+  const size_t length = strlen(spelt);
+  const char last = length > 0 ? spelt[length - 1] : '\0';
   const char* separator = last == '\\' || last == '/' ? "" : "\\";
-  int n = snprintf(out, size, "%s%s", folder, separator);
+  int n = snprintf(out, size, "%s%s", spelt, separator);
   if (n < 0 || static_cast<size_t>(n) >= size) {
     out[0] = '\0';
     fprintf(err, "brindlecap-cli: folder name '%s' is too long\n", folder);
@@ -137,4 +167,3 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   }
   return 1;
 }
-

@@ -10,6 +10,11 @@ const char kSubfolders[6][8] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Cu
 namespace {
 
 const char kSuffix[] = ".w3g";
+// What a copy is called when nothing else would stand before ".w3g" (a template
+// whose fields are all empty, an empty game name without the date tag): a name of
+// a dot and an extension alone is hidden on Linux and has no name in Explorer. It
+// says what the file is, in any subfolder, and no system reserves it.
+const char kEmptyName[] = "Replay";
 // The longest counter a candidate can carry; names are fitted for it so that every
 // candidate of one body is the same body.
 const char kLongestCounter[] = "[999]";
@@ -69,7 +74,14 @@ bool IsReservedDeviceName(const char* stem) {
   for (const char* name : kNames) {
     if (EqualsIgnoringAsciiCase(stem, name)) return true;
   }
-  if (strlen(stem) == 4 && stem[3] >= '1' && stem[3] <= '9') {
+  // A port's digit is 1 to 9, or superscript one to three, which Windows counts as
+  // digits too; names are UTF-8, so those are the two bytes C2 B9, C2 B2, C2 B3.
+  const size_t length = strlen(stem);
+  const unsigned char* digit = reinterpret_cast<const unsigned char*>(stem) + 3;
+  const bool port = length == 4 ? digit[0] >= '1' && digit[0] <= '9'
+                    : length == 5 && digit[0] == 0xC2 &&
+                          (digit[1] == 0xB9 || digit[1] == 0xB2 || digit[1] == 0xB3);
+  if (port) {
     char prefix[4] = {stem[0], stem[1], stem[2], '\0'};
     return EqualsIgnoringAsciiCase(prefix, "COM") || EqualsIgnoringAsciiCase(prefix, "LPT");
   }
@@ -216,6 +228,12 @@ int FitNameBody(ReplayName* name, const char* folder, size_t path_limit) {
   size_t room = path_limit - path_fixed;
   if (kNameLimit - name_fixed < room) room = kNameLimit - name_fixed;
   if (strlen(body) > room) body[Utf8CutPoint(body, room)] = '\0';
+  // With no room for a single letter, a hidden copy still beats none.
+  if (name->date_tag[0] == '\0' && body[0] == '\0' && room > 0) {
+    const size_t kept = room < strlen(kEmptyName) ? room : strlen(kEmptyName);
+    memcpy(body, kEmptyName, kept);
+    body[kept] = '\0';
+  }
   const size_t stem = DeviceStemLength(body);
   if (name->date_tag[0] == '\0' && stem > 0) {
     const size_t length = strlen(body);

@@ -90,8 +90,9 @@ void BuildDateTag(const NameOptions* options, const NameDate* date, char* tag, s
 
 // Shortens name's body so that every candidate folder+subfolder+tag+body[+"[999]"]+".w3g"
 // fits path_limit bytes (NUL included) and its file name fits 255 characters, and
-// keeps it clear of names Windows reserves for devices. Returns 0 when not even an
-// empty body fits.
+// keeps it clear of names Windows reserves for devices. A body that leaves the name
+// empty (no date tag either) becomes "Replay", as much of it as fits (with no room
+// for a letter it stays empty). Returns 0 when not even an empty body fits.
 int FitNameBody(ReplayName* name, const char* folder, size_t path_limit);
 
 // Candidate i of the free-name search: folder, subfolder, tag, body, "[i]" from
@@ -99,8 +100,8 @@ int FitNameBody(ReplayName* name, const char* folder, size_t path_limit);
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const ReplayName* name,
                      int i);
 
-// The length of body's leading device name (CON, PRN, AUX, NUL, COM1 to LPT9, any
-// case) as Windows finds one, before the first dot with trailing blanks dropped;
+// The length of body's leading device name (CON, PRN, AUX, NUL, COM1 to LPT9, COM¹
+// to LPT³ with superscript digits, any case) as Windows finds one, before the first dot with trailing blanks dropped;
 // 0 when there is none.
 size_t DeviceStemLength(const char* body);
 

@@ -258,16 +258,39 @@ TEST(Naming, BodiesAreFittedToThePathLimitAndClearOfDeviceNames) {
     const char* body;
     const char* fitted;
   } cases[] = {{"CON", "CON_"}, {"nul", "nul_"}, {"Com7", "Com7_"}, {"LPT1", "LPT1_"},
-               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", ""}};
+               {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"", "Replay"},
+               // Superscript one to three (UTF-8, as names are written) are port digits
+               // to Windows too; four and beyond, or a second digit, are not.
+               {"COM\xC2\xB9", "COM\xC2\xB9_"}, {"com\xC2\xB2", "com\xC2\xB2_"},
+               {"LPT\xC2\xB3", "LPT\xC2\xB3_"}, {"lpt\xC2\xB3 .v", "lpt\xC2\xB3_ .v"},
+               {"COM\xC2\xB9.x", "COM\xC2\xB9_.x"}, {"COM\xE2\x81\xB4", "COM\xE2\x81\xB4"},
+               {"COM\xC2\xB9\xC2\xB9", "COM\xC2\xB9\xC2\xB9"}, {"CON\xC2\xB9", "CON\xC2\xB9"},
+               {"AUX\xC2\xB2", "AUX\xC2\xB2"}, {"COM\xC2\xB0", "COM\xC2\xB0"}};
   for (const Case& c : cases) {
     ReplayName name = NameOf("Custom\\", c.body);
     ASSERT_TRUE(FitNameBody(&name, "R\\", 260));
     EXPECT_STREQ(c.fitted, name.body);
   }
-  // Behind a date tag the name is no device name.
-  ReplayName tagged = NameOf("Custom\\", "CON", "[BC0730]");
-  ASSERT_TRUE(FitNameBody(&tagged, "R\\", 260));
-  EXPECT_STREQ("CON", tagged.body);
+  // Behind a date tag the name is no device name, and an empty body no empty name.
+  for (const char* body : {"CON", ""}) {
+    ReplayName tagged = NameOf("Custom\\", body, "[BC0730]");
+    ASSERT_TRUE(FitNameBody(&tagged, "R\\", 260));
+    EXPECT_STREQ(body, tagged.body);
+  }
+  // The name an empty body gets is cut to the room there is; with no room for a
+  // letter the copy is still made, under the empty name.
+  const size_t fixed = strlen("Custom\\") + strlen("[999].w3g") + 1;
+  for (size_t limit : kPathLimits) {
+    SCOPED_TRACE(limit);
+    std::string near(limit - fixed - 3, 'f');
+    ReplayName name = NameOf("Custom\\", "");
+    ASSERT_TRUE(FitNameBody(&name, near.c_str(), limit));
+    EXPECT_STREQ("Rep", name.body);
+    near += "fff";
+    name = NameOf("Custom\\", "");
+    ASSERT_TRUE(FitNameBody(&name, near.c_str(), limit));
+    EXPECT_STREQ("", name.body);
+  }
 }
 
 // The pieces of a name one by one: race letters, where a cut may fall inside

@@ -3,6 +3,10 @@
 // Paths are 8-bit strings with backslashes as separators, as the Windows program
 // builds them. The win32 side hands them to the "A" functions unchanged; the posix
 // side turns each backslash into a slash, so the watcher code is the same on both.
+// A Linux name may hold a backslash of its own, though: a path that comes from
+// outside (an operand, an environment variable, a folder listing's entry) enters
+// through PlatformPathFromSystem, which spells such a backslash so that the posix
+// side gives it back as the letter it is.
 #ifndef BRINDLECAP_PLATFORM_PLATFORM_H_
 #define BRINDLECAP_PLATFORM_PLATFORM_H_
 
@@ -23,14 +27,21 @@ struct PlatformFile;
 // Looks the path up (find-first on Windows, a plain stat elsewhere). Returns 1 when
 // an entry exists and stores its last-write time, whole seconds of local time since
 // 1970, in *stamp (-1 when the time cannot be converted), and its length in bytes
-// in *length when length is not NULL; returns 0 otherwise.
+// in *length when length is not NULL; returns 0 otherwise. 64 bits, so that a file
+// written after January 2038 keeps its date.
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length = nullptr);
+
+// The same with the stamp cut to its low 32 bits, as the watch pass and the watch
+// list keep it: they only ever compare two stamps of one file for equality, which
+// the low bits decide as well. Counts as one seam call.
 int PlatformProbe(const char* path, int32_t* stamp, int64_t* length = nullptr);
 
 // Creates one directory with default security. Returns 1 on success.
 int PlatformMakeDirectory(const char* path);
 
 // Opens for binary reading, letting other processes go on reading and writing.
-// Returns NULL on failure.
+// Returns NULL on failure, and for anything but a regular file on disk (a pipe, a
+// socket, a device: kPlatformNotAFile), which it never waits on.
 PlatformFile* PlatformOpenRead(const char* path);
 
 // Creates a new file for binary writing, letting other processes read and write.
@@ -75,7 +86,20 @@ void PlatformLocalTime(PlatformTime* now);
 // Breaks a stamp as PlatformProbe gives it (whole seconds of local time since
 // 1970) into its date and time. Pure arithmetic: no seam call, never fails; a
 // negative stamp (an unknown time) gives 1970-01-01 00:00:00.
-void PlatformTimeFromStamp(int32_t stamp, PlatformTime* time);
+void PlatformTimeFromStamp(int64_t stamp, PlatformTime* time);
+
+// A path as this system spells it (an operand, an entry of a folder listing), in
+// the program's spelling, into out (size bytes). On Windows the same text. On
+// POSIX a backslash there is a letter of a name, not a separator: it is spelt as
+// the byte 0x01 and 'b' (0x01 itself as 0x01 and 'e'), which the names the program
+// builds never hold, and which the seam turns back. Returns 0 when it does not fit.
+// Pure text: no seam call.
+int PlatformPathFromSystem(const char* system, char* out, size_t size);
+
+// The reverse, for showing a path to a player: a path in the program's spelling
+// as this system spells it (on POSIX with slashes, and each name's own
+// backslashes back), into out. Returns 0 when it does not fit. No seam call.
+int PlatformPathToSystem(const char* path, char* out, size_t size);
 
 // What stands under a path, as the system sees it.
 enum PlatformKind {
@@ -94,8 +118,10 @@ typedef int (*PlatformVisitor)(void* context, const char* name, PlatformKind kin
 // Lists the entries of a folder, in no particular order, calling visit for each.
 // The folder may end in a separator or not. Returns 1 when the folder could be
 // read to its end (or visit stopped it), 0 when it could not be listed at all
-// (PlatformLastError says why). Names too long for kPlatformPathLimit are passed
-// over. Counts as one seam call, whatever the number of entries.
+// (PlatformLastError says why). On Windows names too long for kPlatformPathLimit
+// are passed over; elsewhere every entry is visited, also one whose path would be
+// too long to open, so that the caller can say so. Counts as one seam call,
+// whatever the number of entries.
 int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context);
 
 // Which folder a path leads to, whatever way it goes there (links, "..", another
@@ -120,9 +146,15 @@ enum PlatformError {
   kPlatformInUse,     // another process holds the file with no sharing
   kPlatformDiskFull,
   kPlatformExists,    // something already stands under a name to be created
+  kPlatformNotAFile,  // a pipe, socket or device stands where a file was meant
   kPlatformOther,
 };
 PlatformError PlatformLastError();
+
+// Why, in plain words ("the disk is full"), for a player to read; NULL for
+// kPlatformOther and kPlatformOk, which each caller words in its own terms. No
+// seam call.
+const char* PlatformErrorWords(PlatformError error);
 
 // Number of seam calls made so far in this process (every function above counts
 // one). Lets tests and benchmarks see what a pass costs.

@@ -40,6 +40,8 @@ int Fail(int error) {
       LastError = kPlatformDiskFull;
       break;
     case EEXIST: LastError = kPlatformExists; break;
+    // What opening a socket, or a device with nothing behind it, answers.
+    case ENXIO: LastError = kPlatformNotAFile; break;
     default: LastError = kPlatformOther; break;
   }
   return 0;
@@ -55,17 +57,30 @@ int FailAs(PlatformError error) {
 // over-long path is refused rather than silently shortened.
 const size_t kPathBytes = 1025;
 
-// Copies path into out with backslashes turned into slashes. Returns 0 when it does
-// not fit, so that a truncated path never names a different file.
-int ToPosixPath(const char* path, char* out) {
-  size_t i = 0;
-  for (; path[i] != '\0'; ++i) {
-    if (i + 1 >= kPathBytes) return 0;
-    out[i] = path[i] == '\\' ? '/' : path[i];
+// How PlatformPathFromSystem spells a name's own backslash, and this byte itself:
+// the byte and a letter.
+const char kEscape = '\x01';
+const char kEscapedBackslash = 'b';
+const char kEscapedEscape = 'e';
+
+// Copies path into out (size bytes) with the program's backslashes turned into
+// slashes and a name's own backslashes back. Returns 0 when it does not fit, so
+// that a truncated path never names a different file.
+int Unescape(const char* path, char* out, size_t size) {
+  size_t at = 0;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (at + 1 >= size) return 0;
+    char c = *p == '\\' ? '/' : *p;
+    if (c == kEscape && (p[1] == kEscapedBackslash || p[1] == kEscapedEscape)) {
+      c = *++p == kEscapedBackslash ? '\\' : kEscape;
+    }
+    out[at++] = c;
   }
-  out[i] = '\0';
+  out[at] = '\0';
   return 1;
 }
+
+int ToPosixPath(const char* path, char* out) { return Unescape(path, out, kPathBytes); }
 
 int ToFd(PlatformFile* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)) - 1; }
 
@@ -93,7 +108,7 @@ PlatformFile* Opened(int fd, const char* path) {
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   char native[kPathBytes];
   struct stat st;
@@ -106,7 +121,7 @@ int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
   if (localtime_r(&t, &local) == nullptr) {
     *stamp = -1;
   } else {
-    *stamp = static_cast<int32_t>(t + local.tm_gmtoff);
+    *stamp = static_cast<int64_t>(t) + local.tm_gmtoff;
   }
   return 1;
 }
@@ -123,12 +138,21 @@ PlatformFile* PlatformOpenRead(const char* path) {
   if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
   char native[kPathBytes];
   if (!ToPosixPath(path, native)) return Refused(kPlatformMissing);
-  const int fd = open(native, O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK the open of a FIFO waits for a writer, for ever and deaf to
+  // Ctrl-C. Only a regular file is a replay, so anything else is refused before a
+  // byte is read; reads of a regular file ignore the flag.
+  const int fd = open(native, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Opened(fd, path);
   struct stat st;
-  // A directory opens for reading on POSIX but never on Windows; keep them alike.
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
+    Fail(errno);
     close(fd);
-    return Refused(kPlatformIsFolder);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    // A directory opens for reading on POSIX but never on Windows; keep them alike.
+    return Refused(S_ISDIR(st.st_mode) ? kPlatformIsFolder : kPlatformNotAFile);
   }
   return Opened(fd, path);
 }
@@ -229,6 +253,27 @@ int PlatformIdentify(const char* path, PlatformIdentity* identity) {
 
 PlatformError PlatformLastError() { return LastError; }
 
+int PlatformPathFromSystem(const char* system, char* out, size_t size) {
+  size_t at = 0;
+  for (const char* p = system; *p != '\0'; ++p) {
+    const bool escaped = *p == '\\' || *p == kEscape;
+    if (at + (escaped ? 2 : 1) >= size) return 0;
+    if (escaped) {
+      out[at++] = kEscape;
+      out[at++] = *p == '\\' ? kEscapedBackslash : kEscapedEscape;
+    } else {
+      out[at++] = *p;
+    }
+  }
+  if (size == 0) return 0;
+  out[at] = '\0';
+  return 1;
+}
+
+int PlatformPathToSystem(const char* path, char* out, size_t size) {
+  return size > 0 && Unescape(path, out, size);
+}
+
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;
   time_t now = time(nullptr);
@@ -265,8 +310,6 @@ int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context)
   if (!ToPosixPath(folder, native)) return FailAs(kPlatformMissing);
   DIR* dir = opendir(native);
   if (dir == nullptr) return Fail(errno);
-  const size_t folder_length = strlen(native);
-  const bool separated = folder_length > 0 && native[folder_length - 1] == '/';
   int result = 1;
   for (;;) {
     errno = 0;
@@ -277,21 +320,17 @@ int PlatformListFolder(const char* folder, PlatformVisitor visit, void* context)
     }
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-    const size_t name_length = strlen(name);
-    // The entry's own path, to ask what it is; names that cannot be addressed
-    // within the limit could never be opened either.
-    const size_t full = folder_length + (separated ? 0 : 1) + name_length;
-    if (full + 1 > static_cast<size_t>(kPlatformPathLimit) || full + 1 > kPathBytes) continue;
-    char path[kPathBytes];
-    memcpy(path, native, folder_length);
-    size_t at = folder_length;
-    if (!separated) path[at++] = '/';
-    memcpy(path + at, name, name_length + 1);
+    // Asked relative to the open folder, so that an entry whose whole path is too
+    // long to address is still told what it is: the caller says why it cannot
+    // take it rather than never hearing of it.
     struct stat own;
     struct stat target;
-    const bool link = lstat(path, &own) == 0 && S_ISLNK(own.st_mode);
+    const bool link = fstatat(dirfd(dir), name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(own.st_mode);
     PlatformKind kind = kPlatformNothing;
-    if (stat(path, &target) == 0) kind = S_ISDIR(target.st_mode) ? kPlatformFolder : kPlatformFile;
+    if (fstatat(dirfd(dir), name, &target, 0) == 0) {
+      kind = S_ISDIR(target.st_mode) ? kPlatformFolder : kPlatformFile;
+    }
     if (!visit(context, name, kind, link)) break;
   }
   closedir(dir);

@@ -1,5 +1,6 @@
 // The seam's folder listing and its date arithmetic, on the real file system.
 #include <stdint.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -10,7 +11,11 @@
 #include "tests/fault_injection.h"
 #include "tests/test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -182,9 +187,132 @@ TEST_F(ListFolderTest, IdentitiesTellFoldersApartWhateverThePath) {
 #endif
 }
 
+// Only a file on disk is a replay. A pipe, a socket or a device is refused at the
+// open, before a byte is read; a FIFO's open would otherwise wait for a writer, for
+// ever, and take the watch loop with it.
+TEST_F(ListFolderTest, OnlyRegularFilesOpenForReading) {
+  ASSERT_TRUE(WriteFileBytes(folder_ + "file.w3g", Bytes(10, 'x')));
+  std::vector<std::string> refused;
+#ifdef _WIN32
+  // A pipe is opened as its client; NUL is a device.
+  const char kPipe[] = "\\\\.\\pipe\\brindlecap-platform-test";
+  HANDLE server = CreateNamedPipeA(kPipe, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0,
+                                   nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  refused = {kPipe, "NUL"};
+#else
+  const std::string fifo = folder_ + "fifo.w3g";
+  ASSERT_TRUE(MakeFifo(fifo));
+  const std::string socket_path = folder_ + "socket.w3g";
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::string native = socket_path;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  ASSERT_LT(native.size(), sizeof address.sun_path);
+  memcpy(address.sun_path, native.c_str(), native.size() + 1);
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  refused = {fifo, socket_path, "/dev/null"};
+#endif
+  for (const std::string& path : refused) {
+    SCOPED_TRACE(path);
+    PlatformFile* file = nullptr;
+    PlatformError error = kPlatformOk;
+    const auto open_it = [&] {
+      file = PlatformOpenRead(path.c_str());
+      error = PlatformLastError();
+    };
+#ifdef _WIN32
+    open_it();
+#else
+    EXPECT_TRUE(FinishesWithoutWaitingOn(fifo, open_it)) << "the open waited for a writer";
+#endif
+    EXPECT_EQ(nullptr, file);
+    if (file != nullptr) PlatformClose(file);
+    EXPECT_EQ(kPlatformNotAFile, error);
+  }
+  PlatformFile* file = PlatformOpenRead((folder_ + "file.w3g").c_str());
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(10, PlatformFileLength(file));
+  char bytes[16];
+  EXPECT_EQ(10u, PlatformRead(file, bytes, sizeof bytes));
+  EXPECT_EQ(1, PlatformClose(file));
+#ifdef _WIN32
+  CloseHandle(server);
+#else
+  close(listener);
+#endif
+}
+
+// A path from outside comes into the program's spelling and goes back unchanged,
+// whatever bytes it holds; the program's own backslashes are separators.
+TEST(PlatformPaths, SystemSpellingGoesInAndComesBackUnchanged) {
+  for (const std::string& system :
+       {std::string(""), std::string("/home/a/b.w3g"), std::string("w\\x"),
+        std::string("..\\secret.w3g"), std::string("\x01"), std::string("\x01" "b\\\x01" "e"),
+        std::string("\\\\"), std::string("\xE6\x97\xA5\\")}) {
+    SCOPED_TRACE(system);
+    char spelt[64];
+    ASSERT_EQ(1, PlatformPathFromSystem(system.c_str(), spelt, sizeof spelt));
+    char back[64];
+    ASSERT_EQ(1, PlatformPathToSystem(spelt, back, sizeof back));
+    EXPECT_EQ(system, back);
+#ifdef _WIN32
+    EXPECT_EQ(system, spelt);
+#else
+    // No separator of the program's in it: every backslash was a letter.
+    EXPECT_EQ(nullptr, strchr(spelt, '\\'));
+#endif
+  }
+  char out[8];
+  EXPECT_EQ(1, PlatformPathFromSystem("1234567", out, sizeof out));
+  EXPECT_EQ(0, PlatformPathFromSystem("12345678", out, sizeof out));
+  EXPECT_EQ(1, PlatformPathToSystem("1234567", out, sizeof out));
+  EXPECT_EQ(0, PlatformPathToSystem("12345678", out, sizeof out));
+#ifndef _WIN32
+  // Escaped, a backslash takes two bytes.
+  EXPECT_EQ(0, PlatformPathFromSystem("123456\\", out, sizeof out));
+  // The program's backslashes are this system's slashes.
+  ASSERT_EQ(1, PlatformPathToSystem("a\\b\\", out, sizeof out));
+  EXPECT_STREQ("a/b/", out);
+#endif
+}
+
+#ifndef _WIN32
+// A file whose name holds a backslash is found, opened and listed as itself.
+TEST_F(ListFolderTest, ANameWithABackslashIsThatFile) {
+  std::string native = folder_;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  FILE* file = fopen((native + "..\\x.w3g").c_str(), "wb");
+  ASSERT_NE(nullptr, file);
+  fputs("mine", file);
+  fclose(file);
+  ASSERT_TRUE(WriteFileBytes(native + "x.w3g", Bytes(9, 'x')));  // not to be taken for it
+  char spelt[kPlatformPathLimit];
+  ASSERT_EQ(1, PlatformPathFromSystem((native + "..\\x.w3g").c_str(), spelt, sizeof spelt));
+  EXPECT_EQ(kPlatformFile, PlatformKindOf(spelt));
+  int64_t stamp = 0;
+  int64_t length = 0;
+  ASSERT_EQ(1, PlatformProbe(spelt, &stamp, &length));
+  EXPECT_EQ(4, length);
+  PlatformFile* opened = PlatformOpenRead(spelt);
+  ASSERT_NE(nullptr, opened);
+  char bytes[16] = {};
+  EXPECT_EQ(4u, PlatformRead(opened, bytes, sizeof bytes));
+  EXPECT_STREQ("mine", bytes);
+  PlatformClose(opened);
+  int result = 0;
+  const std::vector<Entry> entries = List(folder_, &result);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ("..\\x.w3g", entries[0].name);
+  EXPECT_EQ(kPlatformFile, entries[0].kind);
+}
+#endif
+
 TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
   struct Case {
-    int32_t stamp;
+    int64_t stamp;
     PlatformTime time;
   } cases[] = {
       {0, {1970, 1, 1, 0, 0, 0}},
@@ -196,6 +324,11 @@ TEST(PlatformTimeFromStamp, BreaksStampsIntoCivilDates) {
       {1703980800 + 86400, {2024, 1, 1, 0, 0, 0}},
       {1709164800, {2024, 2, 29, 0, 0, 0}},
       {INT32_MAX, {2038, 1, 19, 3, 14, 7}},
+      // Past 32 bits of seconds, dates go on.
+      {INT64_C(2147483648), {2038, 1, 19, 3, 14, 8}},
+      {INT64_C(2227262400), {2040, 7, 30, 12, 0, 0}},
+      {INT64_C(4294967296), {2106, 2, 7, 6, 28, 16}},
+      {INT64_C(253402300799), {9999, 12, 31, 23, 59, 59}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stamp);
@@ -215,15 +348,21 @@ TEST(PlatformTimeFromStamp, AgreesWithTheProbeOfAFileWrittenThen) {
   ASSERT_FALSE(folder.empty());
   const std::string path = folder + "a.w3g";
   ASSERT_TRUE(WriteFileBytes(path, Bytes(1, 'x')));
-  // Noon UTC: whatever the zone, the local day is the 29th or the 30th.
-  ASSERT_TRUE(SetWriteTime(path, 1659182400));
-  int32_t stamp = 0;
-  ASSERT_EQ(1, PlatformProbe(path.c_str(), &stamp));
-  PlatformTime t;
-  PlatformTimeFromStamp(stamp, &t);
-  EXPECT_EQ(2022, t.year);
-  EXPECT_EQ(7, t.month);
-  EXPECT_TRUE(t.day == 29 || t.day == 30 || t.day == 31) << t.day;
+  // Noon UTC of 30 July: whatever the zone, the local day is the 29th to the 31st.
+  for (const int64_t noon : {INT64_C(1659182400), INT64_C(2227262400)}) {
+    ASSERT_TRUE(SetWriteTime(path, noon));
+    int64_t stamp = 0;
+    ASSERT_EQ(1, PlatformProbe(path.c_str(), &stamp));
+    PlatformTime t;
+    PlatformTimeFromStamp(stamp, &t);
+    EXPECT_EQ(noon < INT64_C(2227262400) ? 2022 : 2040, t.year);
+    EXPECT_EQ(7, t.month);
+    EXPECT_TRUE(t.day == 29 || t.day == 30 || t.day == 31) << t.day;
+    // The pass's stamp is the same, cut to 32 bits.
+    int32_t low = 0;
+    ASSERT_EQ(1, PlatformProbe(path.c_str(), &low));
+    EXPECT_EQ(static_cast<uint32_t>(stamp), static_cast<uint32_t>(low));
+  }
   RemoveTree(folder);
 }
 

@@ -1,8 +1,16 @@
-// Date arithmetic the seam shares between its two sides: no system call, so both
-// sides break a stamp into the same date.
+// What the seam's two sides share: the pass's 32-bit stamp, and date arithmetic with
+// no system call, so that both sides break a stamp into the same date.
 #include "platform/platform.h"
 
-void PlatformTimeFromStamp(int32_t stamp, PlatformTime* time) {
+int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
+  int64_t wide = -1;
+  if (!PlatformProbe(path, &wide, length)) return 0;
+  // Modulo 2^32, as a 32-bit stamp always wrapped: equal stamps stay equal, -1 stays -1.
+  *stamp = static_cast<int32_t>(static_cast<uint32_t>(wide));
+  return 1;
+}
+
+void PlatformTimeFromStamp(int64_t stamp, PlatformTime* time) {
   const int64_t seconds = stamp < 0 ? 0 : stamp;
   int64_t days = seconds / 86400;
   const int64_t rest = seconds % 86400;

@@ -87,7 +87,7 @@ PlatformFile* Opened(HANDLE handle, const char* path) {
 
 }  // namespace
 
-int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
+int PlatformProbe(const char* path, int64_t* stamp, int64_t* length) {
   ++PlatformCallCount;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
@@ -112,7 +112,7 @@ int PlatformProbe(const char* path, int32_t* stamp, int64_t* length) {
     *stamp = -1;
     return 1;
   }
-  *stamp = static_cast<int32_t>((ticks.QuadPart - kEpochDelta) / 10000000ULL);
+  *stamp = static_cast<int64_t>((ticks.QuadPart - kEpochDelta) / 10000000ULL);
   return 1;
 }
 
@@ -124,9 +124,15 @@ int PlatformMakeDirectory(const char* path) {
 PlatformFile* PlatformOpenRead(const char* path) {
   ++PlatformCallCount;
   if (PlatformFaultInjected(kPlatformCallOpenRead, path, nullptr)) return Refused(kPlatformInUse);
-  return Opened(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-                path);
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Only a file on disk is a replay: a named pipe or a device such as NUL is
+  // refused before a byte is read.
+  if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return Refused(kPlatformNotAFile);
+  }
+  return Opened(handle, path);
 }
 
 PlatformFile* PlatformCreateNew(const char* path) {
@@ -226,6 +232,26 @@ int PlatformIdentify(const char* path, PlatformIdentity* identity) {
 }
 
 PlatformError PlatformLastError() { return LastError; }
+
+namespace {
+
+// Windows spells paths as the program does.
+int CopyPath(const char* path, char* out, size_t size) {
+  const size_t length = strlen(path);
+  if (length >= size) return 0;
+  memcpy(out, path, length + 1);
+  return 1;
+}
+
+}  // namespace
+
+int PlatformPathFromSystem(const char* system, char* out, size_t size) {
+  return CopyPath(system, out, size);
+}
+
+int PlatformPathToSystem(const char* path, char* out, size_t size) {
+  return CopyPath(path, out, size);
+}
 
 void PlatformLocalDate(int* month, int* day) {
   ++PlatformCallCount;

@@ -65,4 +65,12 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Decode
 bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
                   DecodeResult* result);
 
+// True when the file is whole by the lengths it stores: the leading text, a file
+// header whose declared file size is the file's length, and exactly the declared
+// number of blocks, each block header's packed size leading to the next and the last
+// ending where the file does (block headers of 12 bytes from version 10032 on, of 8
+// before). A real game's replay can be short (a game left at once); a file cut
+// while written, or padded, is not whole. Reads nothing outside bytes[0, length).
+bool ReadsWholeByLengths(const unsigned char* bytes, size_t length);
+
 #endif  // BRINDLECAP_REPLAY_MODERN_H_

@@ -190,4 +190,47 @@ TEST(ModernReading, LengthsBeyondAnyBufferAreBroken) {
   }
 }
 
+// A replay is whole by its lengths when its declared size is the file's, and its
+// declared blocks, walked by their packed sizes, end where the file does: in both
+// block header layouts. Anything cut, padded or miscounted is not.
+TEST(ReadsWholeByLengths, OnlyAFileItsLengthsAccountForIsWhole) {
+  for (uint32_t version : {10030u, 10100u}) {
+    SCOPED_TRACE(version);
+    SyntheticModernReplay game = ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x08, 1}}, version);
+    game.block_size = 600;  // several blocks
+    const Bytes whole = BuildWholeModernReplay(game);
+    ASSERT_LT(whole.size(), 5120u);
+    EXPECT_TRUE(ReadsWholeByLengths(whole.data(), whole.size()));
+
+    auto with = [&whole](size_t at, unsigned char value) {
+      Bytes changed = whole;
+      changed[at] = value;
+      return changed;
+    };
+    Bytes cut(whole.begin(), whole.end() - 1);
+    cut[0x20] = static_cast<unsigned char>(cut.size());  // the declared size agrees
+    cut[0x21] = static_cast<unsigned char>(cut.size() >> 8);
+    Bytes padded = whole;
+    padded.push_back(0);
+    padded[0x20] = static_cast<unsigned char>(padded.size());
+    padded[0x21] = static_cast<unsigned char>(padded.size() >> 8);
+    const struct Case {
+      const char* what;
+      Bytes file;
+    } broken[] = {
+        {"cut by a byte", cut},
+        {"a byte after the last block", padded},
+        {"declared size off by one", with(0x20, static_cast<unsigned char>(whole[0x20] + 1))},
+        {"one block more declared", with(0x2C, static_cast<unsigned char>(whole[0x2C] + 1))},
+        {"one block fewer declared", with(0x2C, static_cast<unsigned char>(whole[0x2C] - 1))},
+        {"no leading text", with(0, 'w')},
+        {"header size past the end", with(0x1E, 0x7F)},
+        {"the file header alone", Bytes(whole.begin(), whole.begin() + 0x44)},
+    };
+    for (const Case& c : broken) {
+      EXPECT_FALSE(ReadsWholeByLengths(c.file.data(), c.file.size())) << c.what;
+    }
+  }
+}
+
 }  // namespace

@@ -40,7 +40,11 @@ bool IsDeviceFileName(const char* body) {
   for (const char* device : kNames) {
     if (EqualsIgnoringAsciiCase(name, device)) return true;
   }
-  if (stem != 4 || name[3] < '1' || name[3] > '9') return false;
+  // Superscript one to three are port digits to Windows too (UTF-8 C2 B9, B2, B3).
+  const bool digit = stem == 4 && name[3] >= '1' && name[3] <= '9';
+  const bool superscript = stem == 5 && name[3] == '\xC2' &&
+                           (name[4] == '\xB9' || name[4] == '\xB2' || name[4] == '\xB3');
+  if (!digit && !superscript) return false;
   name[3] = '\0';
   return EqualsIgnoringAsciiCase(name, "COM") || EqualsIgnoringAsciiCase(name, "LPT");
 }

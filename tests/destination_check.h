@@ -19,8 +19,9 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
                                const char* date_tag, const char* name_template);
 
 // True when Windows would take a file name body (what stands before ".w3g") for a
-// device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any case, before the
-// first dot, trailing blanks dropped.
+// device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 (or with the superscript
+// digits one to three, COM¹ to LPT³) in any case, before the first dot, trailing
+// blanks dropped.
 bool IsDeviceFileName(const char* body);
 
 // Writes "d...d\" folders joined into out (out_size bytes) so that the result is

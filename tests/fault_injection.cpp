@@ -31,6 +31,17 @@ std::vector<Fault> Faults;
 std::vector<Action> Actions;
 std::vector<OpenFile> OpenFiles;
 
+// Both separators are one to the watcher: a folder given as "/srv/x" is joined
+// with a backslash to what lies below it, where a test may have written a slash.
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const bool separators = (a[i] == '/' || a[i] == '\\') && (b[i] == '/' || b[i] == '\\');
+    if (a[i] != b[i] && !separators) return false;
+  }
+  return true;
+}
+
 std::string PathOf(PlatformFile* file) {
   for (const OpenFile& open : OpenFiles) {
     if (open.file == file) return open.path;
@@ -72,7 +83,7 @@ int PlatformFaultInjected(PlatformCall call, const char* path, PlatformFile* fil
   std::unique_lock<std::mutex> hold(Lock);
   const std::string subject = path != nullptr ? std::string(path) : PathOf(file);
   for (size_t i = 0; i < Actions.size(); ++i) {
-    if (Actions[i].call != call || Actions[i].path != subject) continue;
+    if (Actions[i].call != call || !SamePath(Actions[i].path, subject)) continue;
     std::function<void()> run = std::move(Actions[i].run);
     Actions.erase(Actions.begin() + static_cast<long>(i));
     // The action may touch files itself; let it run without the lock.
@@ -92,7 +103,7 @@ int PlatformFaultInjected(PlatformCall call, const char* path, PlatformFile* fil
   }
   for (size_t i = 0; i < Faults.size(); ++i) {
     Fault& fault = Faults[i];
-    if (fault.call != call || (!fault.path.empty() && fault.path != subject)) continue;
+    if (fault.call != call || (!fault.path.empty() && !SamePath(fault.path, subject))) continue;
     if (--fault.count == 0) Faults.erase(Faults.begin() + static_cast<long>(i));
     return 1;
   }

@@ -10,7 +10,8 @@
 
 // Makes the next `count` calls of that kind fail. With a path, only calls on that
 // path count: opens and creations that name it, and reads, writes and closes of a
-// file opened or created under it. Paths are compared as the watcher writes them.
+// file opened or created under it. Paths are compared as the watcher writes them,
+// a slash and a backslash alike.
 void InjectFault(PlatformCall call, int count = 1, const std::string& path = "");
 
 // How many of each kind to fail, on any path: a shorthand for tables of cases.

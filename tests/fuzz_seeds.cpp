@@ -1,7 +1,7 @@
 // Writes the seed corpora of the three fuzz targets:
 //   fuzz_seeds DIR    ->  DIR/replay_fuzz/*, DIR/header_fuzz/*, DIR/modern_fuzz/*
 // from synthetic replays (every shape the naming rules tell apart, classic and
-// modern) and, when they are there, from the real replays beside the repository.
+// modern) and from the real replays in tests/replays.
 // Each seed carries the targets' leading switch byte.
 #include <stdio.h>
 #include <sys/stat.h>
@@ -227,7 +227,10 @@ int main(int argc, char** argv) {
     if (!WriteModernRaw(dir, kFuzzCustom | kFuzzNoDate, file, version)) return 1;
     ++real;
   }
-  printf("fuzz_seeds: %d synthetic and %d real replays%s\n", synthetic, real,
-         real == 0 ? " (real replays not found beside the repository)" : "");
+  printf("fuzz_seeds: %d synthetic and %d real replays\n", synthetic, real);
+  if (real == 0) {
+    fprintf(stderr, "fuzz_seeds: the real replays are missing from tests/replays\n");
+    return 1;
+  }
   return 0;
 }

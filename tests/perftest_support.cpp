@@ -111,8 +111,8 @@ std::vector<RealReplay> LoadRealReplays() {
   std::vector<RealReplay> replays;
   std::string folder = RealReplayFolder();
   if (folder.empty()) {
-    fprintf(stderr, "real replays not found beside the repository; their figures are skipped\n");
-    return replays;
+    fprintf(stderr, "the real replays are missing from tests/replays\n");
+    exit(1);
   }
   for (const std::string& name : ListFiles(folder)) {
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".w3g") != 0) continue;

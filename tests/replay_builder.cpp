@@ -259,6 +259,17 @@ Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
   return file;
 }
 
+Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay) {
+  const Bytes header = BuildModernHeader(replay);
+  Bytes file = WrapModernHeader(header, replay.version, replay.block_size, 0);
+  const size_t blocks = (header.size() + replay.block_size - 1) / replay.block_size;
+  for (int k = 0; k < 4; ++k) {
+    file[0x20 + k] = static_cast<unsigned char>(file.size() >> (8 * k));
+    file[0x2C + k] = static_cast<unsigned char>(blocks >> (8 * k));
+  }
+  return file;
+}
+
 Bytes BuildModernReplay(const SyntheticModernReplay& replay) {
   return WrapModernHeader(BuildModernHeader(replay), replay.version, replay.block_size,
                           replay.file_length);

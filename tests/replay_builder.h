@@ -115,6 +115,11 @@ Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
 // BuildModernHeader and WrapModernHeader in one.
 Bytes BuildModernReplay(const SyntheticModernReplay& replay);
 
+// The replay file as the game writes it, with no padding after its blocks and the
+// file header's declared size (0x20) and block count (0x2C) filled in: whole by its
+// lengths, and as short as such a game's replay really is.
+Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay);
+
 // A game of the given seats (the host first) with every other field as defaulted.
 SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats,
                                  uint32_t version = 10100);

@@ -4,6 +4,9 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
@@ -13,6 +16,7 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -64,6 +68,28 @@ void ListInto(const std::string& folder, const std::string& prefix,
 #endif
 }
 
+#ifndef _WIN32
+// Below the folder, names are taken as they stand: a backslash in one is a letter.
+void RemoveLinuxTree(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir != nullptr) {
+    while (struct dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "/" + name;
+      struct stat st;
+      if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        RemoveLinuxTree(path);
+      } else {
+        unlink(path.c_str());
+      }
+    }
+    closedir(dir);
+  }
+  rmdir(folder.c_str());
+}
+#endif
+
 }  // namespace
 
 std::string MakeTempFolder() {
@@ -84,7 +110,10 @@ std::string MakeTempFolder() {
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) == nullptr) return "";
-  return std::string(buffer.data()) + "\\";
+  // A slash, as this system spells the folder: tests hand it to brindlecap-cli,
+  // where a backslash is a letter of a name on Linux. Below it, tests and the
+  // watcher join with backslashes.
+  return std::string(buffer.data()) + "/";
 #endif
 }
 
@@ -109,22 +138,7 @@ void RemoveTree(const std::string& folder) {
   }
   RemoveDirectoryA(folder.c_str());
 #else
-  DIR* dir = opendir(Native(folder).c_str());
-  if (dir != nullptr) {
-    while (struct dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + name;
-      struct stat st;
-      if (lstat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        RemoveTree(path + "\\");
-      } else {
-        unlink(Native(path).c_str());
-      }
-    }
-    closedir(dir);
-  }
-  rmdir(Native(folder).c_str());
+  RemoveLinuxTree(Native(folder));
 #endif
 }
 
@@ -147,6 +161,34 @@ bool ReadFileBytes(const std::string& path, Bytes* bytes) {
   fclose(file);
   return true;
 }
+
+#ifndef _WIN32
+bool MakeFifo(const std::string& path) { return mkfifo(Native(path).c_str(), 0666) == 0; }
+
+bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void()>& action) {
+  std::atomic<bool> done(false);
+  std::thread worker([&] {
+    action();
+    done = true;
+  });
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (!done && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  bool waited = false;
+  while (!done) {
+    // Succeeds only while a reader has the FIFO open, or waits in its open.
+    const int writer = open(Native(fifo).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer >= 0) {
+      waited = true;
+      close(writer);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  worker.join();
+  return !waited;
+}
+#endif
 
 bool SetWriteTime(const std::string& path, int64_t seconds) {
 #ifdef _WIN32

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@
 #include "tests/real_replays.h"
 #include "tests/replay_builder.h"
 
-// A new empty folder under the system's temporary folder, ending in a backslash.
+// A new empty folder under the system's temporary folder, ending in a separator (a
+// backslash on Windows, a slash elsewhere).
 std::string MakeTempFolder();
 
 // Removes a folder made by MakeTempFolder and everything below it.
@@ -22,6 +24,18 @@ void RemoveTree(const std::string& folder);
 bool RemoveFile(const std::string& path);
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 bool ReadFileBytes(const std::string& path, Bytes* bytes);
+
+#ifndef _WIN32
+// Makes a FIFO (a named pipe) at path.
+bool MakeFifo(const std::string& path);
+
+// Runs action on another thread while watching the FIFO at fifo: an open of it for
+// reading waits for a writer, without end. When action has not finished after three
+// seconds, the FIFO is opened for writing and closed again, as often as it takes to
+// let every such open go (each then reads an empty file). Returns true when action
+// finished without that.
+bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void()>& action);
+#endif
 
 // Sets the last-write time, in seconds since 1970 (UTC).
 bool SetWriteTime(const std::string& path, int64_t seconds);

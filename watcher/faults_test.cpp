@@ -309,6 +309,23 @@ TEST_F(FullDisk, LeavesNoPartialCopyAndSavesOnceThereIsRoom) {
 #endif  // __linux__
 
 #ifndef _WIN32
+// A pipe where the game writes its replay is no replay: the pass does not wait for a
+// writer on it (which would stop the watch loop and Ctrl-C with it), and saves the
+// replay that takes its place.
+TEST_F(Faults, APipeAsTheLastReplayIsNotWaitedFor) {
+  EXPECT_EQ(kPassNothingNew, WatchPass(true));
+  ASSERT_TRUE(MakeFifo(last_));
+  ASSERT_TRUE(SetWriteTime(last_, kBaseTime + 10));
+  PassOutcome outcome = kPassNothingNew;
+  EXPECT_TRUE(FinishesWithoutWaitingOn(last_, [&] { outcome = WatchPass(false); }));
+  EXPECT_EQ(kPassRetryLater, outcome);
+  EXPECT_EQ(std::vector<std::string>{}, Copies());
+  ASSERT_TRUE(RemoveFile(last_));
+  GameWrites(Ladder(), 20);
+  EXPECT_EQ(kPassFiled, WatchPass(false));
+  ExpectCopyOf(Ladder(), kOneVsOne);
+}
+
 // The date tag a pass files under now: the pass names its copies by the local
 // date of the moment it files them.
 std::string DateTagNow(const NameOptions* options) {

@@ -13,6 +13,11 @@
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Filing into a real folder.
@@ -78,10 +83,42 @@ TEST_F(Filing, DateTagLeadsTheName) {
   EXPECT_EQ(file, copy);
 }
 
-TEST_F(Filing, EmptyGameNameStillFilesAsDotW3g) {
+// Without the date tag an empty game name would leave nothing before ".w3g": a
+// file hidden on Linux and with no name in Explorer. It is called Replay instead.
+TEST_F(Filing, AnEmptyNameIsFiledUnderAVisibleOne) {
   ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
-  EXPECT_EQ(std::vector<std::string>{"Custom\\.w3g"}, ListFiles(folder_));
+  ASSERT_EQ(kFiled, File(BuildReplay(CustomReplay(""))));
+  EXPECT_EQ((std::vector<std::string>{"Custom\\Replay.w3g", "Custom\\Replay[1].w3g"}),
+            ListFiles(folder_));
 }
+
+#ifndef _WIN32
+// A dangling link where a copy would go: looking the name up follows the link and
+// finds nothing, creating the file refuses the link. The copy takes the next free
+// name, and the links are left as they were.
+TEST_F(Filing, ADanglingLinkWhereACopyWouldGoIsPassedOver) {
+  const Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  const std::string root = folder_.substr(0, folder_.size() - 1);
+  ASSERT_EQ(0, mkdir((root + "/1v1").c_str(), 0777));
+  const char* const kLinked[] = {"Alpha(h) vs Beta(u).w3g", "Alpha(h) vs Beta(u)[1].w3g"};
+  const std::string targets[] = {root + "/gone.w3g", root + "/no folder/gone.w3g"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(0, symlink(targets[i].c_str(), (root + "/1v1/" + kLinked[i]).c_str()));
+  }
+  ASSERT_EQ(kFiled, File(file));
+  EXPECT_EQ(folder_ + "1v1\\Alpha(h) vs Beta(u)[2].w3g", filed_.path);
+  Bytes copy;
+  ASSERT_TRUE(ReadFileBytes(filed_.path, &copy));
+  EXPECT_EQ(file, copy);
+  for (int i = 0; i < 2; ++i) {
+    char target[1024];
+    const ssize_t n = readlink((root + "/1v1/" + kLinked[i]).c_str(), target, sizeof target);
+    ASSERT_GT(n, 0) << kLinked[i];
+    EXPECT_EQ(targets[i], std::string(target, static_cast<size_t>(n)));
+  }
+  EXPECT_NE(0, access(targets[0].c_str(), F_OK));  // nothing written through a link
+}
+#endif
 
 TEST_F(Filing, NothingIsOverwrittenWhenEveryNameIsTaken) {
   Bytes file = BuildReplay(CustomReplay("full"));

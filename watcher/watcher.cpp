@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "replay/decode.h"
+#include "replay/modern.h"
 #include "naming/name_template.h"
 #include "watcher/filing.h"
 
@@ -52,7 +53,8 @@ ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* by
   return game;
 }
 
-ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length) {
+ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length,
+                           HeaderReading reading) {
   *bytes = nullptr;
   *length = 0;
   PlatformFile* file = PlatformOpenRead(path);
@@ -60,11 +62,14 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
     switch (PlatformLastError()) {
       case kPlatformMissing: return kReadMissing;
       case kPlatformIsFolder: return kReadIsFolder;
+      case kPlatformNotAFile: return kReadNotAFile;
       default: return kReadCannotOpen;
     }
   }
   const int64_t size = PlatformFileLength(file);
-  if (size < kReplayMinimumLength) {
+  // A short file is only read to see whether its lengths make it whole.
+  const bool short_file = size < kReplayMinimumLength;
+  if (short_file && (reading != kLengthReading || size <= 0)) {
     PlatformClose(file);
     return kReadTooShort;
   }
@@ -82,6 +87,10 @@ ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* leng
   if (got != static_cast<size_t>(size)) {
     free(buffer);
     return kReadCameShort;
+  }
+  if (short_file && !ReadsWholeByLengths(buffer, got)) {
+    free(buffer);
+    return kReadTooShort;
   }
   *bytes = buffer;
   *length = got;
@@ -112,7 +121,7 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
   // still holds, a short read or a failed copy is tried again on the next pass.
   unsigned char* bytes = nullptr;
   size_t size = 0;
-  const ReadOutcome read = ReadReplayFile(path, &bytes, &size);
+  const ReadOutcome read = ReadReplayFile(path, &bytes, &size, settings->reading);
   if (read == kReadTooShort) {
     *last_seen = stamp;
     status->retry = kRetryNothing;

@@ -43,9 +43,11 @@ typedef bool (*WatchedElsewhere)(void* context, const char* folder);
 
 enum ReadOutcome {
   kReadWhole,       // *bytes holds the whole file; release it with free()
-  kReadTooShort,    // under kReplayMinimumLength bytes, or its length is unknown
+  kReadTooShort,    // under kReplayMinimumLength bytes (and with the length-aware
+                    // reading not whole by its lengths), or its length is unknown
   kReadMissing,     // nothing stands under the path
   kReadIsFolder,    // a folder stands there
+  kReadNotAFile,    // a pipe, socket or device stands there
   kReadCannotOpen,  // there, but the system would not open it (held with no sharing, say)
   kReadCameShort,   // fewer bytes came than it holds: it shrank while being read
   kReadNoMemory,    // no buffer of its length could be had
@@ -63,8 +65,11 @@ bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSetti
 ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* bytes,
                              size_t length);
 
-// Reads a replay file whole into one heap block.
-ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length);
+// Reads a replay file whole into one heap block. A file under kReplayMinimumLength
+// bytes is too short, except with the length-aware reading when it is whole by the
+// lengths it stores (ReadsWholeByLengths): a real game can be that short.
+ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length,
+                           HeaderReading reading = kFixedReading);
 
 // Why the replay now in LastReplay.w3g has not been saved yet.
 enum RetryReason {

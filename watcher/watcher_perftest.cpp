@@ -296,8 +296,8 @@ void PrintFilingFigures(int runs) {
   for (const char* name : kCopyReplays) {
     const RealReplay* replay = FindReplay(Replays, name);
     if (replay == nullptr) {
-      fprintf(stderr, "%s not among the real replays; its filing figure is skipped\n", name);
-      continue;
+      fprintf(stderr, "%s is missing from tests/replays\n", name);
+      exit(1);
     }
     double r = FilingVsCopy(*replay, runs);
     if (strcmp(name, kRatioReplay) == 0) ratio = r;
