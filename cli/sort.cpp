@@ -437,11 +437,6 @@ const char* WhyUnreadable(ReadOutcome outcome) {
   }
 }
 
-bool IsReplay(const unsigned char* bytes, size_t length) {
-  static const char kLeading[] = "Warcraft III recorded game\x1A";
-  return length >= sizeof kLeading - 1 && memcmp(bytes, kLeading, sizeof kLeading - 1) == 0;
-}
-
 // The file name of a path, after its last separator.
 const char* FileName(const char* path) {
   const char* name = path;
@@ -487,7 +482,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     *reason = "it changed while it was read: the game may still be writing it";
     return kFailed;
   }
-  if (by_game && !IsReplay(bytes, length)) {
+  if (by_game && !StartsAsReplay(bytes, length)) {
     free(bytes);
     *reason = "not a replay";
     return kFailed;

@@ -105,6 +105,11 @@ void ReadMapAndLength(const unsigned char* bytes, size_t length, const unsigned 
   }
 }
 
+bool StartsAsReplay(const unsigned char* bytes, size_t length) {
+  static const char kLeading[] = "Warcraft III recorded game\x1A";
+  return length >= sizeof kLeading - 1 && memcmp(bytes, kLeading, sizeof kLeading - 1) == 0;
+}
+
 bool IsRealPlayer(const char* name) {
   return name[0] != '\0' && !EqualsIgnoringAsciiCase(name, "Observer") &&
          !EqualsIgnoringAsciiCase(name, "Referee");

@@ -97,6 +97,10 @@ void Decode(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
 void DecodeReplay(const unsigned char* bytes, size_t length, HeaderReading reading,
                   DecodeScratch* scratch, DecodeResult* result);
 
+// True when bytes open as every replay file does: "Warcraft III recorded game"
+// and the byte 0x1A.
+bool StartsAsReplay(const unsigned char* bytes, size_t length);
+
 // True for a name that is not empty and is neither "Observer" nor "Referee"
 // (ASCII case-insensitive).
 bool IsRealPlayer(const char* name);

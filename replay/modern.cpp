@@ -345,15 +345,15 @@ bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scra
 }
 
 bool ReadsWholeByLengths(const unsigned char* bytes, size_t length) {
-  static const char kLeading[] = "Warcraft III recorded game\x1A";
-  const size_t kFileHeader = 0x44;  // up to the game's version and length
-  if (length < kFileHeader || memcmp(bytes, kLeading, sizeof kLeading - 1) != 0) return false;
+  if (length < kModernFileHeader || !StartsAsReplay(bytes, length)) return false;
   const size_t header_size = LoadU32(bytes + 0x1C);
   const uint32_t declared_size = LoadU32(bytes + 0x20);
   const uint32_t blocks = LoadU32(bytes + 0x2C);
-  const uint32_t version = LoadU32(bytes + 0x34);
-  if (declared_size != length || header_size < kFileHeader || header_size > length) return false;
-  const size_t block_header = version >= 10032 ? 12 : 8;
+  const uint32_t version = LoadU32(bytes + kModernVersionOffset);
+  if (declared_size != length || header_size < kModernFileHeader || header_size > length) {
+    return false;
+  }
+  const size_t block_header = version >= kModernWideBlocks ? 12 : 8;
   size_t at = header_size;
   for (uint32_t i = 0; i < blocks; ++i) {
     if (block_header > length - at) return false;
