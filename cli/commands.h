@@ -74,6 +74,12 @@ WatchList* ReplayFoldersThere(const char* prefix, FILE* err);
 // Prints a folder the watcher names, with this system's separators.
 void PrintFolderPath(const char* path, FILE* out);
 
+// Reads a FILE operand (as this system spells it) for the commands that read
+// replays of any length, too short to file included: all of a replay, never more
+// than kReplayHeadLimit of any file, so memory never follows a file's size.
+// Returns NULL with *head (release it with free()) holding *held bytes, or why not.
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held);
+
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);

@@ -34,43 +34,6 @@ struct InfoFile {
   size_t length;
 };
 
-// Reads a whole file of any length (info also reads replays too short to file).
-// Returns NULL, or the reason it could not.
-const char* ReadWhole(const char* path, InfoFile* file) {
-  file->bytes = nullptr;
-  file->length = 0;
-  // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
-  char spelt[kPathSize];
-  if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) return "no such file";
-  PlatformFile* handle = PlatformOpenRead(spelt);
-  if (handle == nullptr) {
-    switch (PlatformLastError()) {
-      case kPlatformMissing: return "no such file";
-      case kPlatformIsFolder: return "a folder, not a replay";
-      case kPlatformNotAFile: return "a pipe, socket or device, not a replay";
-      default: return "cannot be opened";
-    }
-  }
-  const int64_t size = PlatformFileLength(handle);
-  if (size < 0 || static_cast<uint64_t>(size) >= SIZE_MAX) {
-    PlatformClose(handle);
-    return "its length cannot be told";
-  }
-  file->bytes = static_cast<unsigned char*>(malloc(size > 0 ? static_cast<size_t>(size) : 1));
-  if (file->bytes == nullptr) {
-    PlatformClose(handle);
-    return "no memory for it";
-  }
-  file->length = PlatformRead(handle, file->bytes, static_cast<size_t>(size));
-  PlatformClose(handle);
-  if (file->length != static_cast<size_t>(size)) {
-    free(file->bytes);
-    file->bytes = nullptr;
-    return "it came short while being read";
-  }
-  return nullptr;
-}
-
 const char* FileNameOf(const char* path) {
   const char* name = path;
   for (const char* p = path; *p != '\0'; ++p) {
@@ -270,7 +233,7 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
 int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
             FILE* out) {
   InfoFile file;
-  const char* problem = ReadWhole(path, &file);
+  const char* problem = ReadOperandHead(path, &file.bytes, &file.length);
   ReplayGame game;
   if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
     problem = GameProblemText(game.problem);

@@ -14,12 +14,11 @@ namespace {
 // Prints where one replay would go. Returns 0, or 1 when the file cannot be read.
 int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scratch, FILE* out,
             FILE* err) {
-  unsigned char* bytes = nullptr;
-  size_t length = 0;
+  ReplayFile file;
   char spelt[kPathSize];
   const bool known = PlatformPathFromSystem(path, spelt, sizeof spelt) != 0;
-  switch (known ? ReadReplayFile(spelt, &bytes, &length, settings->reading) : kReadMissing) {
-    case kReadWhole:
+  switch (known ? ReadReplayFile(spelt, &file, settings->reading) : kReadMissing) {
+    case kReadDone:
       break;
     case kReadTooShort:
       fprintf(out, "%s\t- shorter than %d bytes\n", path, kReplayMinimumLength);
@@ -29,9 +28,9 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
       return 1;
   }
   DecodeResult result;
-  const bool filed = DecodeForFiling(bytes, length, settings, scratch, &result);
-  ReplayGame* game = filed ? ReadGameForNames(&settings->naming, bytes, length) : nullptr;
-  free(bytes);
+  const bool filed = DecodeForFiling(file.head, file.held, settings, scratch, &result);
+  ReplayGame* game = filed ? ReadGameForNames(&settings->naming, file.head, file.held) : nullptr;
+  ReleaseReplayFile(&file);
   if (!filed) {
     fprintf(out, "%s\t- not a ladder game\n", path);
     return 0;

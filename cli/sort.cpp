@@ -170,7 +170,7 @@ int CollectEntry(void* context, const char* name, PlatformKind kind, bool link) 
 // source may be dated otherwise, and so come to other names than the first did.
 struct Filed {
   size_t text;  // the copy's path
-  size_t length;
+  uint64_t length;
   uint64_t hash;  // ReplayHash of its bytes, once hashed
   bool hashed;    // a file found in DEST is read for its hash only when a replay of
                   // its length comes, and then only once
@@ -203,31 +203,28 @@ void AddItem(SortRun* run, const char* path, const char* reason) {
   run->found.Add(path, Item{0, reason, false});
 }
 
-// The copy this run made or found of exactly these bytes, or NULL. Only a copy of
-// the same length is compared.
+// Whether a name ends in ".w3g", in any case.
 bool EndsWithReplaySuffix(const char* name) {
   const size_t length = strlen(name);
   return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
 }
 
-// The copy of exactly these bytes (hash: their ReplayHash) that DEST's subfolders
-// held when the run began or that the run has made, whatever it is called, or
-// NULL; stem: where its copy would be named, without ".w3g". Only files of the
-// same length are looked at, each read at most once: for
-// its hash, compared byte for byte there and then when the hashes agree. A file
-// hashed before whose hash agrees is compared again (the same bytes twice among
-// the SOURCEs); a dry run's plans count by their hash.
-const char* FiledBefore(SortRun* run, const unsigned char* bytes, size_t length, uint64_t hash,
-                        const char* stem) {
-  const ReplayCopy same = {bytes, length, hash};
-  unsigned char* read = nullptr;
+// The copy of exactly the file's bytes (hash: their ReplayHash) that DEST's
+// subfolders held when the run began or that the run has made, whatever it is
+// called, or NULL; stem: where its copy would be named, without ".w3g". Only files
+// of the same length are looked at, each read at most once in pieces: for its hash,
+// compared byte for byte on the way. A file hashed before whose hash agrees is
+// compared again (the same bytes twice among the SOURCEs); a dry run's plans count
+// by their hash.
+const char* FiledBefore(SortRun* run, const ReplayFile* file, uint64_t hash, const char* stem) {
+  const ReplayCopy same = {file, hash};
   const char* found = nullptr;
   // First the files under this replay's own name and its [i]: a sort run again
   // finds each copy there, and reads no other file for it. Then every other file.
   const size_t stem_length = strlen(stem);
   for (int i = 0; found == nullptr && i < 2 * run->filed.count; ++i) {
     Filed& filed = run->filed.records[i % run->filed.count];
-    if (filed.length != length) continue;
+    if (filed.length != file->length) continue;
     const char* path = run->filed.TextOf(filed);
     const bool named = stem_length > 0 && strncmp(path, stem, stem_length) == 0;
     if ((i < run->filed.count) != named) continue;
@@ -236,20 +233,13 @@ const char* FiledBefore(SortRun* run, const unsigned char* bytes, size_t length,
       if ((run->dry_run && filed.planned) || HoldsSameBytes(path, &same)) found = path;
       continue;
     }
-    if (read == nullptr) read = static_cast<unsigned char*>(malloc(length > 0 ? length : 1));
-    if (read == nullptr) break;
-    PlatformFile* file = PlatformOpenRead(path);
-    if (file == nullptr) continue;
-    unsigned char extra;
-    const bool whole =
-        PlatformRead(file, read, length) == length && PlatformRead(file, &extra, 1) == 0;
-    PlatformClose(file);
-    if (!whole) continue;
-    filed.hash = ReplayHash(read, length);
+    FileDigest digest;
+    const bool equal = HoldsSameBytes(path, &same, &digest);
+    if (!digest.whole) continue;
+    filed.hash = digest.hash;
     filed.hashed = true;
-    if (filed.hash == hash && memcmp(read, bytes, length) == 0) found = path;
+    if (equal) found = path;
   }
-  free(read);
   return found;
 }
 
@@ -272,7 +262,7 @@ bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
       int64_t stamp = -1;
       int64_t length = -1;
       if (PlatformProbe(path, &stamp, &length) && length >= 0) {
-        whole = run->filed.Add(path, Filed{0, static_cast<size_t>(length), 0, false, false});
+        whole = run->filed.Add(path, Filed{0, static_cast<uint64_t>(length), 0, false, false});
       }
     }
   }
@@ -428,6 +418,8 @@ void GatherSources(SortRun* run, char* const* sources, int count) {
   }
 }
 
+const char kChangedWhileRead[] = "it changed while it was read: the game may still be writing it";
+
 const char* WhyUnreadable(ReadOutcome outcome) {
   switch (outcome) {
     case kReadMissing: return "no such file";
@@ -463,39 +455,43 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     PlatformTimeFromStamp(stamp, &time);
     date = NameDateOf(time);
   }
-  unsigned char* bytes = nullptr;
-  size_t length = 0;
-  const ReadOutcome read = ReadReplayFile(file, &bytes, &length, run->settings->reading);
+  ReplayFile replay;
+  const ReadOutcome read = ReadReplayFile(file, &replay, run->settings->reading);
   if (read == kReadTooShort) {
     *reason = run->too_short;
     return kSkipped;
   }
-  if (read != kReadWhole) {
+  if (read != kReadDone) {
     *reason = WhyUnreadable(read);
     return kFailed;
   }
   int64_t stamp_after = -1;
   int64_t length_after = -1;
   if (!PlatformProbe(file, &stamp_after, &length_after) || stamp_after != stamp ||
-      length_after != static_cast<int64_t>(length)) {
-    free(bytes);
-    *reason = "it changed while it was read: the game may still be writing it";
+      length_after != static_cast<int64_t>(replay.length)) {
+    ReleaseReplayFile(&replay);
+    *reason = kChangedWhileRead;
     return kFailed;
   }
-  if (by_game && !StartsAsReplay(bytes, length)) {
-    free(bytes);
+  if (by_game && !StartsAsReplay(replay.head, replay.held)) {
+    ReleaseReplayFile(&replay);
     *reason = "not a replay";
     return kFailed;
   }
   DecodeResult result;
-  if (!DecodeForFiling(bytes, length, run->settings, run->scratch, &result)) {
-    free(bytes);
+  if (!DecodeForFiling(replay.head, replay.held, run->settings, run->scratch, &result)) {
+    ReleaseReplayFile(&replay);
     *reason = "not a ladder game";
     return kSkipped;
   }
+  uint64_t hash = 0;
+  if (by_game && !HashReplayFile(&replay, &hash)) {
+    ReleaseReplayFile(&replay);
+    *reason = kChangedWhileRead;
+    return kFailed;
+  }
   const NameOptions* naming = &run->settings->naming;
-  ReplayGame* game = ReadGameForNames(naming, bytes, length);
-  const uint64_t hash = by_game ? ReplayHash(bytes, length) : 0;
+  ReplayGame* game = ReadGameForNames(naming, replay.head, replay.held);
   if (by_game) {
     // Where this replay's copy would be named: a copy there is looked at first.
     ReplayName name;
@@ -504,10 +500,10 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
         ComposeCandidate(stem, sizeof stem, run->folder, &name, 0)) {
       stem[strlen(stem) - 4] = '\0';  // without ".w3g": every [i] of the name
     }
-    const char* before = FiledBefore(run, bytes, length, hash, stem);
+    const char* before = FiledBefore(run, &replay, hash, stem);
     if (before != nullptr) {
       free(game);
-      free(bytes);
+      ReleaseReplayFile(&replay);
       snprintf(destination, size, "%s", before);
       return kAlready;
     }
@@ -518,15 +514,15 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   const bool look_for_same = by_game && !run->index_whole;
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           look_for_same ? bytes : nullptr, length, game)
-              : FileReplayIn(run->folder, &result, naming, &date, bytes, length, look_for_same,
+                           look_for_same ? &replay : nullptr, game)
+              : FileReplayIn(run->folder, &result, naming, &date, &replay, look_for_same,
                              &filed, game);
   free(game);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
-    const Filed record = {0, length, hash, true, dry_run};
+    const Filed record = {0, replay.length, hash, true, dry_run};
     run->filed.Add(dry_run ? destination : filed.path, record);
   }
-  free(bytes);
+  ReleaseReplayFile(&replay);
   switch (outcome) {
     case kFiled:
     case kAlreadyThere:
@@ -542,6 +538,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
       break;
     }
     case kNoMemory: *reason = "out of memory"; break;
+    case kSourceChanged: *reason = kChangedWhileRead; break;
   }
   return kFailed;
 }

@@ -193,39 +193,13 @@ struct Reading {
   ReplayGame game;
   DecodeScratch header_scratch;
   DecodeResult header;
-  unsigned char* bytes;  // the file, in one buffer that grows to the longest file
-  size_t capacity;
+  unsigned char* bytes;  // the file read last
 };
 
-// Reads the whole file into the reading's buffer. Returns NULL, or why not.
+// Reads the file into the reading's buffer. Returns NULL, or why not.
 const char* ReadFile(const char* path, Reading* reading, size_t* length) {
-  char spelt[kPathSize];
-  PlatformFile* handle = PlatformOpenRead(Spelt(path, spelt, sizeof spelt));
-  if (handle == nullptr) {
-    switch (PlatformLastError()) {
-      case kPlatformMissing: return "no such file";
-      case kPlatformNotAFile: return "a pipe, socket or device, not a replay";
-      default: return "cannot be opened";
-    }
-  }
-  const int64_t size = PlatformFileLength(handle);
-  if (size < 0 || static_cast<uint64_t>(size) >= SIZE_MAX / 2) {
-    PlatformClose(handle);
-    return "its length cannot be told";
-  }
-  if (static_cast<size_t>(size) + 1 > reading->capacity) {
-    const size_t wanted = static_cast<size_t>(size) + 1;
-    unsigned char* grown = static_cast<unsigned char*>(realloc(reading->bytes, wanted));
-    if (grown == nullptr) {
-      PlatformClose(handle);
-      return "no memory for it";
-    }
-    reading->bytes = grown;
-    reading->capacity = wanted;
-  }
-  *length = PlatformRead(handle, reading->bytes, static_cast<size_t>(size));
-  PlatformClose(handle);
-  return *length == static_cast<size_t>(size) ? nullptr : "it came short while being read";
+  free(reading->bytes);
+  return ReadOperandHead(path, &reading->bytes, length);
 }
 
 const char* FileNameOf(const char* path) {

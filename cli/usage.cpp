@@ -167,3 +167,25 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   }
   return 1;
 }
+
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held) {
+  *head = nullptr;
+  *held = 0;
+  // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
+  char spelt[kPathSize];
+  if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) return "no such file";
+  ReplayFile file;
+  switch (ReadFileHead(spelt, &file)) {
+    case kReadDone:
+      *head = file.head;
+      *held = file.held;
+      return nullptr;
+    case kReadMissing: return "no such file";
+    case kReadIsFolder: return "a folder, not a replay";
+    case kReadNotAFile: return "a pipe, socket or device, not a replay";
+    case kReadLengthUnknown: return "its length cannot be told";
+    case kReadNoMemory: return "no memory for it";
+    case kReadCameShort: return "it came short while being read";
+    default: return "cannot be opened";
+  }
+}

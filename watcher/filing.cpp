@@ -35,7 +35,7 @@ const char* FindPlanned(const PlannedNames* planned, const char* path) {
 bool PlannedSame(const char* entry, const ReplayCopy* same) {
   PlannedEntry head;
   memcpy(&head, entry, sizeof head);
-  return head.length == same->length && head.hash == same->hash;
+  return head.length == same->file->length && head.hash == same->hash;
 }
 
 // Remembers path and what would be written there. Returns false when memory
@@ -50,7 +50,8 @@ bool RememberPlanned(PlannedNames* planned, const char* path, const ReplayCopy* 
     planned->text = grown;
     planned->size = size;
   }
-  const PlannedEntry head = {same != nullptr ? same->length : 0, same != nullptr ? same->hash : 0};
+  const PlannedEntry head = {same != nullptr ? same->file->length : 0,
+                             same != nullptr ? same->hash : 0};
   memcpy(planned->text + planned->used, &head, sizeof head);
   memcpy(planned->text + planned->used + kEntryHead, path, length - kEntryHead);
   planned->used += length;
@@ -85,40 +86,39 @@ void ForgetPlannedNames(PlannedNames* planned) {
 
 // Read in pieces, so that the first difference ends it, and to its end, so that
 // a longer file differs.
-bool HoldsSameBytes(const char* path, const ReplayCopy* same) {
-  PlatformFile* file = PlatformOpenRead(path);
-  if (file == nullptr) return false;
-  unsigned char piece[65536];
-  bool equal = true;
-  for (size_t at = 0; equal && at < same->length;) {
-    const size_t want = same->length - at < sizeof piece ? same->length - at : sizeof piece;
-    equal = PlatformRead(file, piece, want) == want && memcmp(piece, same->bytes + at, want) == 0;
+bool HoldsSameBytes(const char* path, const ReplayCopy* same, FileDigest* digest) {
+  if (digest != nullptr) *digest = FileDigest{false, 0};
+  PlatformFile* other = PlatformOpenRead(path);
+  if (other == nullptr) return false;
+  unsigned char* buffer = static_cast<unsigned char*>(malloc(kReplayPiece));
+  ReplayPieces pieces;
+  bool equal = OpenReplayPieces(&pieces, same->file) && buffer != nullptr;
+  bool readable = buffer != nullptr;
+  ReplayHasher hasher;
+  StartReplayHash(&hasher);
+  const uint64_t length = same->file->length;
+  uint64_t at = 0;
+  while (readable && at < length && (equal || digest != nullptr)) {
+    const size_t want =
+        length - at < kReplayPiece ? static_cast<size_t>(length - at) : kReplayPiece;
+    readable = PlatformRead(other, buffer, want) == want;
+    if (!readable) break;
+    if (digest != nullptr) AddToReplayHash(&hasher, buffer, want);
+    for (size_t done = 0; equal && done < want;) {
+      const unsigned char* bytes = nullptr;
+      const size_t n = TakeReplayBytes(&pieces, want - done, &bytes);
+      equal = n > 0 && memcmp(bytes, buffer + done, n) == 0;
+      done += n;
+    }
     at += want;
   }
-  if (equal) equal = PlatformRead(file, piece, 1) == 0;
-  PlatformClose(file);
+  unsigned char extra;
+  const bool ends = readable && at == length && PlatformRead(other, &extra, 1) == 0;
+  PlatformClose(other);
+  free(buffer);
+  equal = CloseReplayPieces(&pieces) && equal && ends;
+  if (digest != nullptr && ends) *digest = FileDigest{true, FinishReplayHash(&hasher)};
   return equal;
-}
-
-uint64_t ReplayHash(const unsigned char* bytes, size_t length) {
-  // FNV-1a over eight bytes at a time, in four lanes that the processor runs side
-  // by side (sort hashes every replay it reads): it only has to tell apart replays
-  // of one length, and a match is compared byte for byte wherever the copy is there.
-  const uint64_t kPrime = 1099511628211ull;
-  uint64_t lane[4] = {14695981039346656037ull, 14695981039346656037ull ^ 1,
-                      14695981039346656037ull ^ 2, 14695981039346656037ull ^ 3};
-  size_t at = 0;
-  for (; at + 32 <= length; at += 32) {
-    for (int k = 0; k < 4; ++k) {
-      uint64_t word;
-      memcpy(&word, bytes + at + 8 * k, sizeof word);
-      lane[k] = (lane[k] ^ word) * kPrime;
-    }
-  }
-  uint64_t hash = lane[0];
-  for (int k = 1; k < 4; ++k) hash = (hash ^ lane[k]) * kPrime;
-  for (; at < length; ++at) hash = (hash ^ bytes[at]) * kPrime;
-  return (hash ^ length) * kPrime;
 }
 
 FileOutcome FindFreeName(const char* folder, const ReplayName* name,
@@ -130,7 +130,7 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
     int64_t length = -1;
     if (PlatformProbe(path, &stamp, same != nullptr ? &length : nullptr)) {
       // The length from the probe spares reading every candidate of another size.
-      if (same != nullptr && length == static_cast<int64_t>(same->length) &&
+      if (same != nullptr && length == static_cast<int64_t>(same->file->length) &&
           HoldsSameBytes(path, same)) {
         return kAlreadyThere;
       }
@@ -145,8 +145,8 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
 
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
-                         const unsigned char* bytes, size_t length, bool unless_there,
-                         FileResult* result, const ReplayGame* game) {
+                         const ReplayFile* file, bool unless_there, FileResult* result,
+                         const ReplayGame* game) {
   result->path[0] = '\0';
   result->error = kPlatformOk;
   ReplayName name;
@@ -155,12 +155,12 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
   }
   EnsureSubfolder(folder, name.subfolder);
 
-  const ReplayCopy same = {bytes, length, 0};
+  const ReplayCopy same = {file, 0};
   // Names the lookup took for free but the create found taken: a dangling link (the
   // lookup follows it, the create refuses it) or a file that came meanwhile. The
   // search goes on past them.
   PlannedNames taken = {nullptr, 0, 0};
-  PlatformFile* file = nullptr;
+  PlatformFile* out = nullptr;
   for (;;) {
     const FileOutcome found = FindFreeName(folder, &name, &taken, result->path,
                                            sizeof result->path, unless_there ? &same : nullptr);
@@ -168,8 +168,8 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
       ForgetPlannedNames(&taken);
       return found;
     }
-    file = PlatformCreateNew(result->path);
-    if (file != nullptr) break;
+    out = PlatformCreateNew(result->path);
+    if (out != nullptr) break;
     result->error = PlatformLastError();
     if (result->error != kPlatformExists || !RememberPlanned(&taken, result->path, nullptr)) {
       ForgetPlannedNames(&taken);
@@ -177,13 +177,26 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
     }
   }
   ForgetPlannedNames(&taken);
-  const bool whole = PlatformWrite(file, bytes, length) == length;
-  result->error = PlatformLastError();
-  const bool closed = PlatformClose(file) != 0;
-  if (!whole || !closed) {
-    if (whole) result->error = PlatformLastError();
-    // A truncated copy under a real replay name would pass for the replay itself.
+  // Held whole it is one write; a file longer than any replay comes in pieces.
+  ReplayPieces pieces;
+  OpenReplayPieces(&pieces, file);
+  bool written = true;
+  const unsigned char* bytes = nullptr;
+  for (size_t n; written && (n = TakeReplayBytes(&pieces, SIZE_MAX, &bytes)) > 0;) {
+    written = PlatformWrite(out, bytes, n) == n;
+    if (!written) result->error = PlatformLastError();
+  }
+  const bool closed = PlatformClose(out) != 0;
+  if (written && !closed) result->error = PlatformLastError();
+  const bool unchanged = CloseReplayPieces(&pieces);
+  if (!written || !closed || !unchanged) {
+    // A truncated copy under a real replay name would pass for the replay itself,
+    // and one half old, half new for a replay that never was.
     PlatformRemove(result->path);
+    if (written && closed) {
+      result->error = kPlatformOk;
+      return kSourceChanged;
+    }
     return kCopyFailed;
   }
   result->error = kPlatformOk;
@@ -192,14 +205,14 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const unsigned char* bytes, size_t length, const ReplayGame* game) {
+                       const ReplayFile* file, const ReplayGame* game) {
   ReplayName name;
   if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name, game)) {
     return kNoNameFits;
   }
-  ReplayCopy same = {bytes, length, 0};
-  if (bytes != nullptr) same.hash = ReplayHash(bytes, length);
-  const ReplayCopy* looked_for = bytes != nullptr ? &same : nullptr;
+  ReplayCopy same = {file, 0};
+  if (file != nullptr && !HashReplayFile(file, &same.hash)) return kSourceChanged;
+  const ReplayCopy* looked_for = file != nullptr ? &same : nullptr;
   const FileOutcome found = FindFreeName(folder, &name, planned, path, path_size, looked_for);
   if (found != kFiled) return found;
   return RememberPlanned(planned, path, looked_for) ? kFiled : kNoMemory;

@@ -10,6 +10,7 @@
 #include "naming/name.h"
 #include "platform/platform.h"
 #include "replay/decode.h"
+#include "watcher/replay_file.h"
 
 // The local date and time now, as names carry it.
 NameDate LocalNameDate();
@@ -37,23 +38,30 @@ enum FileOutcome {
   kAlreadyThere, // the same bytes already stand under one of the candidate names
                  // (or were planned there): nothing written; the result's path
                  // (a plan: path) names that copy
+  kSourceChanged, // the replay's rest on disk is not what was read any more (the game
+                  // writing on, or another file put in its place): nothing is left
 };
 
 // A replay looked for among the names the free-name search walks: a candidate
-// that holds exactly these bytes means the replay is already filed. hash is
-// ReplayHash(bytes, length), needed only where plans are consulted.
+// that holds exactly its bytes means the replay is already filed. hash is the
+// file's ReplayHash, needed only where plans are consulted.
 struct ReplayCopy {
-  const unsigned char* bytes;
-  size_t length;
+  const ReplayFile* file;
   uint64_t hash;
 };
 
-// A 64-bit digest of the bytes, to recognise a planned copy without keeping it.
-uint64_t ReplayHash(const unsigned char* bytes, size_t length);
+// What a comparison learnt of the other file on its way: its ReplayHash, when it
+// was read whole and was as long as the replay.
+struct FileDigest {
+  bool whole;
+  uint64_t hash;
+};
 
-// True when the file under path holds exactly same's bytes; it is read in pieces
-// up to the first difference.
-bool HoldsSameBytes(const char* path, const ReplayCopy* same);
+// True when the file under path holds exactly same's bytes (and the replay's rest
+// on disk is still what was read). Both are read in pieces, up to the first
+// difference; with digest given, the file is read to its end whatever it holds,
+// for its hash.
+bool HoldsSameBytes(const char* path, const ReplayCopy* same, FileDigest* digest = nullptr);
 
 // Names handed out by a run that writes nothing (sort --dry-run). A real run finds
 // its own earlier copies on disk; a plan must remember them to predict the same
@@ -80,24 +88,24 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
                          const PlannedNames* planned, char* path, size_t path_size,
                          const ReplayCopy* same = nullptr);
 
-// Files a byte-for-byte copy of bytes[0, length) below folder (ending in a
-// separator), named by options and date. With unless_there set, a copy of the same
-// bytes under one of the candidate names makes it kAlreadyThere instead of another
-// copy. result says where it went, or why it failed.
+// Files a byte-for-byte copy of the replay file below folder (ending in a
+// separator), named by options and date; what it holds past its head is copied
+// from disk in pieces. With unless_there set, a copy of the same bytes under one
+// of the candidate names makes it kAlreadyThere instead of another copy. result
+// says where it went, or why it failed.
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
-                         const unsigned char* bytes, size_t length, bool unless_there,
-                         FileResult* result, const ReplayGame* game = nullptr);
+                         const ReplayFile* file, bool unless_there, FileResult* result,
+                         const ReplayGame* game = nullptr);
 
 // (game: the whole replay read, for the names that ask for it; see watcher.h.)
 
 // FileReplayIn without the copy: where it would go below folder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
-// makes no folder. With bytes given, answers kAlreadyThere as FileReplayIn with
+// makes no folder. With file given, answers kAlreadyThere as FileReplayIn with
 // unless_there would, counting what planned holds as written.
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const unsigned char* bytes = nullptr, size_t length = 0,
-                       const ReplayGame* game = nullptr);
+                       const ReplayFile* file = nullptr, const ReplayGame* game = nullptr);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_

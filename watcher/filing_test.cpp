@@ -26,14 +26,16 @@ class Filing : public ReplayFolderTest {
   FileOutcome File(const Bytes& file, bool unless_there = false) {
     DecodeResult result;
     Decode(file.data(), file.size(), scratch_, &result);
-    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date_, file.data(),
-                        file.size(), unless_there, &filed_);
+    const ReplayFile whole = ReplayInMemory(file.data(), file.size());
+    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date_, &whole,
+                        unless_there, &filed_);
   }
   FileOutcome Plan(const DecodeResult* result, PlannedNames* planned, char* path, size_t size,
                    const Bytes* bytes = nullptr) {
+    const ReplayFile whole =
+        bytes != nullptr ? ReplayInMemory(bytes->data(), bytes->size()) : ReplayFile{};
     return PlanReplay(folder_.c_str(), result, &settings_.naming, &date_, planned, path, size,
-                      bytes != nullptr ? bytes->data() : nullptr,
-                      bytes != nullptr ? bytes->size() : 0);
+                      bytes != nullptr ? &whole : nullptr);
   }
   NameDate date_ = {2026, 7, 30, 12, 0, 0};
   FileResult filed_;

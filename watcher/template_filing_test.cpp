@@ -29,8 +29,10 @@ TEST_F(TemplateFiling, TheCounterFollowsTheFilledName) {
   const NameDate date = {2026, 7, 3, 9, 5, 0};
   for (int i = 0; i < 3; ++i) {
     FileResult filed;
-    ASSERT_EQ(kFiled, FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date,
-                                   file.data(), file.size(), false, &filed));
+    const ReplayFile whole = ReplayInMemory(file.data(), file.size());
+    ASSERT_EQ(kFiled,
+              FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date, &whole, false,
+                           &filed));
   }
   const std::vector<std::string> expected = {
       "1v1\\Alpha(h) vs Beta(u) on Amazonia 18m11s.w3g",

@@ -53,50 +53,6 @@ ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* by
   return game;
 }
 
-ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length,
-                           HeaderReading reading) {
-  *bytes = nullptr;
-  *length = 0;
-  PlatformFile* file = PlatformOpenRead(path);
-  if (file == nullptr) {
-    switch (PlatformLastError()) {
-      case kPlatformMissing: return kReadMissing;
-      case kPlatformIsFolder: return kReadIsFolder;
-      case kPlatformNotAFile: return kReadNotAFile;
-      default: return kReadCannotOpen;
-    }
-  }
-  const int64_t size = PlatformFileLength(file);
-  // A short file is only read to see whether its lengths make it whole.
-  const bool short_file = size < kReplayMinimumLength;
-  if (short_file && (reading != kLengthReading || size <= 0)) {
-    PlatformClose(file);
-    return kReadTooShort;
-  }
-  unsigned char* buffer = nullptr;
-  if (static_cast<uint64_t>(size) <= SIZE_MAX) {
-    buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(size)));
-  }
-  if (buffer == nullptr) {
-    PlatformClose(file);
-    return kReadNoMemory;
-  }
-  // Bytes that were never read must not be copied as if they were the replay.
-  const size_t got = PlatformRead(file, buffer, static_cast<size_t>(size));
-  PlatformClose(file);
-  if (got != static_cast<size_t>(size)) {
-    free(buffer);
-    return kReadCameShort;
-  }
-  if (short_file && !ReadsWholeByLengths(buffer, got)) {
-    free(buffer);
-    return kReadTooShort;
-  }
-  *bytes = buffer;
-  *length = got;
-  return kReadWhole;
-}
-
 PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* status,
                          bool prime, const WatchSettings* settings, DecodeScratch* scratch,
                          WatchedElsewhere elsewhere, void* context) {
@@ -119,35 +75,34 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
 
   // Until the copy is safely written the stamp stays unrecorded, so a file the game
   // still holds, a short read or a failed copy is tried again on the next pass.
-  unsigned char* bytes = nullptr;
-  size_t size = 0;
-  const ReadOutcome read = ReadReplayFile(path, &bytes, &size, settings->reading);
+  ReplayFile file;
+  const ReadOutcome read = ReadReplayFile(path, &file, settings->reading);
   if (read == kReadTooShort) {
     *last_seen = stamp;
     status->retry = kRetryNothing;
     return kPassTooShort;
   }
-  if (read != kReadWhole) return Retry(status, ReasonOf(read));
+  if (read != kReadDone) return Retry(status, ReasonOf(read));
   // The game may have written on while we read: a new stamp or length means what
   // we hold may be half a replay. Take it whole on a later pass.
   int32_t stamp_after = 0;
   int64_t length_after = -1;
   if (!PlatformProbe(path, &stamp_after, &length_after) || stamp_after != stamp ||
-      length_after != static_cast<int64_t>(size)) {
-    free(bytes);
+      length_after != static_cast<int64_t>(file.length)) {
+    ReleaseReplayFile(&file);
     return Retry(status, kRetryStillWriting);
   }
 
   DecodeResult result;
   PassOutcome outcome;
   FileResult filed;
-  if (!DecodeForFiling(bytes, size, settings, scratch, &result)) {
+  if (!DecodeForFiling(file.head, file.held, settings, scratch, &result)) {
     outcome = kPassNotLadder;
   } else {
     const NameDate now = LocalNameDate();
-    ReplayGame* game = ReadGameForNames(&settings->naming, bytes, size);
+    ReplayGame* game = ReadGameForNames(&settings->naming, file.head, file.held);
     const FileOutcome filing =
-        FileReplayIn(folder, &result, &settings->naming, &now, bytes, size, false, &filed, game);
+        FileReplayIn(folder, &result, &settings->naming, &now, &file, false, &filed, game);
     free(game);
     switch (filing) {
       case kFiled: outcome = kPassFiled; break;
@@ -155,8 +110,12 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
       case kNoNameFits: outcome = kPassNoNameFits; break;
       default: outcome = kPassRetryLater; break;
     }
+    if (filing == kSourceChanged) {
+      ReleaseReplayFile(&file);
+      return Retry(status, kRetryStillWriting);
+    }
   }
-  free(bytes);
+  ReleaseReplayFile(&file);
   if (outcome == kPassRetryLater) return Retry(status, kRetryCopyFailed, &filed);
   *last_seen = stamp;
   status->retry = kRetryNothing;

@@ -10,10 +10,7 @@
 #include "platform/platform.h"
 #include "replay/decode.h"
 #include "replay/game.h"
-
-enum {
-  kReplayMinimumLength = 5120,  // shorter files are never filed
-};
+#include "watcher/replay_file.h"
 
 // What the switches ask of every pass, set once at start-up by whoever parses
 // them and handed in.
@@ -41,18 +38,6 @@ enum PassOutcome {
 // files what it holds.
 typedef bool (*WatchedElsewhere)(void* context, const char* folder);
 
-enum ReadOutcome {
-  kReadWhole,       // *bytes holds the whole file; release it with free()
-  kReadTooShort,    // under kReplayMinimumLength bytes (and with the length-aware
-                    // reading not whole by its lengths), or its length is unknown
-  kReadMissing,     // nothing stands under the path
-  kReadIsFolder,    // a folder stands there
-  kReadNotAFile,    // a pipe, socket or device stands there
-  kReadCannotOpen,  // there, but the system would not open it (held with no sharing, say)
-  kReadCameShort,   // fewer bytes came than it holds: it shrank while being read
-  kReadNoMemory,    // no buffer of its length could be had
-};
-
 // Decodes bytes[0, length) as settings ask (with scratch to work in) into result.
 // Returns whether settings file it: a ladder game always, another game only with
 // -custom. The pass, sort and name all decide so.
@@ -61,15 +46,10 @@ bool DecodeForFiling(const unsigned char* bytes, size_t length, const WatchSetti
 
 // The whole replay read, when the names ask for what only it tells ({result},
 // {winner}); NULL when they do not, so that no other name pays for it, or when no
-// memory could be had (those fields are then empty). Release it with free().
+// memory could be had (those fields are then empty). bytes: the file's head, which
+// holds the whole of any real game. Release it with free().
 ReplayGame* ReadGameForNames(const NameOptions* options, const unsigned char* bytes,
                              size_t length);
-
-// Reads a replay file whole into one heap block. A file under kReplayMinimumLength
-// bytes is too short, except with the length-aware reading when it is whole by the
-// lengths it stores (ReadsWholeByLengths): a real game can be that short.
-ReadOutcome ReadReplayFile(const char* path, unsigned char** bytes, size_t* length,
-                           HeaderReading reading = kFixedReading);
 
 // Why the replay now in LastReplay.w3g has not been saved yet.
 enum RetryReason {

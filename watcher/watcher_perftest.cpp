@@ -168,16 +168,14 @@ void BM_PlainCopy(benchmark::State& state, const RealReplay* replay) {
 // the replay buffer in our code and the inflater's memory inside the shared zlib.
 void CheckAllocationCounter(const std::string& folder) {
   const uint64_t before = HeapAllocations;
-  unsigned char* bytes = nullptr;
-  size_t length = 0;
-  if (ReadReplayFile((folder + "LastReplay.w3g").c_str(), &bytes, &length) != kReadWhole) {
-    Fail("cannot read the replay back");
-  }
+  const std::string path = folder + "LastReplay.w3g";
+  ReplayFile file;
+  if (ReadReplayFile(path.c_str(), &file) != kReadDone) Fail("cannot read the replay back");
   const uint64_t after_read = HeapAllocations;
   DecodeResult result;
-  Decode(bytes, length, &Scratch, &result);
+  Decode(file.head, file.held, &Scratch, &result);
   const uint64_t after_decode = HeapAllocations;
-  free(bytes);
+  ReleaseReplayFile(&file);
   if (after_read == before) Fail("the allocation counter misses the replay buffer");
   if (after_decode == after_read) Fail("the allocation counter misses zlib's allocations");
 }

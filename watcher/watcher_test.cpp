@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -180,24 +181,38 @@ TEST_F(LastReplayPass, ReadOutcomesNameTheirCause) {
     std::string path;
     PlatformCall fault;  // kPlatformCallCreateNew: none
     ReadOutcome outcome;
+    size_t head_limit;
   } cases[] = {
-      {"whole", folder_ + "a.w3g", kPlatformCallCreateNew, kReadWhole},
-      {"missing", folder_ + "b.w3g", kPlatformCallCreateNew, kReadMissing},
-      {"missing folder on the way", folder_ + "none\\a.w3g", kPlatformCallCreateNew, kReadMissing},
-      {"a folder", folder_ + "sub", kPlatformCallCreateNew, kReadIsFolder},
-      {"held open", folder_ + "a.w3g", kPlatformCallOpenRead, kReadCannotOpen},
-      {"shrank while read", folder_ + "a.w3g", kPlatformCallRead, kReadCameShort},
+      {"whole", folder_ + "a.w3g", kPlatformCallCreateNew, kReadDone, kReplayHeadLimit},
+      {"longer than the head: its head", folder_ + "a.w3g", kPlatformCallCreateNew, kReadDone,
+       4096},
+      {"as long as the head: all of it", folder_ + "a.w3g", kPlatformCallCreateNew, kReadDone,
+       file.size()},
+      {"missing", folder_ + "b.w3g", kPlatformCallCreateNew, kReadMissing, kReplayHeadLimit},
+      {"missing folder on the way", folder_ + "none\\a.w3g", kPlatformCallCreateNew, kReadMissing,
+       kReplayHeadLimit},
+      {"a folder", folder_ + "sub", kPlatformCallCreateNew, kReadIsFolder, kReplayHeadLimit},
+      {"held open", folder_ + "a.w3g", kPlatformCallOpenRead, kReadCannotOpen, kReplayHeadLimit},
+      {"shrank while read", folder_ + "a.w3g", kPlatformCallRead, kReadCameShort,
+       kReplayHeadLimit},
+      {"shrank while its head was read", folder_ + "a.w3g", kPlatformCallRead, kReadCameShort,
+       4096},
   };
   for (const Case& c : cases) {
     if (c.fault != kPlatformCallCreateNew) InjectFault(c.fault, 1, c.path);
-    unsigned char* bytes = nullptr;
-    size_t length = 0;
-    EXPECT_EQ(c.outcome, ReadReplayFile(c.path.c_str(), &bytes, &length)) << c.what;
-    EXPECT_EQ(c.outcome == kReadWhole, bytes != nullptr) << c.what;
-    if (bytes != nullptr) {
-      EXPECT_EQ(file, Bytes(bytes, bytes + length)) << c.what;
+    ReplayFile read;
+    EXPECT_EQ(c.outcome, ReadReplayFile(c.path.c_str(), &read, kFixedReading, c.head_limit))
+        << c.what;
+    EXPECT_EQ(c.outcome == kReadDone, read.head != nullptr) << c.what;
+    if (read.head != nullptr) {
+      // The rest stays on disk, and the file says where.
+      const size_t held = std::min(c.head_limit, file.size());
+      EXPECT_EQ(Bytes(file.begin(), file.begin() + held), Bytes(read.head, read.head + read.held))
+          << c.what;
+      EXPECT_EQ(file.size(), read.length) << c.what;
+      EXPECT_EQ(held < file.size() ? c.path.c_str() : nullptr, read.path) << c.what;
     }
-    free(bytes);
+    ReleaseReplayFile(&read);
   }
 }
 
@@ -209,8 +224,9 @@ TEST_F(LastReplayPass, CopyFailuresKeepTheirCause) {
   const NameDate date = {2026, 7, 30, 12, 0, 0};
   FileResult filed;
   auto file_it = [&] {
-    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date, file.data(),
-                        file.size(), false, &filed);
+    const ReplayFile whole = ReplayInMemory(file.data(), file.size());
+    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date, &whole, false,
+                        &filed);
   };
   const std::string copy = folder_ + kOneVsOne;
   struct Case {
