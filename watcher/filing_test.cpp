@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -29,6 +30,13 @@ class Filing : public ReplayFolderTest {
     const ReplayFile whole = ReplayInMemory(file.data(), file.size());
     return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date_, &whole,
                         unless_there, &filed_);
+  }
+  // The same, of a file read from disk: its head decoded, its rest copied from there.
+  FileOutcome File(const ReplayFile* file, bool unless_there = false) {
+    DecodeResult result;
+    Decode(file->head, file->held, scratch_, &result);
+    return FileReplayIn(folder_.c_str(), &result, &settings_.naming, &date_, file, unless_there,
+                        &filed_);
   }
   FileOutcome Plan(const DecodeResult* result, PlannedNames* planned, char* path, size_t size,
                    const Bytes* bytes = nullptr) {
@@ -221,44 +229,56 @@ TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
   };
   DecodeResult result;
   Decode(replay.data(), replay.size(), scratch_, &result);
-  for (const Case& c : cases) {
-    RemoveTree(folder_);
-    folder_ = MakeTempFolder();
-    ASSERT_FALSE(folder_.empty());
-    ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
-    for (size_t i = 0; i < c.standing.size(); ++i) {
-      ASSERT_TRUE(WriteFileBytes(folder_ + candidate(i), c.standing[i]));
-    }
-    const std::vector<std::string> before = ListFiles(folder_);
-    std::vector<size_t> opened;
-    auto watch_opens = [&] {
-      ClearFaults();
-      opened.clear();
+  // The replay all in memory, or only its first bytes with the rest compared from
+  // disk in pieces (a file longer than any replay): the same answers.
+  const size_t heads[] = {replay.size(), 1000};
+  for (size_t head : heads) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(head == replay.size() ? "held whole" : "head held, rest on disk");
+      RemoveTree(folder_);
+      folder_ = MakeTempFolder();
+      ASSERT_FALSE(folder_.empty());
+      const std::string source = folder_ + "source.w3g";
+      ASSERT_TRUE(WriteFileBytes(source, replay));
+      ReplayFile read;
+      ASSERT_EQ(kReadDone, ReadReplayFile(source.c_str(), &read, kFixedReading, head));
+      ASSERT_TRUE(PlatformMakeDirectory((folder_ + "1v1").c_str()));
       for (size_t i = 0; i < c.standing.size(); ++i) {
-        DuringCall(kPlatformCallOpenRead, folder_ + candidate(i),
-                   [&opened, i] { opened.push_back(i); });
+        ASSERT_TRUE(WriteFileBytes(folder_ + candidate(i), c.standing[i]));
       }
-    };
+      const std::vector<std::string> before = ListFiles(folder_);
+      std::vector<size_t> opened;
+      auto watch_opens = [&] {
+        ClearFaults();
+        opened.clear();
+        for (size_t i = 0; i < c.standing.size(); ++i) {
+          DuringCall(kPlatformCallOpenRead, folder_ + candidate(i),
+                     [&opened, i] { opened.push_back(i); });
+        }
+      };
 
-    // A plan says what the filing after it does, and writes nothing.
-    watch_opens();
-    char planned_path[kPathSize];
-    PlannedNames planned = {nullptr, 0, 0};
-    EXPECT_EQ(c.outcome, Plan(&result, &planned, planned_path, sizeof planned_path, &replay))
-        << c.what;
-    EXPECT_EQ(folder_ + candidate(c.path), planned_path) << c.what;
-    EXPECT_EQ(c.opened, opened) << c.what;
-    EXPECT_EQ(before, ListFiles(folder_)) << c.what;
-    ForgetPlannedNames(&planned);
+      // A plan says what the filing after it does, and writes nothing.
+      watch_opens();
+      char planned_path[kPathSize];
+      PlannedNames planned = {nullptr, 0, 0};
+      EXPECT_EQ(c.outcome, PlanReplay(folder_.c_str(), &result, &settings_.naming, &date_,
+                                      &planned, planned_path, sizeof planned_path, &read))
+          << c.what;
+      EXPECT_EQ(folder_ + candidate(c.path), planned_path) << c.what;
+      EXPECT_EQ(c.opened, opened) << c.what;
+      EXPECT_EQ(before, ListFiles(folder_)) << c.what;
+      ForgetPlannedNames(&planned);
 
-    watch_opens();
-    EXPECT_EQ(c.outcome, File(replay, true)) << c.what;
-    EXPECT_EQ(folder_ + candidate(c.path), filed_.path) << c.what;
-    EXPECT_EQ(c.opened, opened) << c.what;
-    Bytes copy;
-    ASSERT_TRUE(ReadFileBytes(filed_.path, &copy)) << c.what;
-    EXPECT_EQ(replay, copy) << c.what;
-    EXPECT_EQ(before.size() + (c.outcome == kFiled ? 1 : 0), ListFiles(folder_).size()) << c.what;
+      watch_opens();
+      EXPECT_EQ(c.outcome, File(&read, true)) << c.what;
+      ReleaseReplayFile(&read);
+      EXPECT_EQ(folder_ + candidate(c.path), filed_.path) << c.what;
+      EXPECT_EQ(c.opened, opened) << c.what;
+      Bytes copy;
+      ASSERT_TRUE(ReadFileBytes(filed_.path, &copy)) << c.what;
+      EXPECT_EQ(replay, copy) << c.what;
+      EXPECT_EQ(before.size() + (c.outcome == kFiled ? 1 : 0), ListFiles(folder_).size()) << c.what;
+    }
   }
 }
 
@@ -293,6 +313,60 @@ TEST_F(Filing, PlansRecogniseTheBytesTheyPlanned) {
   EXPECT_EQ(folder_ + "1v1\\Alpha(h) vs Beta(u)[2].w3g", path);
   ForgetPlannedNames(&planned);
   EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder_));
+}
+
+// A file longer than any replay is copied from disk in pieces after its head was
+// read: byte for byte while it stays what was read, else not at all, with nothing
+// left behind under a replay's name.
+TEST_F(Filing, AFileLongerThanItsHeadIsCopiedWholeOrNotAtAll) {
+  Bytes file = BuildReplay(LadderReplay({{"Alpha", 1}, {"Beta", 8}}));
+  for (size_t i = 0; file.size() < 2 * kReplayPiece + 99; ++i) {
+    file.push_back(static_cast<unsigned char>(i * 7 + 1));
+  }
+  const std::string source = folder_ + "source.w3g";
+  const std::string copy = folder_ + "1v1\\Alpha(h) vs Beta(u).w3g";
+  const int64_t kWritten = 1780000000;
+  struct Case {
+    const char* what;
+    std::function<void(Bytes*)> change;  // as the copy reads; none when empty
+    int64_t written;                     // the stamp the change leaves
+    PlatformCall fault;                  // kPlatformCallList: none
+    FileOutcome outcome;
+  } cases[] = {
+      {"unchanged", nullptr, kWritten, kPlatformCallList, kFiled},
+      {"grown", [](Bytes* b) { b->push_back(0); }, kWritten, kPlatformCallList, kSourceChanged},
+      {"its head rewritten", [](Bytes* b) { (*b)[100] ^= 1; }, kWritten, kPlatformCallList,
+       kSourceChanged},
+      {"its rest rewritten later", [](Bytes* b) { b->back() ^= 1; }, kWritten + 60,
+       kPlatformCallList, kSourceChanged},
+      {"the disk full", nullptr, kWritten, kPlatformCallWrite, kCopyFailed},
+      {"the copy's close failing", nullptr, kWritten, kPlatformCallClose, kCopyFailed},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileBytes(source, file));
+    ASSERT_TRUE(SetWriteTime(source, kWritten));
+    ReplayFile read;
+    ASSERT_EQ(kReadDone, ReadReplayFile(source.c_str(), &read, kFixedReading, 4096)) << c.what;
+    if (c.change) {
+      DuringCall(kPlatformCallRead, source, [&] {
+        Bytes changed = file;
+        c.change(&changed);
+        WriteFileBytes(source, changed);
+        SetWriteTime(source, c.written);
+      });
+    }
+    if (c.fault != kPlatformCallList) InjectFault(c.fault, 1, copy);
+    EXPECT_EQ(c.outcome, File(&read)) << c.what;
+    ReleaseReplayFile(&read);
+    ClearFaults();
+    if (c.outcome == kFiled) {
+      Bytes copied;
+      ASSERT_TRUE(ReadFileBytes(copy, &copied)) << c.what;
+      EXPECT_TRUE(file == copied) << c.what;
+      ASSERT_TRUE(RemoveFile(copy));
+    }
+    EXPECT_EQ(std::vector<std::string>{"source.w3g"}, ListFiles(folder_)) << c.what;
+  }
 }
 
 TEST_F(Filing, AFailedWriteOrCloseLeavesNoPartialCopy) {

@@ -288,6 +288,49 @@ TEST_F(LastReplayPass, AReplayThatChangesWhileReadIsTakenOnTheNextPass) {
   }
 }
 
+// A LastReplay.w3g longer than any replay is copied from disk after its head is
+// read: the game writing on during that copy leaves nothing behind, and the next
+// pass takes the file whole.
+TEST_F(LastReplayPass, AFileLongerThanAnyReplayChangedWhileCopiedIsTakenOnTheNextPass) {
+  Bytes file = Ladder();
+  file.resize(kReplayHeadLimit + kReplayPiece + 77, 0);
+  file.back() = 1;
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> change;
+  } cases[] = {
+      {"grew", [&file](const std::string& path) {
+         Bytes longer = file;
+         longer.resize(longer.size() + 100, 2);
+         WriteFileBytes(path, longer);
+         SetWriteTime(path, kBaseTime + 10);  // the stamp the pass first saw
+       }},
+      {"its end rewritten", [&file](const std::string& path) {
+         Bytes other = file;
+         other.back() = 3;
+         WriteFileBytes(path, other);
+         SetWriteTime(path, kBaseTime + 500);
+       }},
+  };
+  for (const Case& c : cases) {
+    GameWrites(file, 10);
+    last_seen_ = 0;
+    // The first read takes the head; the change comes as the copy reads the rest.
+    DuringCall(kPlatformCallRead, last_,
+               [&] { DuringCall(kPlatformCallRead, last_, [&] { c.change(last_); }); });
+    EXPECT_EQ(kPassRetryLater, Pass(false)) << c.what;
+    EXPECT_EQ(kRetryStillWriting, status_.retry) << c.what;
+    EXPECT_EQ(std::vector<std::string>{}, Copies()) << c.what;
+    EXPECT_EQ(kPassFiled, Pass(false)) << c.what;
+    Bytes now, copy;
+    ASSERT_TRUE(ReadFileBytes(last_, &now));
+    ASSERT_TRUE(ReadFileBytes(folder_ + kOneVsOne, &copy)) << c.what;
+    EXPECT_NE(file, now) << c.what;
+    EXPECT_TRUE(now == copy) << c.what;
+    RemoveTree(folder_ + "1v1\\");
+  }
+}
+
 // What the passes did, as the about box shows it: copies made, the latest, and
 // the replay waiting for a retry with the reason.
 TEST_F(LastReplayPass, StatusCountsCopiesAndNamesWhatWaits) {
