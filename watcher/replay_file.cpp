@@ -163,6 +163,7 @@ void StartReplayHash(ReplayHasher* hasher) {
 
 void AddToReplayHash(ReplayHasher* hasher, const unsigned char* bytes, size_t length) {
   hasher->total += length;
+  if (length == 0) return;
   if (hasher->pending_used > 0) {
     const size_t room = sizeof hasher->pending - hasher->pending_used;
     const size_t taken = length < room ? length : room;
@@ -176,7 +177,7 @@ void AddToReplayHash(ReplayHasher* hasher, const unsigned char* bytes, size_t le
   }
   // Four lanes the processor runs side by side.
   for (; length >= 32; bytes += 32, length -= 32) MixBlock(hasher->lane, bytes);
-  memcpy(hasher->pending, bytes, length);
+  if (length > 0) memcpy(hasher->pending, bytes, length);
   hasher->pending_used = length;
 }
 
