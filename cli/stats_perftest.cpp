@@ -10,14 +10,9 @@
 // one game, and stats has to keep every one of them.
 //
 //   stats_perftest [--files=N] [--rounds=N]
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <memory>
@@ -28,8 +23,6 @@
 #include "replay/game.h"
 #include "tests/perftest_support.h"
 #include "tests/test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -214,44 +207,12 @@ int StatsHere(const std::string& folder) {
   return code;
 }
 
-// Runs program with args, its standard output to output, and returns its peak
-// resident memory in KB, or -1 when it could not be run or failed.
-long SpawnAndMeasure(const char* program, char** args, const char* output) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child;
-  const int started = posix_spawn(&child, program, &actions, nullptr, args, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (started != 0) return -1;
-  int status = 0;
-  struct rusage usage;
-  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return -1;
-  }
-  return usage.ru_maxrss;
-}
-
-// The peak resident memory, in KB, of brindlecap-cli run with args, its standard
-// output to output. Linux counts into a process's peak the memory of the process
-// it was started from, up to its exec: so a small process of this program's own
-// starts it, never this one, which holds the archive's list and the real replays.
+// The peak memory of brindlecap-cli run with args, or the end of the run.
 long PeakKb(const std::string& self, const std::string& cli, const std::vector<std::string>& args,
             const std::string& output) {
-  std::vector<std::string> words = {self, "--measure", output, cli};
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(&w[0]);
-  argv.push_back(nullptr);
-  const std::string answer = Native(SetFolder) + "peak.txt";
-  if (SpawnAndMeasure(self.c_str(), argv.data(), answer.c_str()) < 0) {
-    Fail("brindlecap-cli stats failed");
-  }
-  Bytes bytes;
-  if (!ReadFileBytes(answer, &bytes)) Fail("no peak memory was reported");
-  RemoveFile(answer);
-  return atol(std::string(bytes.begin(), bytes.end()).c_str());
+  const long kb = ::PeakKb(self, cli, args, output, Native(SetFolder));
+  if (kb < 0) Fail("brindlecap-cli stats failed, or its peak memory was not reported");
+  return kb;
 }
 
 // A count of a --json record (its first field of that name), from its text.
@@ -269,12 +230,8 @@ double Seconds(int64_t start) { return static_cast<double>(NowNanoseconds() - st
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 4 && strcmp(argv[1], "--measure") == 0) {
-    // stats_perftest --measure OUTPUT PROGRAM ARGS...: prints PROGRAM's peak in KB.
-    const long kb = SpawnAndMeasure(argv[3], argv + 3, argv[2]);
-    printf("%ld\n", kb);
-    return kb < 0 ? 1 : 0;
-  }
+  int measured = 0;
+  if (AnswerMeasure(argc, argv, &measured)) return measured;
   int count = 3500;
   int rounds = 5;
   for (int i = 1; i < argc; ++i) {
@@ -282,12 +239,9 @@ int main(int argc, char** argv) {
     if (strncmp(argv[i], "--rounds=", 9) == 0) rounds = atoi(argv[i] + 9);
   }
   if (count < 2 || rounds < 1) Fail("usage: stats_perftest [--files=N] [--rounds=N]");
-  char self[4096];
-  const ssize_t self_length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (self_length <= 0) Fail("cannot tell where this program lies");
-  self[self_length] = '\0';
-  const std::string cli = std::string(self, strrchr(self, '/') + 1) + "brindlecap-cli";
-  const std::string me = self;
+  const std::string me = SelfPath();
+  if (me.empty()) Fail("cannot tell where this program lies");
+  const std::string cli = me.substr(0, me.rfind('/') + 1) + "brindlecap-cli";
 
   const std::string set = MakeTempFolder();
   if (set.empty()) Fail("cannot make a temporary folder");

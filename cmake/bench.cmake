@@ -28,6 +28,12 @@ if(BRINDLECAP_BENCH AND NOT WIN32)
       tests/perftest_support.cpp tests/perftest_support.h)
     target_link_libraries(stats_perftest PRIVATE cli test_support)
     add_dependencies(stats_perftest brindlecap-cli)
+    # The peak memory of brindlecap-cli's commands given a 2 GiB file, each in a
+    # process of its own.
+    add_executable(big_file_perftest cli/big_file_perftest.cpp
+      tests/perftest_support.cpp tests/perftest_support.h)
+    target_link_libraries(big_file_perftest PRIVATE test_support)
+    add_dependencies(big_file_perftest brindlecap-cli)
   endif()
 endif()
 

@@ -1,8 +1,13 @@
 #include "tests/perftest_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,6 +16,8 @@
 
 #include "replay/game.h"
 #include "tests/test_support.h"
+
+extern char** environ;
 
 uint64_t HeapAllocations = 0;
 
@@ -169,4 +176,62 @@ size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* w
   }
   inflateEnd(&stream);
   return total;
+}
+
+long SpawnAndMeasure(const char* program, char** args, const char* output, int* exit_code) {
+  *exit_code = -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child;
+  const int started = posix_spawn(&child, program, &actions, nullptr, args, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  struct rusage usage;
+  if (wait4(child, &status, 0, &usage) != child) return -1;
+  if (WIFEXITED(status)) *exit_code = WEXITSTATUS(status);
+  return usage.ru_maxrss;
+}
+
+std::string SelfPath() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return "";
+  return std::string(self, static_cast<size_t>(length));
+}
+
+bool AnswerMeasure(int argc, char** argv, int* main_code) {
+  if (argc < 4 || strcmp(argv[1], "--measure") != 0) return false;
+  int code = -1;
+  const long kb = SpawnAndMeasure(argv[3], argv + 3, argv[2], &code);
+  printf("%ld %d\n", kb, code);
+  *main_code = kb < 0 ? 1 : 0;
+  return true;
+}
+
+long PeakKb(const std::string& self, const std::string& cli, const std::vector<std::string>& args,
+            const std::string& output, const std::string& folder, int* exit_code) {
+  std::vector<std::string> words = {self, "--measure", output, cli};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  const std::string answer = folder + "peak.txt";
+  int measurer = -1;
+  const long started = SpawnAndMeasure(self.c_str(), argv.data(), answer.c_str(), &measurer);
+  Bytes bytes;
+  const bool answered = started >= 0 && measurer == 0 && ReadFileBytes(answer, &bytes);
+  RemoveFile(answer);
+  const std::string text(bytes.begin(), bytes.end());
+  long kb = -1;
+  int code = -1;
+  if (!answered || sscanf(text.c_str(), "%ld %d", &kb, &code) != 2 || kb < 0) return -1;
+  if (exit_code != nullptr) {
+    *exit_code = code;
+  } else if (code != 0) {
+    return -1;
+  }
+  return kb;
 }

@@ -43,4 +43,30 @@ size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* w
 // Prints one figure as "name value", the form the bench script collects.
 void PrintFigure(const char* name, double value, int decimals);
 
+// Peak memory of another program, for the benchmarks that run brindlecap-cli as
+// players do, in a process of its own.
+
+// Runs program with args (ending in NULL), its standard output to output and its
+// standard error to /dev/null, and returns its peak resident memory in KB, or -1
+// when it could not be run. *exit_code is its exit code, or -1 when it did not exit.
+long SpawnAndMeasure(const char* program, char** args, const char* output, int* exit_code);
+
+// The path of this program.
+std::string SelfPath();
+
+// When argv asks for it (PROGRAM --measure OUTPUT CLI ARGS...), runs CLI with ARGS
+// and prints its peak in KB and its exit code, and returns true: main then returns
+// *main_code. PeakKb starts this program so.
+bool AnswerMeasure(int argc, char** argv, int* main_code);
+
+// The peak resident memory, in KB, of cli run with args, its standard output to
+// output. Linux counts into a process's peak the memory of the process it was
+// started from, up to its exec: so a small process of this program's own (self,
+// through AnswerMeasure) starts it, never this one, which may hold the real
+// replays and more. The answer passes through a file in folder (a temporary
+// folder, ending in a separator). -1 when cli could not be run or did not exit with
+// 0 (with exit_code, any exit is measured and its code stored there).
+long PeakKb(const std::string& self, const std::string& cli, const std::vector<std::string>& args,
+            const std::string& output, const std::string& folder, int* exit_code = nullptr);
+
 #endif  // BRINDLECAP_TESTS_PERFTEST_SUPPORT_H_
