@@ -225,7 +225,8 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string> sort = {"sort", "-modern", "-nodate"};
   std::vector<Step> steps = {
-      {"name FILE", kReads, {"name", replay_file}, {"name", big_file}},
+      {"name -nodate FILE", kReads, {"name", "-nodate", replay_file},
+       {"name", "-nodate", big_file}},
       {"sort -modern -nodate DEST FILE", kFiles, {}, {}},
       {"the same sort again", kFindsCopy, {}, {}},
       {"info FILE", kReads, {"info", replay_file}, {"info", big_file}},
