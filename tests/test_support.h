@@ -43,7 +43,10 @@ bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void(
 constexpr int64_t kBigReplayFileSize = int64_t{128} << 20;
 // How far a child's peak resident size may rise above that of a child doing the
 // same with the plain replay: the head, small buffers and what the allocator or a
-// sanitizer adds to them fit well within it; the whole file does not.
+// sanitizer adds to them fit well within it; the whole file does not. (Under
+// AddressSanitizer freed blocks wait in quarantine and are not handed out again,
+// so a buffer taken afresh for every piece adds up to the whole file; one buffer
+// kept for all the pieces does not.)
 constexpr long kResidentMarginKiB = 48 * 1024;
 
 // Writes replay at the start of a file of size bytes and leaves the rest a hole,
