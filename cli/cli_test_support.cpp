@@ -6,6 +6,7 @@
 #include "gamefolders/game_folders.h"
 #include "naming/name.h"
 #include "platform/platform.h"
+#include "tests/test_support.h"
 #include "watcher/filing.h"
 
 std::string Drain(FILE* file) {
@@ -27,6 +28,20 @@ CliRun RunWith(std::vector<std::string> args) {
   int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
   return CliRun{code, Drain(out), Drain(err)};
 }
+
+#ifndef _WIN32
+CliRun RunInChildWith(std::vector<std::string> args, long* peak_kib) {
+  const ChildRun child = RunInChild([&args](std::string* said) {
+    const CliRun run = RunWith(args);
+    *said = run.out + '\0' + run.err;  // neither holds a NUL
+    return run.code;
+  });
+  *peak_kib = child.peak_kib;
+  const size_t split = child.said.find('\0');
+  if (split == std::string::npos) return CliRun{child.code, child.said, std::string()};
+  return CliRun{child.code, child.said.substr(0, split), child.said.substr(split + 1)};
+}
+#endif
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

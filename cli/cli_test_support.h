@@ -52,6 +52,13 @@ std::string Drain(FILE* file);
 // Every run starts from what its switches say, as a new process would.
 CliRun RunWith(std::vector<std::string> args);
 
+#ifndef _WIN32
+// RunWith in a forked child (RunInChild), so that what the run holds is measured
+// apart from this process: its code (-1 when a signal ended it), output and error,
+// and the child's peak resident size in KiB.
+CliRun RunInChildWith(std::vector<std::string> args, long* peak_kib);
+#endif
+
 bool Contains(const std::string& text, const std::string& part);
 
 // A ladder 1v1 of the classic game: "1v1\Alpha(h) vs Beta(u).w3g".

@@ -16,10 +16,13 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -187,6 +190,145 @@ bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void(
   }
   worker.join();
   return !waited;
+}
+#endif
+
+#ifndef _WIN32
+namespace {
+
+bool WriteAllAt(int fd, const unsigned char* bytes, size_t length, off_t at) {
+  while (length > 0) {
+    const ssize_t n = pwrite(fd, bytes, length, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    length -= static_cast<size_t>(n);
+    at += n;
+  }
+  return true;
+}
+
+// Reads up to size bytes, fewer only at the end of the file; -1 on an error.
+ssize_t ReadFull(int fd, unsigned char* bytes, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = read(fd, bytes + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+bool WriteSparseReplay(const std::string& path, const Bytes& replay, int64_t size) {
+  const int64_t first_mark = int64_t{20} << 20;
+  if (size <= first_mark + 1 || static_cast<int64_t>(replay.size()) >= first_mark) return false;
+  const int fd = open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+            WriteAllAt(fd, replay.data(), replay.size(), 0);
+  const int64_t marks[] = {first_mark, size / 2 + 1, size - 1};
+  unsigned char mark = 0xA5;
+  for (int64_t at : marks) {
+    ok = ok && WriteAllAt(fd, &mark, 1, static_cast<off_t>(at));
+    ++mark;
+  }
+  return close(fd) == 0 && ok;
+}
+
+testing::AssertionResult SameFileBytes(const std::string& expected, const std::string& actual) {
+  const int a = open(Native(expected).c_str(), O_RDONLY | O_CLOEXEC);
+  const int b = open(Native(actual).c_str(), O_RDONLY | O_CLOEXEC);
+  testing::AssertionResult result = testing::AssertionSuccess();
+  struct stat sa, sb;
+  if (a < 0 || b < 0) {
+    result = testing::AssertionFailure() << (a < 0 ? expected : actual) << " cannot be opened";
+  } else if (fstat(a, &sa) != 0 || fstat(b, &sb) != 0) {
+    result = testing::AssertionFailure() << "the files' lengths cannot be had";
+  } else if (sa.st_size != sb.st_size) {
+    result = testing::AssertionFailure() << actual << " holds " << sb.st_size << " bytes, "
+                                         << expected << " " << sa.st_size;
+  } else {
+    std::vector<unsigned char> left(64 * 1024), right(64 * 1024);
+    int64_t at = 0;
+    for (;;) {
+      const ssize_t n = ReadFull(a, left.data(), left.size());
+      const ssize_t m = ReadFull(b, right.data(), right.size());
+      if (n < 0 || m < 0) {
+        result = testing::AssertionFailure() << "a read failed at byte " << at;
+        break;
+      }
+      const size_t common = static_cast<size_t>(std::min(n, m));
+      const auto differ = std::mismatch(left.begin(), left.begin() + common, right.begin());
+      if (differ.first != left.begin() + common || n != m) {
+        result = testing::AssertionFailure()
+                 << actual << " differs from " << expected << " at byte "
+                 << at + (differ.first - left.begin());
+        break;
+      }
+      if (n == 0) break;
+      at += n;
+    }
+  }
+  if (a >= 0) close(a);
+  if (b >= 0) close(b);
+  return result;
+}
+
+ChildRun RunInChild(const std::function<int(std::string* said)>& action) {
+  ChildRun run = {-1, 0, std::string()};
+  int channel[2];
+  if (pipe(channel) != 0) return run;
+  const pid_t child = fork();
+  if (child < 0) {
+    close(channel[0]);
+    close(channel[1]);
+    return run;
+  }
+  if (child == 0) {
+    close(channel[0]);
+    int code = 125;
+    std::string said;
+    try {
+      code = action(&said);
+    } catch (...) {
+      said = "the action threw";
+    }
+    size_t sent = 0;
+    while (sent < said.size()) {
+      const ssize_t n = write(channel[1], said.data() + sent, said.size() - sent);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      sent += static_cast<size_t>(n);
+    }
+    // Never back into the test runner: no exit handlers, no flushing of the
+    // parent's buffers a second time.
+    _exit(code & 0xFF);
+  }
+  close(channel[1]);
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = read(channel[0], chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    run.said.append(chunk, static_cast<size_t>(n));
+  }
+  close(channel[0]);
+  int status = 0;
+  struct rusage usage;
+  memset(&usage, 0, sizeof usage);
+  pid_t waited;
+  do {
+    waited = wait4(child, &status, 0, &usage);
+  } while (waited < 0 && errno == EINTR);
+  if (waited == child) {
+    run.peak_kib = usage.ru_maxrss;  // KiB on Linux
+    if (WIFEXITED(status)) run.code = WEXITSTATUS(status);
+  }
+  return run;
 }
 #endif
 

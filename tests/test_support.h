@@ -37,6 +37,43 @@ bool MakeFifo(const std::string& path);
 bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void()>& action);
 #endif
 
+#ifndef _WIN32
+// Files far larger than any game writes, for the checks that the programs keep no
+// more than a fixed head of a file in memory (16 MiB) and copy the rest in pieces.
+constexpr int64_t kBigReplayFileSize = int64_t{128} << 20;
+// How far a child's peak resident size may rise above that of a child doing the
+// same with the plain replay: the head, small buffers and what the allocator or a
+// sanitizer adds to them fit well within it; the whole file does not. (Under
+// AddressSanitizer freed blocks wait in quarantine and are not handed out again,
+// so a buffer taken afresh for every piece adds up to the whole file; one buffer
+// kept for all the pieces does not.)
+constexpr long kResidentMarginKiB = 48 * 1024;
+
+// Writes replay at the start of a file of size bytes and leaves the rest a hole,
+// but for a non-zero byte at 20 MiB, at the middle and at the very end: a copy that
+// stops after the head or drops a piece differs. The hole costs no disk. False
+// when the file cannot be written or size leaves no room for the marks.
+bool WriteSparseReplay(const std::string& path, const Bytes& replay, int64_t size);
+
+// Whether the two files hold the same bytes, read side by side in small pieces so
+// that the comparison itself never holds a big file; says where they first differ.
+testing::AssertionResult SameFileBytes(const std::string& expected, const std::string& actual);
+
+// What a child process did: its exit code (-1 when a signal ended it), its peak
+// resident size in KiB, and what it reported back.
+struct ChildRun {
+  int code;
+  long peak_kib;
+  std::string said;
+};
+
+// Runs action in a forked child, which exits with the code action returns (125
+// when it throws) and never returns into the test runner; what action puts in its
+// string comes back in said. The child's peak includes whatever of this process
+// it shares at the fork, so compare it only with another child's.
+ChildRun RunInChild(const std::function<int(std::string* said)>& action);
+#endif
+
 // Sets the last-write time, in seconds since 1970 (UTC).
 bool SetWriteTime(const std::string& path, int64_t seconds);
 

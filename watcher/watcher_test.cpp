@@ -425,6 +425,54 @@ TEST_F(LastReplayPass, AReplayHeldOpenWithoutSharingIsSavedAfterRelease) {
 }
 #endif
 
+#ifndef _WIN32
+// A file far longer than any game writes (a ladder replay, then sparse bytes up to
+// 128 MiB) is filed byte for byte, while the pass keeps no more than a fixed head of
+// it in memory: its peak resident size stays near that of a pass filing the plain
+// replay, whichever reading the switches ask for.
+TEST_F(LastReplayPass, MemoryDoesNotFollowTheFilesSize) {
+  const struct Case {
+    const char* what;
+    HeaderReading reading;
+  } cases[] = {
+      {"fixed reading", kFixedReading},
+      {"-modern", kLengthReading},
+  };
+  // Each pass runs in a child of its own, so that its peak is its own; the parent's
+  // stamp and status stay untouched, so each child finds the file new.
+  auto file_in_child = [this]() {
+    return RunInChild([this](std::string* said) {
+      const PassOutcome outcome = Pass(false);
+      *said = status_.last_copy;
+      return static_cast<int>(outcome);
+    });
+  };
+  for (const Case& c : cases) {
+    settings_.reading = c.reading;
+    GameWrites(Ladder(), 0);
+    const ChildRun plain = file_in_child();
+    EXPECT_EQ(kPassFiled, plain.code) << c.what;
+    EXPECT_EQ(folder_ + kOneVsOne, plain.said) << c.what;
+    RemoveTree(folder_ + "1v1\\");
+
+    ASSERT_TRUE(WriteSparseReplay(last_, Ladder(), kBigReplayFileSize));
+    ASSERT_TRUE(SetWriteTime(last_, kBaseTime + 10));
+    const ChildRun big = file_in_child();
+    EXPECT_EQ(kPassFiled, big.code) << c.what;
+    EXPECT_EQ(folder_ + kOneVsOne, big.said) << c.what;
+    EXPECT_EQ(std::vector<std::string>{kOneVsOne}, Copies()) << c.what;
+    EXPECT_TRUE(SameFileBytes(last_, folder_ + kOneVsOne)) << c.what;
+
+    ASSERT_GT(plain.peak_kib, 0) << c.what;
+    EXPECT_LT(big.peak_kib - plain.peak_kib, kResidentMarginKiB)
+        << c.what << ": peak " << plain.peak_kib << " KiB filing the plain replay, "
+        << big.peak_kib << " KiB filing it at " << (kBigReplayFileSize >> 20) << " MiB";
+    // The copy is real bytes on disk: gone before the next case.
+    RemoveTree(folder_ + "1v1\\");
+  }
+}
+#endif
+
 // Real replays recorded by the game, each filed alone into an empty folder.
 TEST_F(LastReplayPass, RealReplaysAreFiledWhereExpected) {
   FileRealReplaysAsListed("expected.tsv");
