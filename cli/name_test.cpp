@@ -259,45 +259,4 @@ TEST_F(CliName, ModernReadsTheCurrentGame) {
   EXPECT_EQ(file + "\t" + kReforgedName + "\n", run.out);
 }
 
-#ifndef _WIN32
-// A file far longer than any game writes (a ladder replay, then sparse bytes up to
-// 128 MiB) is named as the replay at its start is, while name keeps no more than a
-// fixed head of it in memory: each run's peak resident size stays near that of the
-// same run on the plain replay.
-TEST_F(CliName, MemoryDoesNotFollowTheFilesSize) {
-  const std::string plain = Write("plain.w3g", AlphaBeta());
-  const std::string big = folder_ + "big.w3g";
-  ASSERT_TRUE(WriteSparseReplay(big, AlphaBeta(), kBigReplayFileSize));
-  const struct Case {
-    const char* what;
-    std::vector<std::string> switches;
-  } cases[] = {
-      {"name", {"-nodate"}},
-      {"name -modern", {"-modern", "-nodate"}},
-  };
-  for (const Case& c : cases) {
-    auto name_in_child = [&c](const std::string& file, long* peak_kib) {
-      std::vector<std::string> args = {"name"};
-      args.insert(args.end(), c.switches.begin(), c.switches.end());
-      args.push_back(file);
-      return RunInChildWith(args, peak_kib);
-    };
-    long plain_peak = 0;
-    long big_peak = 0;
-    const CliRun on_plain = name_in_child(plain, &plain_peak);
-    EXPECT_EQ(0, on_plain.code) << c.what << on_plain.err;
-    EXPECT_EQ(plain + "\t1v1\\Alpha(h) vs Beta(u).w3g\n", on_plain.out) << c.what;
-    const CliRun on_big = name_in_child(big, &big_peak);
-    EXPECT_EQ(0, on_big.code) << c.what << on_big.err;
-    EXPECT_EQ(big + "\t1v1\\Alpha(h) vs Beta(u).w3g\n", on_big.out) << c.what;
-
-    ASSERT_GT(plain_peak, 0) << c.what;
-    EXPECT_LT(big_peak - plain_peak, kResidentMarginKiB)
-        << c.what << ": peak " << plain_peak << " KiB naming the plain replay, " << big_peak
-        << " KiB naming it at " << (kBigReplayFileSize >> 20) << " MiB";
-  }
-  EXPECT_EQ((std::vector<std::string>{"big.w3g", "plain.w3g"}), ListFiles(folder_));
-}
-#endif
-
 }  // namespace
