@@ -175,8 +175,11 @@ void AddToReplayHash(ReplayHasher* hasher, const unsigned char* bytes, size_t le
     MixBlock(hasher->lane, hasher->pending);
     hasher->pending_used = 0;
   }
-  // Four lanes the processor runs side by side.
-  for (; length >= 32; bytes += 32, length -= 32) MixBlock(hasher->lane, bytes);
+  // Four lanes the processor runs side by side, kept in locals: the bytes may alias
+  // anything, so lanes in memory would be stored and loaded again for every block.
+  uint64_t lane[4] = {hasher->lane[0], hasher->lane[1], hasher->lane[2], hasher->lane[3]};
+  for (; length >= 32; bytes += 32, length -= 32) MixBlock(lane, bytes);
+  for (int k = 0; k < 4; ++k) hasher->lane[k] = lane[k];
   if (length > 0) memcpy(hasher->pending, bytes, length);
   hasher->pending_used = length;
 }
