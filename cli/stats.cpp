@@ -144,6 +144,19 @@ bool EndsWithReplaySuffix(const char* name) {
   return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
 }
 
+// Adds folder and name joined, a path longer than the program's buffers.
+void AddTooLong(FileList* files, const char* folder, const char* name) {
+  const size_t size = strlen(folder) + strlen(name) + 2;
+  char* path = static_cast<char*>(malloc(size));
+  if (path == nullptr) {
+    files->out_of_memory = true;
+    return;
+  }
+  JoinPath(path, size, folder, name, kSeparator);
+  files->Add(path);
+  free(path);
+}
+
 // Every replay below folder, as sort walks a folder: name order, subfolders
 // where they fall among the files, the game's half-written TempReplay.w3g left out.
 void WalkFolder(Walk* walk, const char* folder) {
@@ -173,12 +186,19 @@ void WalkFolder(Walk* walk, const char* folder) {
   });
   for (int k = 0; k < listing.names.count; ++k) {
     const char* name = listing.names.At(order[k]);
-    char path[kPathSize];
-    if (!JoinPath(path, sizeof path, folder, name, kSeparator)) continue;
     const char kind = listing.folders.At(order[k])[0];
+    const bool replay =
+        EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
+    char path[kPathSize];
+    if (!JoinPath(path, sizeof path, folder, name, kSeparator)) {
+      // Too long for the buffers: still a file seen, counted as one that could not
+      // be read, and a folder that cannot be walked may hold replays.
+      if (kind == '1' || replay) AddTooLong(walk->files, folder, name);
+      continue;
+    }
     if (kind == '1') {
       WalkFolder(walk, path);
-    } else if (EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g")) {
+    } else if (replay) {
       walk->files->Add(path);
     }
   }

@@ -440,6 +440,37 @@ TEST_F(CliStats, BackslashNamesAndGamesAfter2038) {
     EXPECT_TRUE(found) << c.operand << ": no game read from " << moved;
   }
 }
+
+// Every replay the walk finds counts, those whose paths are too long for the
+// program's buffers too: a replay, and a folder that cannot be walked for it, are
+// files seen that could not be read, each listed with the reason under --verbose.
+TEST_F(CliStats, PathsTooLongForTheBuffersAreCountedNotLeftOut) {
+  const std::string root = folder_.substr(0, folder_.size() - 1);
+  std::string deep = root;
+  const std::string segment(200, 'd');
+  while (deep.size() < 800) {
+    deep += "/" + segment;
+    ASSERT_EQ(0, mkdir(deep.c_str(), 0777)) << deep;
+  }
+  Bytes replay;
+  ASSERT_TRUE(ReadWholeFile(folder_ + files_[0], &replay));
+  const std::string long_name = deep + "/" + std::string(240, 'r') + ".w3g";
+  ASSERT_TRUE(WriteFileBytes(long_name, replay));
+  const std::string long_folder = deep + "/" + std::string(240, 'f');
+  ASSERT_EQ(0, mkdir(long_folder.c_str(), 0777));
+  ASSERT_TRUE(WriteFileBytes(long_folder + "/inside.w3g", replay));
+  ASSERT_GT(long_name.size(), 1023u);
+
+  const Json record = Stats({"-modern", "--player", "anXieTy", root});
+  EXPECT_EQ(static_cast<int>(files_.size()) + 2, Number(record["files_seen"]));
+  EXPECT_EQ(static_cast<int>(files_.size()), Number(record["replays_read"]));
+  EXPECT_EQ(2, Number(record["unreadable"]));
+  const CliRun verbose = RunWith({"stats", "--verbose", "--player", "anXieTy", root});
+  EXPECT_EQ(0, verbose.code) << verbose.err;
+  const std::string reason = "\t- cannot be read: its path is too long\n";
+  EXPECT_TRUE(Contains(verbose.err, long_folder + reason)) << verbose.err;
+  EXPECT_TRUE(Contains(verbose.err, long_name + reason)) << verbose.err;
+}
 #endif
 
 }  // namespace

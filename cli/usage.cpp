@@ -173,7 +173,9 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
   *held = 0;
   // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
   char spelt[kPathSize];
-  if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) return "no such file";
+  if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) {
+    return "cannot be read: its path is too long";
+  }
   ReplayFile file;
   switch (ReadFileHead(spelt, &file)) {
     case kReadDone:
