@@ -27,6 +27,28 @@ enum {
   kHelpShown = -2,       // the command's usage went to out; exit with 0
 };
 
+// A command's words from argv[2] on, read as GNU tools read them: a switch counts
+// wherever it stands until "--", and each is moved ahead of the operands met
+// before it, which keep their order. Zero-initialise all but argc and argv.
+struct SwitchWalk {
+  int argc;
+  char** argv;
+  int first;  // with at: argv[first, at) are the operands met so far (first >= 2)
+  int at;
+};
+
+// Starts a walk over argv[2, argc).
+SwitchWalk StartSwitchWalk(int argc, char** argv);
+
+// The next switch, or NULL when none is left; the first operand is then at
+// walk->first. "-" alone is an operand; "--" ends the switches and is dropped
+// before the operands after it.
+const char* NextSwitch(SwitchWalk* walk);
+
+// The word after the switch NextSwitch just gave, taken as its value whatever it
+// looks like; NULL when there is none.
+const char* TakeSwitchValue(SwitchWalk* walk);
+
 // Reads a command's switches (-custom, -nodate, -modern, -name TEMPLATE, and
 // --dry-run where dry_run is not NULL) into settings, wherever they stand before
 // "--", and moves them ahead of the operands, which keep their order. Returns the

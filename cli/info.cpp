@@ -265,13 +265,8 @@ int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode*
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   bool json = false;
   HeaderReading reading = kFixedReading;
-  int first = 2;
-  for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
-    const char* word = argv[first];
-    if (strcmp(word, "--") == 0) {
-      ++first;
-      break;
-    }
+  SwitchWalk walk = StartSwitchWalk(argc, argv);
+  for (const char* word; (word = NextSwitch(&walk)) != nullptr;) {
     if (strcmp(word, "-modern") == 0) {
       reading = kLengthReading;
     } else if (strcmp(word, "--json") == 0) {
@@ -284,6 +279,7 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
       return UsageError(err, kInfoUsage, nullptr);
     }
   }
+  const int first = walk.first;
   if (first >= argc) return UsageError(err, kInfoUsage, "info needs at least one FILE");
   // The readings' whole working memory, taken once for every FILE.
   GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));

@@ -196,6 +196,14 @@ TEST(CliInfo, UsageMistakesExitWithTwo) {
   EXPECT_EQ(2, run.code);
   EXPECT_TRUE(Contains(run.err, "unknown switch '--bogus'")) << run.err;
   EXPECT_EQ("", run.out);
+  // A switch counts wherever it stands before "--", as GNU tools read them.
+  run = RunWith({"info", "x.w3g", "--bogus"});
+  EXPECT_EQ(2, run.code);
+  EXPECT_TRUE(Contains(run.err, "unknown switch '--bogus'")) << run.err;
+  EXPECT_EQ("", run.out);
+  run = RunWith({"info", "--", "--json"});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ("--json\t- no such file\n", run.out);
   run = RunWith({"info", "--help"});
   EXPECT_EQ(0, run.code);
   EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info [-modern] [--json] FILE...")) << run.out;

@@ -303,23 +303,18 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
   if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, usage, nullptr);
   const char* player = nullptr;
   bool verbose = false;
-  int first = 2;
-  for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
-    const char* word = argv[first];
-    if (strcmp(word, "--") == 0) {
-      ++first;
-      break;
-    }
+  SwitchWalk switches = StartSwitchWalk(argc, argv);
+  for (const char* word; (word = NextSwitch(&switches)) != nullptr;) {
     if (strcmp(word, "-modern") == 0) {
       // Headers are read by their lengths in any case: the kind of a game of the
       // current versions cannot be told otherwise.
     } else if (strcmp(word, "--verbose") == 0) {
       verbose = true;
     } else if (strcmp(word, "--player") == 0) {
-      if (first + 1 >= argc || argv[first + 1][0] == '\0') {
+      player = TakeSwitchValue(&switches);
+      if (player == nullptr || player[0] == '\0') {
         return UsageError(err, usage, "--player needs a NAME after it");
       }
-      player = argv[++first];
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
       fputs(usage, out);
       return kHelpShown;
@@ -328,6 +323,7 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
       return UsageError(err, usage, nullptr);
     }
   }
+  const int first = switches.first;
   if (first < argc && prefix != nullptr) {
     return UsageError(err, usage, "--prefix goes without FOLDER and FILE");
   }

@@ -275,6 +275,19 @@ TEST_F(CliStats, WhoseRecord) {
   EXPECT_EQ(1, Number(nobody["duplicates"]));
 }
 
+// Switches count wherever they stand before "--", as GNU tools read them: the
+// record is the same with them after the FOLDER.
+TEST_F(CliStats, SwitchesCountAfterTheOperandsToo) {
+  const std::string before = Tables(Stats({"-modern", "--player", "anXieTy", folder_}));
+  const Json after = Stats({folder_, "--player", "anXieTy", "-modern"});
+  EXPECT_EQ(before, Tables(after));
+  EXPECT_EQ("anXieTy", after["player"].text);
+  // Chosen by --player, not found as the most frequent; no switch taken for a file.
+  EXPECT_FALSE(after["player_chosen"].boolean);
+  EXPECT_EQ(static_cast<int>(files_.size()), Number(after["files_seen"]));
+  EXPECT_EQ(0, Number(after["unreadable"]));
+}
+
 // A file that is no replay and a cut replay are counted apart, listed with
 // --verbose, and leave the record as it was.
 TEST_F(CliStats, FilesThatGiveNoGame) {
@@ -373,6 +386,10 @@ TEST(CliStatsUsage, SwitchesAndTheirMistakes) {
       {{"stats", "--player"}, 2, "", "--player needs a NAME after it"},
       {{"stats", "--colour", "x"}, 2, "", "unknown switch '--colour'"},
       {{"stats", "--prefix"}, 2, "", "--prefix needs a DIR after it"},
+      // Switches count after the operands too, until "--".
+      {{"stats", "x", "--colour"}, 2, "", "unknown switch '--colour'"},
+      {{"stats", "x", "--player"}, 2, "", "--player needs a NAME after it"},
+      {{"stats", "--verbose", "--", "--colour"}, 1, "No game", "--colour\t- no such file"},
   };
   for (const Case& c : cases) {
     const CliRun run = RunWith(c.args);

@@ -78,23 +78,41 @@ void MoveBefore(char** argv, int to, int at, int count) {
 
 }  // namespace
 
+SwitchWalk StartSwitchWalk(int argc, char** argv) { return SwitchWalk{argc, argv, 2, 2}; }
+
+const char* NextSwitch(SwitchWalk* walk) {
+  for (; walk->at < walk->argc; ++walk->at) {
+    char* word = walk->argv[walk->at];
+    if (word[0] != '-' || word[1] == '\0') continue;  // "-" alone is an operand
+    MoveBefore(walk->argv, walk->first, walk->at, 1);
+    ++walk->first;
+    ++walk->at;
+    if (strcmp(word, "--") == 0) {
+      walk->at = walk->argc;
+      return nullptr;
+    }
+    return word;
+  }
+  return nullptr;
+}
+
+const char* TakeSwitchValue(SwitchWalk* walk) {
+  if (walk->at >= walk->argc) return nullptr;
+  char* value = walk->argv[walk->at];
+  MoveBefore(walk->argv, walk->first, walk->at, 1);
+  ++walk->first;
+  ++walk->at;
+  return value;
+}
+
 int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* settings,
                   bool* dry_run, FILE* out, FILE* err) {
   char* name_template = settings->naming.name_template;
   const size_t template_size = sizeof settings->naming.name_template;
   // As GNU tools do, a switch counts wherever it stands until "--" (so that
-  // "sort FOLDER -name x FILE" names FILE after x, not a file called -name): each
-  // is moved ahead of the operands met before it, which keep their order.
-  int first = 2;  // argv[first, i) are the operands met so far
-  for (int i = 2; i < argc; ++i) {
-    const char* word = argv[i];
-    if (word[0] != '-' || word[1] == '\0') continue;  // "-" alone is an operand
-    int taken = 1;
-    if (strcmp(word, "--") == 0) {
-      MoveBefore(argv, first, i, taken);
-      ++first;
-      break;
-    }
+  // "sort FOLDER -name x FILE" names FILE after x, not a file called -name).
+  SwitchWalk walk = StartSwitchWalk(argc, argv);
+  for (const char* word; (word = NextSwitch(&walk)) != nullptr;) {
     if (strcmp(word, "-custom") == 0) {
       settings->save_custom = true;
     } else if (strcmp(word, "-nodate") == 0) {
@@ -103,12 +121,12 @@ int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* setti
       settings->reading = kLengthReading;
     } else if (strcmp(word, "-name") == 0) {
       // The template is the next argument, whatever it looks like.
-      if (i + 1 >= argc) {
+      const char* value = TakeSwitchValue(&walk);
+      if (value == nullptr) {
         UsageError(err, usage, "-name needs a TEMPLATE after it");
         return kSwitchesFailed;
       }
-      taken = 2;
-      const int n = snprintf(name_template, template_size, "%s", argv[i + 1]);
+      const int n = snprintf(name_template, template_size, "%s", value);
       if (n < 0 || static_cast<size_t>(n) >= template_size) {
         name_template[0] = '\0';
         UsageError(err, usage, "the -name TEMPLATE is too long");
@@ -124,10 +142,8 @@ int ParseSwitches(int argc, char** argv, const char* usage, WatchSettings* setti
       UsageError(err, usage, nullptr);
       return kSwitchesFailed;
     }
-    MoveBefore(argv, first, i, taken);
-    first += taken;
-    i += taken - 1;
   }
+  const int first = walk.first;
   // A template that cannot give good names stops the command before it files any.
   char problem[256];
   if (NameTemplateProblem(name_template, problem, sizeof problem)) {
