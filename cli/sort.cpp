@@ -512,9 +512,10 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   // With the subfolders indexed whole, the bytes are known to be nowhere there: the
   // name search need not read the files it passes.
   const bool look_for_same = by_game && !run->index_whole;
+  const ReplayCopy same = {&replay, hash};
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           look_for_same ? &replay : nullptr, game)
+                           look_for_same ? &same : nullptr, game)
               : FileReplayIn(run->folder, &result, naming, &date, &replay, look_for_same,
                              &filed, game);
   free(game);

@@ -136,18 +136,7 @@ void PrintFigures(int rounds) {
 int main(int argc, char** argv) {
   bool figures_only = false;
   int rounds = 51;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--figures-only") == 0) {
-      figures_only = true;
-    } else if (strncmp(argv[i], "--rounds=", 9) == 0) {
-      rounds = atoi(argv[i] + 9);
-      if (rounds < 1) rounds = 1;
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  argc = kept;
+  TakeBenchSwitches(&argc, argv, &figures_only, &rounds);
   Replays = LoadRealReplays();
   if (!figures_only) {
     for (const RealReplay& replay : Replays) {

@@ -235,3 +235,19 @@ long PeakKb(const std::string& self, const std::string& cli, const std::vector<s
   }
   return kb;
 }
+
+void TakeBenchSwitches(int* argc, char** argv, bool* figures_only, int* rounds) {
+  *figures_only = false;
+  int kept = 1;
+  for (int i = 1; i < *argc; ++i) {
+    if (strcmp(argv[i], "--figures-only") == 0) {
+      *figures_only = true;
+    } else if (strncmp(argv[i], "--rounds=", 9) == 0) {
+      *rounds = atoi(argv[i] + 9);
+      if (*rounds < 1) *rounds = 1;
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  *argc = kept;
+}

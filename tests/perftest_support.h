@@ -40,6 +40,11 @@ const RealReplay* FindReplay(const std::vector<RealReplay>& replays, const std::
 // Returns how many came out.
 size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window);
 
+// Takes this project's benchmark switches out of argv: --figures-only, and
+// --rounds=N (at least 1) into *rounds, which holds the default. What is left is
+// for Google Benchmark, in its order.
+void TakeBenchSwitches(int* argc, char** argv, bool* figures_only, int* rounds);
+
 // Prints one figure as "name value", the form the bench script collects.
 void PrintFigure(const char* name, double value, int decimals);
 

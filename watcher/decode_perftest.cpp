@@ -121,18 +121,7 @@ void PrintFigures(const Reading& reading, int rounds) {
 int main(int argc, char** argv) {
   bool figures_only = false;
   int rounds = 1001;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--figures-only") == 0) {
-      figures_only = true;
-    } else if (strncmp(argv[i], "--rounds=", 9) == 0) {
-      rounds = atoi(argv[i] + 9);
-      if (rounds < 1) rounds = 1;
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  argc = kept;
+  TakeBenchSwitches(&argc, argv, &figures_only, &rounds);
 
   Replays = LoadRealReplays();
   Scratch = new DecodeScratch;

@@ -205,15 +205,12 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const ReplayFile* file, const ReplayGame* game) {
+                       const ReplayCopy* same, const ReplayGame* game) {
   ReplayName name;
   if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name, game)) {
     return kNoNameFits;
   }
-  ReplayCopy same = {file, 0};
-  if (file != nullptr && !HashReplayFile(file, &same.hash)) return kSourceChanged;
-  const ReplayCopy* looked_for = file != nullptr ? &same : nullptr;
-  const FileOutcome found = FindFreeName(folder, &name, planned, path, path_size, looked_for);
+  const FileOutcome found = FindFreeName(folder, &name, planned, path, path_size, same);
   if (found != kFiled) return found;
-  return RememberPlanned(planned, path, looked_for) ? kFiled : kNoMemory;
+  return RememberPlanned(planned, path, same) ? kFiled : kNoMemory;
 }

@@ -102,10 +102,11 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
 // FileReplayIn without the copy: where it would go below folder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
-// makes no folder. With file given, answers kAlreadyThere as FileReplayIn with
-// unless_there would, counting what planned holds as written.
+// makes no folder. With same given (the replay and its hash), answers
+// kAlreadyThere as FileReplayIn with unless_there would, counting what planned
+// holds as written.
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const ReplayFile* file = nullptr, const ReplayGame* game = nullptr);
+                       const ReplayCopy* same = nullptr, const ReplayGame* game = nullptr);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_

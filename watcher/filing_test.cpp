@@ -42,8 +42,10 @@ class Filing : public ReplayFolderTest {
                    const Bytes* bytes = nullptr) {
     const ReplayFile whole =
         bytes != nullptr ? ReplayInMemory(bytes->data(), bytes->size()) : ReplayFile{};
+    const ReplayCopy same = {&whole, bytes != nullptr ? ReplayHash(bytes->data(), bytes->size())
+                                                      : 0};
     return PlanReplay(folder_.c_str(), result, &settings_.naming, &date_, planned, path, size,
-                      bytes != nullptr ? &whole : nullptr);
+                      bytes != nullptr ? &same : nullptr);
   }
   NameDate date_ = {2026, 7, 30, 12, 0, 0};
   FileResult filed_;
@@ -261,8 +263,12 @@ TEST_F(Filing, AReplayAlreadyFiledIsFoundNotCopiedAgain) {
       watch_opens();
       char planned_path[kPathSize];
       PlannedNames planned = {nullptr, 0, 0};
+      // The digest of the replay, its rest read from disk, is the one of its bytes.
+      ReplayCopy same = {&read, 0};
+      ASSERT_TRUE(HashReplayFile(&read, &same.hash)) << c.what;
+      EXPECT_EQ(ReplayHash(replay.data(), replay.size()), same.hash) << c.what;
       EXPECT_EQ(c.outcome, PlanReplay(folder_.c_str(), &result, &settings_.naming, &date_,
-                                      &planned, planned_path, sizeof planned_path, &read))
+                                      &planned, planned_path, sizeof planned_path, &same))
           << c.what;
       EXPECT_EQ(folder_ + candidate(c.path), planned_path) << c.what;
       EXPECT_EQ(c.opened, opened) << c.what;

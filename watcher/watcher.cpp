@@ -108,11 +108,10 @@ PassOutcome SaveReplayIn(const char* folder, int32_t* last_seen, WatcherStatus* 
       case kFiled: outcome = kPassFiled; break;
       case kNoFreeName: outcome = kPassNoFreeName; break;
       case kNoNameFits: outcome = kPassNoNameFits; break;
+      case kSourceChanged:
+        ReleaseReplayFile(&file);
+        return Retry(status, kRetryStillWriting);
       default: outcome = kPassRetryLater; break;
-    }
-    if (filing == kSourceChanged) {
-      ReleaseReplayFile(&file);
-      return Retry(status, kRetryStillWriting);
     }
   }
   ReleaseReplayFile(&file);
