@@ -73,6 +73,20 @@ next_block:
 	/* Starting to read the next block */
 	;
 
+#ifdef BRINDLECAP_ZLIB_STRICT
+	/*
+	 * Brindlecap: input that ends at a block boundary (fewer than 8 bits
+	 * left, the last byte's padding) ends the stream, final block or not:
+	 * the caller's streams are flushed but never finished.  'bitsleft'
+	 * counts the implicit zero bytes read past the end; consuming any of
+	 * them is bad data, as below.
+	 */
+	if (in_next == in_end && (u8)bitsleft < 8 * (overread_count + 1)) {
+		SAFETY_CHECK((u8)bitsleft >= 8 * overread_count);
+		goto stream_done;
+	}
+#endif
+
 	STATIC_ASSERT(CAN_CONSUME(1 + 2 + 5 + 5 + 4 + 3));
 	REFILL_BITS();
 
@@ -101,6 +115,11 @@ next_block:
 
 		STATIC_ASSERT(DEFLATE_NUM_OFFSET_SYMS == 1 + BITMASK(5));
 		num_offset_syms = 1 + ((bitbuf >> 8) & BITMASK(5));
+
+#ifdef BRINDLECAP_ZLIB_STRICT
+		/* Brindlecap: as zlib, at most 286 litlen and 30 offset lengths. */
+		SAFETY_CHECK(num_litlen_syms <= 286 && num_offset_syms <= 30);
+#endif
 
 		STATIC_ASSERT(DEFLATE_NUM_PRECODE_SYMS == 4 + BITMASK(4));
 		num_explicit_precode_lens = 4 + ((bitbuf >> 13) & BITMASK(4));
@@ -241,6 +260,11 @@ next_block:
 			}
 		} while (i < num_litlen_syms + num_offset_syms);
 
+#ifdef BRINDLECAP_ZLIB_STRICT
+		/* Brindlecap: as zlib, no repeat runs past the last length. */
+		SAFETY_CHECK(i == num_litlen_syms + num_offset_syms);
+#endif
+
 	} else if (block_type == DEFLATE_BLOCKTYPE_UNCOMPRESSED) {
 		u16 len, nlen;
 
@@ -285,6 +309,16 @@ next_block:
 		unsigned i;
 
 		SAFETY_CHECK(block_type == DEFLATE_BLOCKTYPE_STATIC_HUFFMAN);
+
+#ifdef BRINDLECAP_ZLIB_STRICT
+		/*
+		 * Brindlecap: zlib refuses litlen symbols 286-287 and offset
+		 * symbols 30-31 of the static codes only when they are decoded;
+		 * these tables cannot tell, so static blocks are refused whole
+		 * and left to zlib.
+		 */
+		return LIBDEFLATE_BAD_DATA;
+#endif
 
 		/*
 		 * Static Huffman block: build the decode tables for the static
@@ -741,6 +775,9 @@ block_done:
 		goto next_block;
 
 	/* That was the last block. */
+#ifdef BRINDLECAP_ZLIB_STRICT
+stream_done:
+#endif
 
 	bitsleft = (u8)bitsleft;
 

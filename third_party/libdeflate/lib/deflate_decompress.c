@@ -806,6 +806,16 @@ build_decode_table(u32 decode_table[],
 		u32 entry;
 		unsigned i;
 
+#ifdef BRINDLECAP_ZLIB_STRICT
+		/*
+		 * Brindlecap: zlib refuses an incomplete precode, and decoding
+		 * the unused half of a one-codeword litlen or offset code, which
+		 * these tables would decode as the symbol: refused, as zlib's
+		 * own compressor never writes them.
+		 */
+		return false;
+#endif
+
 		if (codespace_used == 0) {
 			/*
 			 * An empty code is allowed.  This can happen for the
