@@ -63,8 +63,9 @@ bool StartBlock(BlockStream* b) {
     // what it refuses (a damaged block, one that gives more or less than it
     // says) is streamed through zlib from its start instead, which writes over
     // whatever libdeflate left and goes exactly as far into the block as ever.
-    if (b->whole_inflater != nullptr && holds <= kGameWindowSize - b->hi &&
-        InflateWhole(b->whole_inflater, data, rest, b->window + b->hi, holds)) {
+    const size_t room = kGameWindowSize - b->hi;
+    if (b->whole_inflater != nullptr && holds <= room &&
+        InflateWhole(b->whole_inflater, data, rest, b->window + b->hi, holds, room)) {
       b->hi += holds;
       ++b->whole;
       ++*b->inflated_whole;

@@ -275,7 +275,7 @@ std::string WholeGives(const Bytes& data, size_t out) {
   WholeInflater* inflater = PlaceWholeInflater(memory, sizeof memory);
   if (inflater == nullptr) return "no room";
   Bytes bytes(out + 1);
-  return InflateWhole(inflater, data.data(), data.size(), bytes.data(), out)
+  return InflateWhole(inflater, data.data(), data.size(), bytes.data(), out, out + 1)
              ? std::string(bytes.begin(), bytes.begin() + static_cast<long>(out))
              : "refused";
 }

@@ -32,17 +32,18 @@ struct WholeInflater* PlaceWholeInflater(void* memory, size_t size) {
 }
 
 bool InflateWhole(struct WholeInflater* inflater, const unsigned char* in, size_t in_size,
-                  unsigned char* out, size_t out_size) {
+                  unsigned char* out, size_t out_size, size_t room) {
   size_t produced = 0;
   enum libdeflate_result result;
+  if (room < out_size) return false;
 #if defined(deflate_decompress_bmi2) && !HAVE_BMI2_NATIVE
   if (__builtin_cpu_supports("bmi2")) {
-    result = deflate_decompress_bmi2(&inflater->decompressor, in, in_size, out, out_size, NULL,
+    result = deflate_decompress_bmi2(&inflater->decompressor, in, in_size, out, room, NULL,
                                      &produced);
   } else
 #endif
   {
-    result = DEFAULT_IMPL(&inflater->decompressor, in, in_size, out, out_size, NULL, &produced);
+    result = DEFAULT_IMPL(&inflater->decompressor, in, in_size, out, room, NULL, &produced);
   }
   return result == LIBDEFLATE_SUCCESS && produced == out_size;
 }

@@ -27,10 +27,12 @@ struct WholeInflater* PlaceWholeInflater(void* memory, size_t size);
  * give exactly out_size bytes, each block valid as zlib's inflate checks it, so
  * that zlib would give the same bytes. False for anything else, with out's
  * contents undefined: the caller inflates such data with zlib instead, which
- * is stricter nowhere this is not. Reads nothing outside in, writes nothing
- * outside out and the inflater's memory. */
+ * refuses nothing this takes. room (at least out_size) is how much of out may
+ * be written: room beyond out_size lets the decoder's fast loop, which writes
+ * ahead, run closer to the end. Reads nothing outside in, writes nothing outside
+ * out[0, room) and the inflater's memory. */
 bool InflateWhole(struct WholeInflater* inflater, const unsigned char* in, size_t in_size,
-                  unsigned char* out, size_t out_size);
+                  unsigned char* out, size_t out_size, size_t room);
 
 #ifdef __cplusplus
 }
