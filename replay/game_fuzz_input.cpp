@@ -194,9 +194,10 @@ Bytes LastSeconds(const Bytes& data) {
 
 // The switch byte, then as much of body as the target takes.
 Bytes Seed(unsigned switches, const Bytes& body) {
-  Bytes seed(1, static_cast<unsigned char>(switches));
   const size_t length = std::min(body.size(), kGameFuzzLongestInput - 1);
-  seed.insert(seed.end(), body.begin(), body.begin() + static_cast<long>(length));
+  Bytes seed(1 + length);
+  seed[0] = static_cast<unsigned char>(switches);
+  if (length > 0) memcpy(seed.data() + 1, body.data(), length);
   return seed;
 }
 
