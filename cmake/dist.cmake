@@ -1,5 +1,6 @@
 # `make dist`: what a Windows player downloads, made by CPack from the MinGW build.
-#   brindlecap-VERSION-win64.zip   the programs, README.txt, LICENSE.txt and docs/
+#   brindlecap-VERSION-win64.zip   the programs, README.txt, LICENSE.txt,
+#                                  LICENSE-libdeflate.txt and docs/
 #   brindlecap-VERSION-setup.exe   an NSIS installer of the same files
 # Only the "app" component is packaged, so nothing else the build installs
 # (test programs, libraries) can slip in.
@@ -17,6 +18,10 @@ endif()
 # .txt, so that a double click opens them in Notepad.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT app)
+# The programs carry libdeflate's decompressor, whose licence asks for its notice
+# in every copy.
+install(FILES ${PROJECT_SOURCE_DIR}/third_party/libdeflate/LICENSE DESTINATION .
+  RENAME LICENSE-libdeflate.txt COMPONENT app)
 # The pages the README leads to, so that its links hold in the download too.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs COMPONENT app)
 

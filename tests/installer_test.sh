@@ -96,7 +96,7 @@ ended_with_zero() {
 "$wine" "$installer" /S
 check "installer exit code" test $? -eq 0
 for file in brindlecap.exe brindlecap-cli.exe brindlecap-report.exe README.txt LICENSE.txt \
-  Uninstall.exe; do
+  LICENSE-libdeflate.txt Uninstall.exe; do
   check "installed $file" test -f "$folder/$file"
 done
 check "installed the guide the README leads to" test -f "$folder/docs/guide.md"
