@@ -391,7 +391,6 @@ void FillControls(SettingsWindow* window) {
   for (int i = 0; loaded.has_folders && i < loaded.folder_count; ++i) {
     SendMessageA(folders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(loaded.folders[i]));
   }
-  SendMessageA(folders, LB_SETHORIZONTALEXTENT, 2048, 0);
   UpdatePreview(window);
 }
 
