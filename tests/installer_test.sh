@@ -202,6 +202,12 @@ check "... and says so in a notification" \
 corner=$(sed -n 's/^rect=[0-9-]*,[0-9-]*,\([0-9]*\),\([0-9]*\)$/\1,\2/p' <<<"$balloon")
 drive shot "Z:${shots//\//\\}\\notification.png" "0,0,$((${corner%,*} + 8)),$((${corner#*,} + 8))" \
   >/dev/null
+# The shell tells the icon's window of a click on its notification; Explorer then
+# opens on the copy's folder (whether the copy is selected in it, Wine's Explorer
+# does not let another program see).
+drive click 0 balloon >/dev/null
+check "a click on the notification opens Explorer on the copy's folder" \
+  "$wine" "$driver" explorer Custom 20000
 
 uninstall
 check "uninstall removes Program Files\\Brindlecap" absent "$folder"

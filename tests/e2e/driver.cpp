@@ -8,7 +8,8 @@
 //   tray HWND                  is tray icon 101 of that window known to the shell?
 //   untray HWND                remove tray icon 101 of that window, as a dying Explorer loses it
 //   taskbar HWND               send the window the shell's registered "TaskbarCreated"
-//   click PID left|right [ID]  post the tray callback for a button going down
+//   click PID left|right|balloon [ID]  post the tray callback for a button going
+//                              down, or for a click on the icon's notification
 //   key PID escape             post an Escape key-down to the main window
 //   boxes PID                  print how many of the program's message boxes are open
 //   box PID [WAIT_MS]          wait for a message box; print its owner, style, buttons, text
@@ -25,6 +26,8 @@
 //   ok PID                     press the settings window's OK; wait until it is gone
 //   balloons [WAIT_MS]         wait for a notification of the tray's; print its title
 //                              and text as the shell shows them
+//   explorer FOLDER [WAIT_MS]  wait for an Explorer window on FOLDER (its title is
+//                              the folder's name); print its title
 //   shot PATH [TITLE|X,Y,W,H]  write a PNG of the window with that title (of any
 //                              class), of that part of the screen, or of all of it
 //
@@ -183,7 +186,9 @@ int Click(DWORD process, const char* button, UINT id) {
     printf("no main window\n");
     return 1;
   }
-  LPARAM mouse = strcmp(button, "left") == 0 ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+  LPARAM mouse = strcmp(button, "left") == 0      ? WM_LBUTTONDOWN
+                 : strcmp(button, "balloon") == 0 ? NIN_BALLOONUSERCLICK
+                                                  : WM_RBUTTONDOWN;
   return PostMessageA(window, kTrayCallback, id, mouse) ? 0 : 1;
 }
 
@@ -304,6 +309,40 @@ int Utf8Replay(const char* path) {
   if (out == NULL) return 1;
   const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
   return fclose(out) == 0 && written ? 0 : 1;
+}
+
+struct Titled {
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleTitled(HWND window, LPARAM lparam) {
+  Titled* wanted = reinterpret_cast<Titled*>(lparam);
+  char title[512];
+  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof title) > 0 &&
+      strcmp(title, wanted->title) == 0) {
+    wanted->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Explorer(const char* title, DWORD wait_ms) {
+  Titled wanted = {title, NULL};
+  for (DWORD waited = 0;; waited += 100) {
+    EnumWindows(FindVisibleTitled, reinterpret_cast<LPARAM>(&wanted));
+    if (wanted.found != NULL) break;
+    if (waited >= wait_ms) {
+      printf("no window %s\n", title);
+      return 1;
+    }
+    Sleep(100);
+  }
+  char class_name[64] = "";
+  GetClassNameA(wanted.found, class_name, sizeof class_name);
+  printf("window=%s class=%s\n", title, class_name);
+  PostMessageA(wanted.found, WM_CLOSE, 0, 0);
+  return 0;
 }
 
 const char kSettingsCaption[] = "Brindlecap settings";
@@ -545,6 +584,9 @@ int main(int argc, char** argv) {
   if (argc == 2 && strcmp(argv[1], "warm") == 0) return Warm();
   if (argc >= 2 && strcmp(argv[1], "balloons") == 0) {
     return Balloons(argc > 2 ? Number(argv[2]) : 0);
+  }
+  if (argc >= 3 && strcmp(argv[1], "explorer") == 0) {
+    return Explorer(argv[2], argc > 3 ? Number(argv[3]) : 0);
   }
   if (argc >= 3 && strcmp(argv[1], "shot") == 0) return Shot(argv[2], argc > 3 ? argv[3] : NULL);
   if (argc < 3) {
