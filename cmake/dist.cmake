@@ -15,6 +15,12 @@ endif()
 if(TARGET brindlecap-report)
   install(TARGETS brindlecap-report RUNTIME DESTINATION . COMPONENT app)
 endif()
+if(TARGET brindlecap-settings)
+  install(TARGETS brindlecap-settings RUNTIME DESTINATION . COMPONENT app)
+  # The settings window's sample replay comes from the w3gjs parser's test data.
+  install(FILES ${PROJECT_SOURCE_DIR}/tests/replays/LICENSE DESTINATION .
+    RENAME LICENSE-sample-replay.txt COMPONENT app)
+endif()
 # .txt, so that a double click opens them in Notepad.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT app)
@@ -48,7 +54,8 @@ if(TARGET brindlecap AND BRINDLECAP_MAKENSIS)
   set(CPACK_NSIS_EXECUTABLE "${BRINDLECAP_MAKENSIS}")
   if(BRINDLECAP_TESTS)
     add_test(NAME installer COMMAND bash ${PROJECT_SOURCE_DIR}/tests/installer_test.sh
-      ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+      ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR}
+      ${PROJECT_SOURCE_DIR}/tests/replays)
     set_tests_properties(installer PROPERTIES TIMEOUT 300)
   endif()
 endif()
