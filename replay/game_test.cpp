@@ -349,6 +349,10 @@ TEST(ReplayGameResult, TheRulesInTheirOrder) {
   // Anna (0) and Cleo (2) against Bert (1) and Dave (3); ids 1 to 4.
   const SyntheticModernReplay two_v_two = ModernGame(
       {{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 0}, {"Dave", 0x08, 1}}, 10032);
+  const SyntheticModernReplay observed_two_v_two =
+      ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 0}, {"Dave", 0x08, 1},
+                  {"Olga", 0x60, 24}},
+                 10032);
   const SyntheticModernReplay three_sides =
       ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 2}}, 10032);
   const SyntheticModernReplay computer =
@@ -398,8 +402,38 @@ TEST(ReplayGameResult, TheRulesInTheirOrder) {
        Cat({Second(), Leave(kRemote, 2, kLeft, 5), Leave(kSaver, 3, kWon, 5), Second(),
             Leave(kSaver, 1, kObserverLeft, 6)}),
        "Anna", kBasisSaver, true},
-      {"unfinished: a player never left", TwoSides(),
+      // One side gone and the replay ending with the other in the game, with no
+      // closing record of the saver: the side still in won, as the ladder counts it.
+      {"the other side left, the replay ends with no record of the side still in",
+       TwoSides(), Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second()}), "Anna", kBasisOrder,
+       true},
+      {"the same in a team game, both of the other side gone", two_v_two,
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second(), Leave(kRemote, 4, kLeft, 1),
+            Second()}),
+       "Anna,Cleo", kBasisOrder, true},
+      {"unfinished: nobody left", TwoSides(), Cat({Second(), Second()}), "-", kBasisUnknown,
+       false},
+      {"unfinished: one of a side left, its mate plays on", two_v_two,
        Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second()}), "-", kBasisUnknown, false},
+      // An observer's game closes the connections of the players still in, at the
+      // very moment the other side's last player left: they were still in.
+      {"an observer's game closes the side still in as the other leaves", TwoSides(),
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Leave(kSaver, 1, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "Anna", kBasisOrder, true},
+      {"the same in a team game", observed_two_v_two,
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second(), Leave(kRemote, 4, kLeft, 1),
+            Leave(kSaver, 1, kLeft, 2), Leave(kSaver, 3, kLeft, 3),
+            Leave(kSaver, 5, kObserverLeft, 4)}),
+       "Anna,Cleo", kBasisOrder, true},
+      {"an observer's game closes both sides at once: nobody left before", TwoSides(),
+       Cat({Second(), Leave(kSaver, 2, kLeft, 1), Leave(kSaver, 1, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "-", kBasisUnknown, true},
+      {"an observer's game closed a player before the other side left", TwoSides(),
+       Cat({Second(), Leave(kSaver, 1, kLeft, 1), Leave(kRemote, 2, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "-", kBasisUnknown, true},
       {"the saver left while the other side played on", TwoSides(),
        Cat({Second(), Leave(kSaver, 1, kLeft, 1)}), "-", kBasisUnknown, true},
       {"both sides won", TwoSides(),
