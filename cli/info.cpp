@@ -58,10 +58,12 @@ void GameDate(const char* path, char* out, size_t size) {
            time.minute);
 }
 
-// "1.26" for 26, "1.32" for 10032, "2.0" for 10100.
+// "1.02" for 2, "1.26" for 26, "1.32" for 10032, "2.0" for 10100.
 void VersionText(uint32_t version, char* out, size_t size) {
   const uint32_t minor = version >= 10000 ? version - 10000 : version;
-  if (minor < 100) {
+  if (minor < 10) {
+    snprintf(out, size, "1.0%" PRIu32, minor);
+  } else if (minor < 100) {
     snprintf(out, size, "1.%" PRIu32, minor);
   } else {
     snprintf(out, size, "%" PRIu32 ".%" PRIu32, minor / 100 + 1, minor % 100);
@@ -152,6 +154,8 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
   fprintf(out, ",\"complete\":%s,\"problem\":\"%s\",\"ended\":%s",
           game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
           game.ended ? "true" : "false");
+  fprintf(out, ",\"replay_offset\":%" PRIu64 ",\"trailing_bytes\":%" PRIu64, game.replay_offset,
+          game.trailing_bytes);
   fputs(",\"players\":[", out);
   bool first = true;
   for (int i = 0; i < game.players; ++i) {
@@ -186,6 +190,14 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
           game.game_name);
   fprintf(out, "  map       %s\n", game.map_path[0] != '\0' ? game.map_path : "(unknown)");
   fprintf(out, "  length    %s   date %s\n", length, d.date);
+  if (game.in_container) {
+    fprintf(out, "  file      a NetEase container: the replay from byte %" PRIu64 " on\n",
+            game.replay_offset);
+  }
+  if (game.trailing_bytes > 0) {
+    fprintf(out, "  file      %" PRIu64 " bytes after the replay's last block, not the replay's\n",
+            game.trailing_bytes);
+  }
   if (game.problem != kGameWhole) {
     fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
   } else if (!game.ended) {
