@@ -177,6 +177,7 @@ void SanitiseGameName(char* text) {
 
 bool IsNameLetter(uint32_t code) {
   if (code < 0x80) return IsAsciiAlnum(static_cast<unsigned char>(code));
+  if (code > 0x10FFFF) return false;  // no character at all
   // Latin-1's signs, its blank and its quotes; ª µ º and the superscript digits stay.
   if (code <= 0xBF) return code == 0xAA || code == 0xB5 || code == 0xBA || code == 0xB2 ||
                            code == 0xB3 || code == 0xB9;
