@@ -31,8 +31,15 @@ namespace {
 
 struct InfoFile {
   unsigned char* bytes;
-  size_t length;
+  size_t length;        // bytes held: the whole file, or its head when it is longer
+  uint64_t file_length;
 };
+
+// The bytes after the replay's last block to the file's end, beyond the head too.
+uint64_t TrailingBytes(const InfoFile& file, const ReplayGame& game) {
+  if (game.problem != kGameWhole || game.blocks_declared == 0) return game.trailing_bytes;
+  return game.trailing_bytes + (file.file_length - file.length);
+}
 
 const char* FileNameOf(const char* path) {
   const char* name = path;
@@ -155,7 +162,7 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
           game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
           game.ended ? "true" : "false");
   fprintf(out, ",\"replay_offset\":%" PRIu64 ",\"trailing_bytes\":%" PRIu64, game.replay_offset,
-          game.trailing_bytes);
+          TrailingBytes(file, game));
   fputs(",\"players\":[", out);
   bool first = true;
   for (int i = 0; i < game.players; ++i) {
@@ -194,9 +201,9 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
     fprintf(out, "  file      a NetEase container: the replay from byte %" PRIu64 " on\n",
             game.replay_offset);
   }
-  if (game.trailing_bytes > 0) {
+  if (TrailingBytes(file, game) > 0) {
     fprintf(out, "  file      %" PRIu64 " bytes after the replay's last block, not the replay's\n",
-            game.trailing_bytes);
+            TrailingBytes(file, game));
   }
   if (game.problem != kGameWhole) {
     fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
@@ -245,7 +252,7 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
 int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
             FILE* out) {
   InfoFile file;
-  const char* problem = ReadOperandHead(path, &file.bytes, &file.length);
+  const char* problem = ReadOperandHead(path, &file.bytes, &file.length, &file.file_length);
   ReplayGame game;
   if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
     problem = GameProblemText(game.problem);

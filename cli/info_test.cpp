@@ -194,6 +194,31 @@ TEST_F(CliInfoFiles, ANetEaseContainerIsReadForItsReplay) {
       << run.out;
 }
 
+// Bytes after the replay's blocks are counted to the file's end, past the part of a
+// long file that is held in memory too.
+TEST_F(CliInfoFiles, BytesAfterTheReplayAreCountedToTheFilesEnd) {
+  const Bytes replay =
+      BuildWholeModernReplay(ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}));
+  const int64_t size = 32 * 1024 * 1024;  // twice the head held in memory
+  const std::string big = folder_ + "big.w3g";
+  ASSERT_TRUE(WriteSparseReplay(big, replay, size));
+  const std::string small = folder_ + "small.w3g";
+  Bytes followed = replay;
+  followed.resize(replay.size() + 1000, 0);
+  ASSERT_TRUE(WriteFileBytes(small, followed));
+  const CliRun run = RunWith({"info", "--json", big, small});
+  EXPECT_EQ(0, run.code) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(2u, lines.size()) << run.out;
+  Json game;
+  ASSERT_TRUE(ParseJson(lines[0], &game)) << lines[0];
+  EXPECT_EQ(static_cast<double>(size - static_cast<int64_t>(replay.size())),
+            game["trailing_bytes"].number);
+  EXPECT_EQ("whole", game["problem"].text);
+  ASSERT_TRUE(ParseJson(lines[1], &game)) << lines[1];
+  EXPECT_EQ(1000, game["trailing_bytes"].number);
+}
+
 TEST_F(CliInfoFiles, UnreadableFilesGetTheirReasonAndExitOne) {
   const std::string not_replay = folder_ + "notes.w3g";
   ASSERT_TRUE(WriteFileBytes(not_replay, Bytes(6000, 'x')));

@@ -185,9 +185,11 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   return 1;
 }
 
-const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held) {
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
+                            uint64_t* length) {
   *head = nullptr;
   *held = 0;
+  if (length != nullptr) *length = 0;
   // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
   char spelt[kPathSize];
   if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) {
@@ -198,6 +200,7 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     case kReadDone:
       *head = file.head;
       *held = file.held;
+      if (length != nullptr) *length = file.length;
       return nullptr;
     case kReadMissing: return "no such file";
     case kReadIsFolder: return "a folder, not a replay";
