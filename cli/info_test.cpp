@@ -199,24 +199,30 @@ TEST_F(CliInfoFiles, ANetEaseContainerIsReadForItsReplay) {
 TEST_F(CliInfoFiles, BytesAfterTheReplayAreCountedToTheFilesEnd) {
   const Bytes replay =
       BuildWholeModernReplay(ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}));
-  const int64_t size = 32 * 1024 * 1024;  // twice the head held in memory
-  const std::string big = folder_ + "big.w3g";
-  ASSERT_TRUE(WriteSparseReplay(big, replay, size));
   const std::string small = folder_ + "small.w3g";
   Bytes followed = replay;
   followed.resize(replay.size() + 1000, 0);
   ASSERT_TRUE(WriteFileBytes(small, followed));
-  const CliRun run = RunWith({"info", "--json", big, small});
+  std::vector<std::string> args = {"info", "--json", small};
+  int64_t trailing[2] = {1000, 0};
+#ifndef _WIN32
+  // A file longer than the head held in memory, sparse so that it costs no disk.
+  const int64_t size = 32 * 1024 * 1024;  // twice the head
+  const std::string big = folder_ + "big.w3g";
+  ASSERT_TRUE(WriteSparseReplay(big, replay, size));
+  args.push_back(big);
+  trailing[1] = size - static_cast<int64_t>(replay.size());
+#endif
+  const CliRun run = RunWith(args);
   EXPECT_EQ(0, run.code) << run.err;
   const std::vector<std::string> lines = Lines(run.out);
-  ASSERT_EQ(2u, lines.size()) << run.out;
-  Json game;
-  ASSERT_TRUE(ParseJson(lines[0], &game)) << lines[0];
-  EXPECT_EQ(static_cast<double>(size - static_cast<int64_t>(replay.size())),
-            game["trailing_bytes"].number);
-  EXPECT_EQ("whole", game["problem"].text);
-  ASSERT_TRUE(ParseJson(lines[1], &game)) << lines[1];
-  EXPECT_EQ(1000, game["trailing_bytes"].number);
+  ASSERT_EQ(args.size() - 2, lines.size()) << run.out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    Json game;
+    ASSERT_TRUE(ParseJson(lines[i], &game)) << lines[i];
+    EXPECT_EQ("whole", game["problem"].text) << lines[i];
+    EXPECT_EQ(static_cast<double>(trailing[i]), game["trailing_bytes"].number) << lines[i];
+  }
 }
 
 TEST_F(CliInfoFiles, UnreadableFilesGetTheirReasonAndExitOne) {
