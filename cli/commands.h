@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 
 #include "record/record.h"
@@ -99,8 +100,10 @@ void PrintFolderPath(const char* path, FILE* out);
 // Reads a FILE operand (as this system spells it) for the commands that read
 // replays of any length, too short to file included: all of a replay, never more
 // than kReplayHeadLimit of any file, so memory never follows a file's size.
-// Returns NULL with *head (release it with free()) holding *held bytes, or why not.
-const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held);
+// Returns NULL with *head (release it with free()) holding *held bytes, or why not;
+// with length given, the whole file's length goes there.
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
+                            uint64_t* length = nullptr);
 
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);

@@ -31,8 +31,15 @@ namespace {
 
 struct InfoFile {
   unsigned char* bytes;
-  size_t length;
+  size_t length;        // bytes held: the whole file, or its head when it is longer
+  uint64_t file_length;
 };
+
+// The bytes after the replay's last block to the file's end, beyond the head too.
+uint64_t TrailingBytes(const InfoFile& file, const ReplayGame& game) {
+  if (game.problem != kGameWhole || game.blocks_declared == 0) return game.trailing_bytes;
+  return game.trailing_bytes + (file.file_length - file.length);
+}
 
 const char* FileNameOf(const char* path) {
   const char* name = path;
@@ -58,10 +65,12 @@ void GameDate(const char* path, char* out, size_t size) {
            time.minute);
 }
 
-// "1.26" for 26, "1.32" for 10032, "2.0" for 10100.
+// "1.02" for 2, "1.26" for 26, "1.32" for 10032, "2.0" for 10100.
 void VersionText(uint32_t version, char* out, size_t size) {
   const uint32_t minor = version >= 10000 ? version - 10000 : version;
-  if (minor < 100) {
+  if (minor < 10) {
+    snprintf(out, size, "1.0%" PRIu32, minor);
+  } else if (minor < 100) {
     snprintf(out, size, "1.%" PRIu32, minor);
   } else {
     snprintf(out, size, "%" PRIu32 ".%" PRIu32, minor / 100 + 1, minor % 100);
@@ -152,6 +161,8 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
   fprintf(out, ",\"complete\":%s,\"problem\":\"%s\",\"ended\":%s",
           game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
           game.ended ? "true" : "false");
+  fprintf(out, ",\"replay_offset\":%" PRIu64 ",\"trailing_bytes\":%" PRIu64, game.replay_offset,
+          TrailingBytes(file, game));
   fputs(",\"players\":[", out);
   bool first = true;
   for (int i = 0; i < game.players; ++i) {
@@ -186,6 +197,14 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
           game.game_name);
   fprintf(out, "  map       %s\n", game.map_path[0] != '\0' ? game.map_path : "(unknown)");
   fprintf(out, "  length    %s   date %s\n", length, d.date);
+  if (game.in_container) {
+    fprintf(out, "  file      a NetEase container: the replay from byte %" PRIu64 " on\n",
+            game.replay_offset);
+  }
+  if (TrailingBytes(file, game) > 0) {
+    fprintf(out, "  file      %" PRIu64 " bytes after the replay's last block, not the replay's\n",
+            TrailingBytes(file, game));
+  }
   if (game.problem != kGameWhole) {
     fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
   } else if (!game.ended) {
@@ -233,7 +252,7 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
 int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
             FILE* out) {
   InfoFile file;
-  const char* problem = ReadOperandHead(path, &file.bytes, &file.length);
+  const char* problem = ReadOperandHead(path, &file.bytes, &file.length, &file.file_length);
   ReplayGame game;
   if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
     problem = GameProblemText(game.problem);

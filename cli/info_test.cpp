@@ -132,7 +132,98 @@ TEST(CliInfo, TextSaysWhoPlayedAndWhoWon) {
   EXPECT_TRUE(Contains(temp.out, "Computer")) << temp.out;
 }
 
+// Where each replay lies in its file: a NetEase container's replay further in, the
+// bytes a platform put after the last block counted apart (not the replay's, and no
+// damage); the oldest version as players write it.
+TEST(CliInfo, WhereTheReplayLiesInItsFile) {
+  const std::string folder = RealReplayFolder();
+  ASSERT_FALSE(folder.empty()) << "tests/replays or its expected.tsv is missing";
+  const struct Case {
+    const char* file;
+    const char* version;
+    double offset;
+    double trailing;
+    const char* line;  // a line of the text that says so, or NULL for none
+  } cases[] = {
+      {"102-roc_observed.w3g", "1.02", 0, 0, "game      1.02 (version 2, build 4531), Custom, \"final\""},
+      {"118-ladder_noslots.w3g", "1.18", 0, 132,
+       "file      132 bytes after the replay's last block, not the replay's"},
+      {"129-netease_obs.nwg", "1.29", 51328, 0,
+       "file      a NetEase container: the replay from byte 51328 on"},
+      {"132-netease_1582070968.nwg", "1.32", 0, 813,
+       "file      813 bytes after the replay's last block, not the replay's"},
+      {"130-standard_1304.w3g", "1.30", 0, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const CliRun json = RunWith({"info", "--json", folder + c.file});
+    EXPECT_EQ(0, json.code) << json.err;
+    Json game;
+    ASSERT_TRUE(ParseJson(json.out, &game)) << json.out;
+    EXPECT_EQ(c.version, game["version"].text);
+    EXPECT_EQ(c.offset, game["replay_offset"].number);
+    EXPECT_EQ(c.trailing, game["trailing_bytes"].number);
+    EXPECT_EQ("whole", game["problem"].text);
+    const CliRun text = RunWith({"info", folder + c.file});
+    if (c.line != nullptr) {
+      EXPECT_TRUE(Contains(text.out, std::string("\n  ") + c.line + "\n")) << text.out;
+    } else {
+      EXPECT_FALSE(Contains(text.out, "  file  ")) << text.out;
+    }
+  }
+}
+
 class CliInfoFiles : public ReplayFolderTest {};
+
+// A NetEase file is read for the replay it holds; one that holds none says so.
+TEST_F(CliInfoFiles, ANetEaseContainerIsReadForItsReplay) {
+  SyntheticModernReplay game = ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}});
+  const Bytes contained = InNetEaseContainer(BuildWholeModernReplay(game), 300);
+  const std::string held = folder_ + "held.nwg";
+  ASSERT_TRUE(WriteFileBytes(held, contained));
+  Bytes moved = contained;
+  moved[0x0C] = 0x30;
+  const std::string empty = folder_ + "empty.nwg";
+  ASSERT_TRUE(WriteFileBytes(empty, moved));
+  const CliRun run = RunWith({"info", held, empty});
+  EXPECT_EQ(1, run.code);
+  EXPECT_TRUE(Contains(run.out, "file      a NetEase container: the replay from byte 428 on\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "Alpha")) << run.out;
+  EXPECT_TRUE(Contains(run.out, empty + "\t- a NetEase container without a replay where it says\n"))
+      << run.out;
+}
+
+// Bytes after the replay's blocks are counted to the file's end, past the part of a
+// long file that is held in memory too.
+TEST_F(CliInfoFiles, BytesAfterTheReplayAreCountedToTheFilesEnd) {
+  const Bytes replay =
+      BuildWholeModernReplay(ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}));
+  const std::string small = folder_ + "small.w3g";
+  Bytes followed = replay;
+  followed.resize(replay.size() + 1000, 0);
+  ASSERT_TRUE(WriteFileBytes(small, followed));
+  std::vector<std::string> args = {"info", "--json", small};
+  int64_t trailing[2] = {1000, 0};
+#ifndef _WIN32
+  // A file longer than the head held in memory, sparse so that it costs no disk.
+  const int64_t size = 32 * 1024 * 1024;  // twice the head
+  const std::string big = folder_ + "big.w3g";
+  ASSERT_TRUE(WriteSparseReplay(big, replay, size));
+  args.push_back(big);
+  trailing[1] = size - static_cast<int64_t>(replay.size());
+#endif
+  const CliRun run = RunWith(args);
+  EXPECT_EQ(0, run.code) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(args.size() - 2, lines.size()) << run.out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    Json game;
+    ASSERT_TRUE(ParseJson(lines[i], &game)) << lines[i];
+    EXPECT_EQ("whole", game["problem"].text) << lines[i];
+    EXPECT_EQ(static_cast<double>(trailing[i]), game["trailing_bytes"].number) << lines[i];
+  }
+}
 
 TEST_F(CliInfoFiles, UnreadableFilesGetTheirReasonAndExitOne) {
   const std::string not_replay = folder_ + "notes.w3g";

@@ -1,6 +1,7 @@
 // brindlecap-cli name: where each replay would be filed, without filing it.
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "cli/commands.h"
 #include "naming/name.h"
@@ -36,10 +37,12 @@ int NameOne(const char* path, const WatchSettings* settings, DecodeScratch* scra
     return 0;
   }
   const NameDate now = LocalNameDate();
+  NameOptions naming = settings->naming;  // a NetEase file's copy keeps its extension
+  snprintf(naming.suffix, sizeof naming.suffix, "%s", CopySuffix(spelt, settings->reading));
   ReplayName name;
   char path_name[kPathSize];
   const bool fits =
-      PrepareName(&result, &settings->naming, &now, "", kPlatformPathLimit, &name, game) &&
+      PrepareName(&result, &naming, &now, "", kPlatformPathLimit, &name, game) &&
       ComposeCandidate(path_name, sizeof path_name, "", &name, 0);
   free(game);
   if (!fits) {

@@ -97,8 +97,9 @@ TEST_F(CliName, RealReplaysNameAfterATemplate) {
     const size_t slash = row.path.find('\\');
     const std::string type = row.path.substr(0, slash);
     const std::string body = row.path.substr(slash + 1, row.path.size() - slash - 5);
+    const std::string suffix = row.path.substr(row.path.size() - 4);  // ".w3g", ".nwg"
     expected += path + "\t" + type + "\\" + type + " " + body + " on " + cells[1] + " (" +
-                cells[0] + ") " + cells[2] + ".w3g\n";
+                cells[0] + ") " + cells[2] + suffix + "\n";
   }
   CliRun run = RunWith(args);
   EXPECT_EQ(0, run.code) << run.err;

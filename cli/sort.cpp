@@ -13,6 +13,7 @@
 #include "platform/path.h"
 #include "platform/platform.h"
 #include "replay/decode.h"
+#include "replay/file_header.h"
 #include "replay/text.h"
 #include "watcher/filing.h"
 #include "watcher/folders.h"
@@ -203,12 +204,6 @@ void AddItem(SortRun* run, const char* path, const char* reason) {
   run->found.Add(path, Item{0, reason, false});
 }
 
-// Whether a name ends in ".w3g", in any case.
-bool EndsWithReplaySuffix(const char* name) {
-  const size_t length = strlen(name);
-  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
-}
-
 // The copy of exactly the file's bytes (hash: their ReplayHash) that DEST's
 // subfolders held when the run began or that the run has made, whatever it is
 // called, or NULL; stem: where its copy would be named, without ".w3g". Only files
@@ -258,7 +253,7 @@ bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
       whole = false;
     } else if (entry.kind == kPlatformFolder && !entry.link) {
       whole = depth < 16 && IndexSortedCopies(run, path, depth + 1);
-    } else if (entry.kind == kPlatformFile && EndsWithReplaySuffix(spelt)) {
+    } else if (entry.kind == kPlatformFile && IsReplayFileName(spelt)) {
       int64_t stamp = -1;
       int64_t length = -1;
       if (PlatformProbe(path, &stamp, &length) && length >= 0) {
@@ -324,7 +319,7 @@ void WalkFolder(SortRun* run, const char* folder) {
     char spelt[kPathSize];
     char path[kPathSize];
     const bool replay =
-        EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
+        IsReplayFileName(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
     if (!PlatformPathFromSystem(name, spelt, sizeof spelt) ||
         !JoinPath(path, sizeof path, folder, spelt)) {
       // A folder that cannot be walked may hold replays: it is named for them.
@@ -473,9 +468,9 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     *reason = kChangedWhileRead;
     return kFailed;
   }
-  if (by_game && !StartsAsReplay(replay.head, replay.held)) {
+  if (by_game && !HoldsReplay(replay.head, replay.held)) {
+    *reason = ReplayHolderText(LocateReplay(replay.head, replay.held).holder);
     ReleaseReplayFile(&replay);
-    *reason = "not a replay";
     return kFailed;
   }
   DecodeResult result;
@@ -491,6 +486,13 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     return kFailed;
   }
   const NameOptions* naming = &run->settings->naming;
+  NameOptions own_suffix;  // a NetEase file's copy keeps its extension
+  const char* suffix = CopySuffix(file, run->settings->reading);
+  if (strcmp(suffix, naming->suffix) != 0) {
+    own_suffix = *naming;
+    snprintf(own_suffix.suffix, sizeof own_suffix.suffix, "%s", suffix);
+    naming = &own_suffix;
+  }
   ReplayGame* game = ReadGameForNames(naming, replay.head, replay.held);
   if (by_game) {
     // Where this replay's copy would be named: a copy there is looked at first.
@@ -498,7 +500,7 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
     char stem[kPathSize] = "";
     if (PrepareName(&result, naming, &date, run->folder, kPlatformPathLimit, &name, game) &&
         ComposeCandidate(stem, sizeof stem, run->folder, &name, 0)) {
-      stem[strlen(stem) - 4] = '\0';  // without ".w3g": every [i] of the name
+      stem[strlen(stem) - strlen(name.suffix)] = '\0';  // without ".w3g": every [i] of the name
     }
     const char* before = FiledBefore(run, &replay, hash, stem);
     if (before != nullptr) {

@@ -535,6 +535,57 @@ TEST_F(CliSortFolders, SortsATreeInPlaceOnceDatedByTheGame) {
   EXPECT_EQ(changed, Read("old\\Replay_2024_05_12_2039.w3g"));
 }
 
+// The NetEase platform's files among a player's replays: a container is sorted by
+// the replay it holds, a replay followed by the platform's data as the replay it
+// is, each copy keeping its bytes and its ".nwg" (only the platform's client plays
+// it); a sort run again finds them there. Anything else named ".nwg" gets a line
+// saying why it is not sorted, and a container named ".w3g" a ".w3g" copy.
+TEST_F(CliSortFolders, NetEaseFilesKeepTheirExtension) {
+  const Bytes contained = InNetEaseContainer(AlphaBeta());
+  Bytes followed = CleoDave();
+  const Bytes tail = PlatformDataTail();
+  followed.insert(followed.end(), tail.begin(), tail.end());
+  const Bytes renamed = InNetEaseContainer(LastByteChanged(AlphaBeta(), 5));
+  Bytes empty = contained;
+  empty[0x0C] += 1;  // the replay is not where the container says
+  const std::string a = Put({"NetEase", "a.nwg"}, contained);
+  const std::string b = Put({"NetEase", "b.NWG"}, followed);
+  const std::string c = Put({"NetEase", "c.w3g"}, renamed);
+  const std::string d = Put({"NetEase", "d.nwg"}, empty);
+  const std::string e = Put({"NetEase", "e.nwg"}, Bytes(6000, 'n'));
+  Put({"NetEase", "f.nwgx"}, contained);  // not a replay's name: not walked
+  for (const char* name : {"a.nwg", "b.NWG", "c.w3g", "d.nwg", "e.nwg"}) {
+    ASSERT_TRUE(SetWriteTime(folder_ + "NetEase\\" + name, kDecember24th2021));
+  }
+  const std::string ab = "1v1\\[BC1224]Alpha(h) vs Beta(u)";
+  const std::string cd = "1v1\\[BC1224]Cleo(o) vs Dave(e)";
+  const std::string not_held = "\t- a NetEase container without a replay where it says\n";
+  CliRun run = RunWith({"sort", "-modern", folder_, folder_});
+  EXPECT_EQ(1, run.code);
+  EXPECT_EQ(a + "\t" + ab + ".nwg\n" + b + "\t" + cd + ".nwg\n" + c + "\t" + ab + ".w3g\n" + d +
+                not_held + e + "\t- not a replay\n",
+            run.out);
+  EXPECT_EQ("3 saved, 0 already there, 0 skipped, 2 failed\n", run.err);
+  EXPECT_EQ(contained, Read(ab + ".nwg"));
+  EXPECT_EQ(followed, Read(cd + ".nwg"));
+  EXPECT_EQ(renamed, Read(ab + ".w3g"));
+
+  run = RunWith({"sort", "-modern", folder_, folder_});
+  EXPECT_EQ(a + "\t- already there: " + ab + ".nwg\n" + b + "\t- already there: " + cd +
+                ".nwg\n" + c + "\t- already there: " + ab + ".w3g\n" + d + not_held + e +
+                "\t- not a replay\n",
+            run.out);
+
+  // Without -modern a file is named as always: a ".w3g" copy, by the fixed distances,
+  // which find no replay at offset 76 of a container.
+  const std::string plain = MakeTempFolder();
+  ASSERT_FALSE(plain.empty());
+  run = RunWith({"sort", "-nodate", plain, b, a});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(b + "\t1v1\\Cleo(o) vs Dave(e).w3g\n" + a + "\t- not a ladder game\n", run.out);
+  RemoveTree(plain);
+}
+
 // A replay sorted once is there whatever date tag a later run would give it: its
 // last-write time changed, another time zone, or the copy renamed by hand. The
 // bytes anywhere in DEST's subfolders count; a replay that differs gets its copy.

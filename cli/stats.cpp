@@ -139,11 +139,6 @@ int CollectName(void* context, const char* name, PlatformKind kind, bool) {
   return listing->names.out_of_memory || listing->folders.out_of_memory ? 0 : 1;
 }
 
-bool EndsWithReplaySuffix(const char* name) {
-  const size_t length = strlen(name);
-  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, ".w3g");
-}
-
 // Adds folder and name joined, a path longer than the program's buffers.
 void AddTooLong(FileList* files, const char* folder, const char* name) {
   const size_t size = strlen(folder) + strlen(name) + 2;
@@ -188,7 +183,7 @@ void WalkFolder(Walk* walk, const char* folder) {
     const char* name = listing.names.At(order[k]);
     const char kind = listing.folders.At(order[k])[0];
     const bool replay =
-        EndsWithReplaySuffix(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
+        IsReplayFileName(name) && !EqualsIgnoringAsciiCase(name, "TempReplay.w3g");
     char path[kPathSize];
     if (!JoinPath(path, sizeof path, folder, name, kSeparator)) {
       // Too long for the buffers: still a file seen, counted as one that could not
@@ -254,9 +249,9 @@ const char* AddFile(PlayerRecord* record, const char* path, Reading* reading, bo
   }
   ReplayGame* game = &reading->game;
   if (!ReadReplayGame(reading->bytes, length, &reading->game_scratch, game)) {
-    if (game->problem == kGameNotReplay) {
+    if (game->problem == kGameNotReplay || game->problem == kGameNoReplayInContainer) {
       CountNotReplay(record);
-      return "not a replay";
+      return GameProblemText(game->problem);
     }
     CountUnreadable(record);
     return GameProblemText(game->problem);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "replay/file_header.h"
 #include "replay/game.h"
 #include "tests/perftest_support.h"
 #include "tests/test_support.h"
@@ -46,10 +47,10 @@ void Store32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-bool Wide(const Bytes& file) { return Load32(file.data() + 0x34) >= 10032; }
-
 // The first block of a replay, inflated, and where it lies in the file.
 struct FirstBlock {
+  size_t replay;  // where the replay starts in the file (in a container, further in)
+  uint32_t declared_size;  // the replay's size as its file header stores it
   size_t at;      // of its header
   size_t header;  // 8 or 12
   size_t packed;
@@ -57,8 +58,16 @@ struct FirstBlock {
 };
 
 bool TakeFirstBlock(const Bytes& file, FirstBlock* block) {
-  block->at = kGameFileHeader;
-  block->header = Wide(file) ? 12 : 8;
+  const ReplaySpan span = LocateReplay(file.data(), file.size());
+  ReplayFileHeader replay;
+  if ((span.holder != kHolderReplay && span.holder != kHolderNetEase) ||
+      !ReadReplayFileHeader(file.data() + span.offset, span.length, &replay)) {
+    return false;
+  }
+  block->replay = span.offset;
+  block->declared_size = replay.declared_size;
+  block->at = span.offset + replay.first_block;
+  block->header = replay.block_header;
   if (file.size() < block->at + block->header) return false;
   const unsigned char* h = file.data() + block->at;
   block->packed = block->header == 12 ? Load32(h) : Load16(h);
@@ -131,7 +140,9 @@ bool MakeVariant(const Bytes& file, const ReplayGame& game, unsigned n, Bytes* o
   out->insert(out->end(), packed.begin(), packed.begin() + static_cast<long>(packed_size));
   out->insert(out->end(), file.begin() + static_cast<long>(block.at + block.header + block.packed),
               file.end());
-  Store32(out->data() + 0x20, static_cast<uint32_t>(out->size()));  // the file's length
+  // The replay's own length, which what a platform puts after it is no part of.
+  Store32(out->data() + block.replay + 0x20,
+          static_cast<uint32_t>(block.declared_size + packed_size - block.packed));
   return true;
 }
 
@@ -166,8 +177,11 @@ std::vector<std::string> MakeArchive(const std::string& set, int count, size_t* 
     }
     const int day = i / 4;
     char name[64];
-    snprintf(name, sizeof name, "%s\\Replay_%d_%02d_%02d_%02d%02d.w3g", i < count / 2 ? "a" : "b",
-             2022 + day / 336, day / 28 % 12 + 1, day % 28 + 1, i % 24, i % 60);
+    // A NetEase file keeps its extension: stats walks both.
+    const std::string& source = usable[which]->name;
+    snprintf(name, sizeof name, "%s\\Replay_%d_%02d_%02d_%02d%02d%s", i < count / 2 ? "a" : "b",
+             2022 + day / 336, day / 28 % 12 + 1, day % 28 + 1, i % 24, i % 60,
+             source.substr(source.size() - 4).c_str());
     files.push_back(set + name);
     if (!WriteFileBytes(files.back(), bytes)) Fail("cannot write the archive (is the disk full?)");
     *bytes_total += bytes.size();

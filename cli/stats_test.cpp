@@ -318,6 +318,46 @@ TEST_F(CliStats, FilesThatGiveNoGame) {
   EXPECT_FALSE(Contains(quiet.err, "notes.w3g")) << quiet.err;
 }
 
+// The NetEase platform's files are walked beside the game's: a container holding a
+// copy of a game counted already is a duplicate, a ".nwg" that holds no replay is
+// counted apart with the reason. The list of games names the players of every game,
+// custom games too (whose file names never show them).
+TEST_F(CliStats, NetEaseFilesAndThePlayersOfEveryGame) {
+  Bytes release;
+  ASSERT_TRUE(ReadWholeFile(folder_ + "132-reforged_release.w3g", &release));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "copy.nwg", InNetEaseContainer(release)));
+  Bytes empty = InNetEaseContainer(release);
+  empty[0x0C] ^= 0x10;
+  ASSERT_TRUE(WriteFileBytes(folder_ + "empty.nwg", empty));
+  ASSERT_TRUE(WriteFileBytes(folder_ + "notes.nwg", Bytes(100, 'n')));
+  const Json record = Stats({"--player", "anXieTy", folder_});
+  EXPECT_EQ(static_cast<int>(files_.size()) + 3, Number(record["files_seen"]));
+  EXPECT_EQ(2, Number(record["duplicates"]));  // the other player's copy, and copy.nwg
+  EXPECT_EQ(2, Number(record["not_replays"]));
+  const CliRun verbose = RunWith({"stats", "--verbose", "--player", "anXieTy", folder_});
+  EXPECT_TRUE(Contains(verbose.err, folder_ + "empty.nwg\t- a NetEase container without a "
+                                              "replay where it says\n"))
+      << verbose.err;
+  EXPECT_TRUE(Contains(verbose.err, folder_ + "notes.nwg\t- not a replay\n")) << verbose.err;
+  EXPECT_TRUE(Contains(verbose.err, folder_ + "copy.nwg\t- a copy of a game already counted\n"))
+      << verbose.err;
+
+  std::map<std::string, std::string> players;
+  for (const Json& game : record["games"].items) {
+    players[FileNameOf(game["path"].text)] = game["players"].text;
+  }
+  EXPECT_EQ("Helpstone(u) vs anXieTy(h)", players["132-buildingwin_anxietyperspective.w3g"]);
+  EXPECT_EQ("anXieTy(h) vs IroNSoul(u)", players["132-reforged_release.w3g"]);
+  EXPECT_EQ(4u, players.size());
+  for (const auto& game : players) EXPECT_NE("", game.second) << game.first;
+  const Json other = Stats({"--player", "GrubbyGrubby", folder_});
+  ASSERT_EQ(1u, other["games"].items.size());
+  EXPECT_EQ("Custom", other["games"].items[0]["type"].text);
+  EXPECT_EQ("\xE5\x8D\x81\xE6\x96\xB9\xE6\x99\xAE\xE8\xB4\xA4(u) vs GrubbyGrubby(o)",
+            other["games"].items[0]["players"].text);
+  EXPECT_EQ("win", other["games"].items[0]["outcome"].text);
+}
+
 // Games of the builder's: the header records of a 1v1 of the current game, each
 // with a seed of its own, against as many opponents.
 TEST(CliStatsSynthetic, TheTwentyMostPlayedOpponentsAndHowManyMore) {

@@ -36,14 +36,15 @@ const char kSortUsage[] =
     "  just been played (with today's date tag), and prints FILE, a tab and the\n"
     "  copy's path below FOLDER, or '-' and the reason there is none. FILE itself is\n"
     "  never changed. --dry-run prints the same lines and writes nothing.\n"
-    "  With -modern, a FILE may also be a folder: every *.w3g below it, in every\n"
-    "  subfolder, in name order, but for TempReplay.w3g and FOLDER's own 1v1, 2v2,\n"
-    "  3v3, 4v4, FFA and Custom (so 'sort -modern X X' sorts X in place). The date\n"
-    "  tag is the day of the game: from the file's name when the game gave it\n"
-    "  (Replay_YYYY_MM_DD_HHMM.w3g, w3c-YYYYMMDDHHMMSS.w3g), else from the file's\n"
-    "  last-write time (local). A replay whose very bytes already stand under one\n"
-    "  of its names is not copied again: its line says '- already there:' and\n"
-    "  where, and the summary counts it apart.\n"
+    "  With -modern, a FILE may also be a folder: every *.w3g and *.nwg below it,\n"
+    "  in every subfolder, in name order, but for TempReplay.w3g and FOLDER's own\n"
+    "  1v1, 2v2, 3v3, 4v4, FFA and Custom (so 'sort -modern X X' sorts X in place).\n"
+    "  A NetEase file (*.nwg) is read for the replay it holds and its copy keeps\n"
+    "  its extension. The date tag is the day of the game: from the file's name\n"
+    "  when the game gave it (Replay_YYYY_MM_DD_HHMM.w3g, w3c-YYYYMMDDHHMMSS.w3g),\n"
+    "  else from the file's last-write time (local). A replay whose very bytes\n"
+    "  already stand under one of its names is not copied again: its line says\n"
+    "  '- already there:' and where, and the summary counts it apart.\n"
     "  With -modern and no FOLDER and no FILE, it sorts in place every replay folder\n"
     "  that 'folder -modern' prints, Autosaved subfolders included (on Linux those\n"
     "  of a Wine prefix: --prefix DIR, else $WINEPREFIX, else ~/.wine).\n";
@@ -186,9 +187,11 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   return 1;
 }
 
-const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held) {
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
+                            uint64_t* length) {
   *head = nullptr;
   *held = 0;
+  if (length != nullptr) *length = 0;
   // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
   char spelt[kPathSize];
   if (!PlatformPathFromSystem(path, spelt, sizeof spelt)) {
@@ -199,6 +202,7 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     case kReadDone:
       *head = file.head;
       *held = file.held;
+      if (length != nullptr) *length = file.length;
       return nullptr;
     case kReadMissing: return "no such file";
     case kReadIsFolder: return "a folder, not a replay";

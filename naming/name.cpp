@@ -9,7 +9,6 @@ const char kSubfolders[6][8] = {"1v1\\", "2v2\\", "3v3\\", "4v4\\", "FFA\\", "Cu
 
 namespace {
 
-const char kSuffix[] = ".w3g";
 // What a copy is called when nothing else would stand before ".w3g" (a template
 // whose fields are all empty, an empty game name without the date tag): a name of
 // a dot and an extension alone is hidden on Linux and has no name in Explorer. It
@@ -176,6 +175,82 @@ void SanitiseGameName(char* text) {
   }
 }
 
+bool IsNameLetter(uint32_t code) {
+  if (code < 0x80) return IsAsciiAlnum(static_cast<unsigned char>(code));
+  if (code > 0x10FFFF) return false;  // no character at all
+  // Latin-1's signs, its blank and its quotes; ª µ º and the superscript digits stay.
+  if (code <= 0xBF) return code == 0xAA || code == 0xB5 || code == 0xBA || code == 0xB2 ||
+                           code == 0xB3 || code == 0xB9;
+  if (code == 0xD7 || code == 0xF7) return false;  // × ÷
+  // Ranges of blanks, punctuation and symbols of every script's shared blocks, each
+  // [first, last]: general punctuation to the currencies, arrows to the last
+  // symbols before Glagolitic, supplemental punctuation, CJK symbols and
+  // punctuation, vertical and compatibility forms, fullwidth punctuation, private
+  // use, specials, emoji and the like, tags.
+  static const uint32_t kNotLetters[][2] = {
+      {0x1680, 0x1680},   {0x180E, 0x180E},   {0x2000, 0x206F},   {0x20A0, 0x20CF},
+      {0x2190, 0x2BFF},   {0x2E00, 0x2E7F},   {0x3000, 0x3004},   {0x3008, 0x3020},
+      {0x3030, 0x3030},   {0x303D, 0x303F},   {0x30FB, 0x30FB},   {0xD800, 0xF8FF},
+      {0xFE00, 0xFE1F},   {0xFE30, 0xFE6F},   {0xFEFF, 0xFEFF},   {0xFF00, 0xFF0F},
+      {0xFF1A, 0xFF20},   {0xFF3B, 0xFF40},   {0xFF5B, 0xFF65},   {0xFFF0, 0xFFFF},
+      {0x1F000, 0x1FAFF}, {0xE0000, 0xE007F}, {0xF0000, 0x10FFFF},
+  };
+  for (const auto& range : kNotLetters) {
+    if (code >= range[0] && code <= range[1]) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Blanks a game name may carry at either end: ASCII's, the no-break space and the
+// wide blanks (the ideographic space of CJK names among them).
+bool IsBlank(uint32_t code) {
+  return code == ' ' || (code >= 0x09 && code <= 0x0D) || code == 0xA0 || code == 0x1680 ||
+         (code >= 0x2000 && code <= 0x200B) || code == 0x202F || code == 0x205F ||
+         code == 0x3000 || code == 0xFEFF;
+}
+
+// The character at p: its code and its length in bytes; length 1 and code
+// 0xFFFFFFFF for a byte that starts no well-formed UTF-8 character.
+uint32_t CharacterAt(const unsigned char* p, size_t* length) {
+  *length = Utf8CharacterLength(p);
+  switch (*length) {
+    case 1: return p[0];
+    case 2: return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+    case 3: return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    case 4: return (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+    default: *length = 1; return 0xFFFFFFFFu;
+  }
+}
+
+}  // namespace
+
+void SanitiseGameNameAnyAlphabet(char* text) {
+  unsigned char* const start = reinterpret_cast<unsigned char*>(text);
+  unsigned char* out = start;
+  unsigned char* kept_end = start;  // just after the last character that is no blank
+  bool leading = true;
+  size_t length = 0;
+  for (const unsigned char* p = start; *p != '\0'; p += length) {
+    const uint32_t code = CharacterAt(p, &length);
+    if (IsBlank(code)) {
+      if (leading) continue;
+      *out++ = '_';
+      continue;
+    }
+    leading = false;
+    if (IsNameLetter(code)) {
+      memmove(out, p, length);  // never ahead of p: each character keeps or shrinks
+      out += length;
+    } else {
+      *out++ = '_';
+    }
+    kept_end = out;
+  }
+  *kept_end = '\0';
+}
+
 const char* ChooseSubfolder(const DecodeResult* result) {
   if (!result->ladder) return kSubfolders[kCustom];
   if (result->modern) return ModernSubfolder(result);
@@ -194,7 +269,11 @@ void BuildNameBody(const DecodeResult* result, char* body, size_t body_size) {
   body[0] = '\0';
   if (!result->ladder) {
     snprintf(body, body_size, "%s", result->game_name);
-    SanitiseGameName(body);
+    if (result->any_alphabet) {
+      SanitiseGameNameAnyAlphabet(body);
+    } else {
+      SanitiseGameName(body);
+    }
     return;
   }
   if (result->modern) {
@@ -222,7 +301,7 @@ int FitNameBody(ReplayName* name, const char* folder, size_t path_limit) {
   if (path_limit > static_cast<size_t>(kPathSize)) path_limit = kPathSize;
   char* body = name->body;
   // The file name itself, tag and counter included.
-  const size_t name_fixed = strlen(name->date_tag) + strlen(kLongestCounter) + strlen(kSuffix);
+  const size_t name_fixed = strlen(name->date_tag) + strlen(kLongestCounter) + strlen(name->suffix);
   const size_t path_fixed = strlen(folder) + strlen(name->subfolder) + name_fixed + 1;  // + NUL
   if (path_fixed > path_limit || name_fixed > kNameLimit) return 0;
   size_t room = path_limit - path_fixed;
@@ -248,8 +327,8 @@ int FitNameBody(ReplayName* name, const char* folder, size_t path_limit) {
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const ReplayName* name,
                      int i) {
   int n = i == 0 ? snprintf(out, out_size, "%s%s%s%s%s", folder, name->subfolder, name->date_tag,
-                            name->body, kSuffix)
+                            name->body, name->suffix)
                  : snprintf(out, out_size, "%s%s%s%s[%d]%s", folder, name->subfolder,
-                            name->date_tag, name->body, i, kSuffix);
+                            name->date_tag, name->body, i, name->suffix);
   return n >= 0 && static_cast<size_t>(n) < out_size;
 }

@@ -7,6 +7,7 @@
 #define BRINDLECAP_NAMING_NAME_H_
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "replay/decode.h"
 
@@ -15,6 +16,7 @@ struct ReplayGame;
 enum {
   kPathSize = 1024,  // every path and name buffer: 1023 characters and a NUL
   kDateTagSize = 16,
+  kSuffixSize = 8,   // ".w3g" or ".nwg" and a NUL
 };
 
 // A local date and time as names carry it: year (2026), month 1 to 12, day 1 to
@@ -32,6 +34,7 @@ struct NameDate {
 struct NameOptions {
   bool date_tag = true;              // off with "-nodate"
   char name_template[kPathSize] = "";  // "-name TEMPLATE"; "" for the default
+  char suffix[kSuffixSize] = ".w3g";   // the copy's extension (".nwg": CopySuffix)
 };
 
 // One replay's name, before the free-name search adds a counter.
@@ -39,6 +42,7 @@ struct ReplayName {
   const char* subfolder;     // "1v1\" ... "Custom\"
   char date_tag[kDateTagSize];  // "[BCmmdd]", or "" (-nodate, or a template placed it)
   char body[kPathSize];
+  char suffix[kSuffixSize] = ".w3g";  // the extension, as the options give it
 };
 
 // Most characters of one player name that go into a ladder name body.
@@ -74,6 +78,17 @@ void SanitisePlayerName(char* text);
 // Replaces, in place, every byte that is not an ASCII letter or digit.
 void SanitiseGameName(char* text);
 
+// The game name as -modern keeps it, in place: blanks at either end dropped, the
+// letters and digits of every alphabet (UTF-8, as the game writes names) kept whole,
+// and every other character (punctuation, symbols, blanks between words, a byte
+// that is no part of a UTF-8 character) replaced by one underscore.
+void SanitiseGameNameAnyAlphabet(char* text);
+
+// Whether the character U+code is a letter or a digit for a game name: ASCII letters
+// and digits, and any character beyond ASCII that is no blank, punctuation, symbol,
+// emoji, private or special character.
+bool IsNameLetter(uint32_t code);
+
 // "Custom\", "FFA\", "1v1\", "2v2\", "3v3\" or "4v4\".
 const char* ChooseSubfolder(const DecodeResult* result);
 
@@ -96,7 +111,7 @@ void BuildDateTag(const NameOptions* options, const NameDate* date, char* tag, s
 int FitNameBody(ReplayName* name, const char* folder, size_t path_limit);
 
 // Candidate i of the free-name search: folder, subfolder, tag, body, "[i]" from
-// i = 1 on, ".w3g". Returns 0 when it does not fit out_size.
+// i = 1 on, the suffix (".w3g"). Returns 0 when it does not fit out_size.
 int ComposeCandidate(char* out, size_t out_size, const char* folder, const ReplayName* name,
                      int i);
 

@@ -187,6 +187,20 @@ const char* SaverResult(const ReplayGame* game) {
   return saver->team == game->winning_team ? "win" : "loss";
 }
 
+namespace {
+
+// Appends a player of the whole reading as {players} writes one: without the
+// account tag, cut to cap, with the race tag.
+void AppendGamePlayer(const GamePlayer& p, size_t cap, char* out, size_t out_size) {
+  char name[kGameNameSize];
+  snprintf(name, sizeof name, "%.*s", static_cast<int>(LengthWithoutAccountTag(p.name)), p.name);
+  AppendPlayer(out, out_size, name, p.race & 0x0F, cap);
+}
+
+bool PlaysOnASide(const GamePlayer& p) { return !p.observer && !p.computer; }
+
+}  // namespace
+
 void WinnerSide(const ReplayGame* game, char* out, size_t out_size) {
   if (out_size == 0) return;
   out[0] = '\0';
@@ -199,11 +213,37 @@ void WinnerSide(const ReplayGame* game, char* out, size_t out_size) {
   const size_t cap = static_cast<size_t>(NameCap(playing));
   for (int i = 0; i < game->players; ++i) {
     const GamePlayer& p = game->player[i];
-    if (p.observer || p.computer || p.team != game->winning_team) continue;
-    char name[kGameNameSize];
-    snprintf(name, sizeof name, "%.*s", static_cast<int>(LengthWithoutAccountTag(p.name)),
-             p.name);
-    AppendPlayer(out, out_size, name, p.race & 0x0F, cap);
+    if (PlaysOnASide(p) && p.team == game->winning_team) AppendGamePlayer(p, cap, out, out_size);
+  }
+  SanitisePlayerName(out);
+}
+
+void GameSides(const ReplayGame* game, char* out, size_t out_size) {
+  if (out_size == 0) return;
+  out[0] = '\0';
+  bool present[256] = {};
+  int playing = 0;
+  int host_team = -1;
+  for (int i = 0; i < game->players; ++i) {
+    const GamePlayer& p = game->player[i];
+    if (!PlaysOnASide(p)) continue;
+    present[p.team & 0xFF] = true;
+    ++playing;
+    if (p.id == game->host_id) host_team = p.team & 0xFF;
+  }
+  int teams[256];
+  int sides = 0;
+  if (host_team >= 0) teams[sides++] = host_team;
+  for (int team = 0; team < 256; ++team) {
+    if (present[team] && team != host_team) teams[sides++] = team;
+  }
+  const size_t cap = static_cast<size_t>(NameCap(playing));
+  for (int k = 0; k < sides; ++k) {
+    if (k > 0 && sides == 2) AppendCapped(out, out_size, " vs ", 4);
+    for (int i = 0; i < game->players; ++i) {
+      const GamePlayer& p = game->player[i];
+      if (PlaysOnASide(p) && (p.team & 0xFF) == teams[k]) AppendGamePlayer(p, cap, out, out_size);
+    }
   }
   SanitisePlayerName(out);
 }
@@ -323,6 +363,7 @@ void FillNameTemplate(const char* name_template, const DecodeResult* result,
 void BuildName(const DecodeResult* result, const NameOptions* options, const NameDate* date,
                ReplayName* name, const ReplayGame* game) {
   name->subfolder = ChooseSubfolder(result);
+  snprintf(name->suffix, sizeof name->suffix, "%s", options->suffix);
   BuildDateTag(options, date, name->date_tag, sizeof name->date_tag);
   if (UsesDefaultTemplate(options->name_template)) {
     BuildNameBody(result, name->body, sizeof name->body);

@@ -63,4 +63,10 @@ const char* SaverResult(const ReplayGame* game);
 // "" when no side won or the replay does not tell.
 void WinnerSide(const ReplayGame* game, char* out, size_t out_size);
 
+// Every side of the game as {players} writes the sides of a ladder game, from the
+// whole replay's teams, for any game: the players (no observers, no computers) by
+// team, the host's team first and then by number; two sides set against each other
+// with " vs ", more one after another. "" when no one played.
+void GameSides(const ReplayGame* game, char* out, size_t out_size);
+
 #endif  // BRINDLECAP_NAMING_NAME_TEMPLATE_H_

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "naming/name_template.h"
 #include "replay/decode.h"
 #include "tests/replay_builder.h"
 
@@ -614,6 +615,118 @@ TEST(ModernNaming, AccountTagsAreDroppedFromACopy) {
     EXPECT_STREQ(c.shown, body);
     EXPECT_STREQ(c.name, result.player[0].name);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Game names with -modern: the letters and digits of every alphabet stay whole
+
+// Written byte for byte, so that no code page comes between.
+const char kChinese[] = "\xE5\x8D\x81\xE6\x96\xB9\xE6\x99\xAE\xE8\xB4\xA4";  // 十方普贤
+const char kKorean[] = "\xEC\x95\x88\xEB\x85\x95";                                // 안녕
+const char kRussian[] = "\xD0\x98\xD0\xB3\xD1\x80\xD0\xB0";                      // Игра
+const char kIdeographicSpace[] = "\xE3\x80\x80";
+const char kFullwidthBang[] = "\xEF\xBC\x81";  // ！
+
+TEST(ModernNaming, GameNamesKeepTheLettersOfEveryAlphabet) {
+  const std::string chinese = kChinese;
+  const std::string korean = kKorean;
+  const std::string russian = kRussian;
+  const struct Case {
+    std::string name;
+    std::string modern;   // with -modern
+    std::string classic;  // without: every byte that is no ASCII letter or digit
+  } cases[] = {
+      {chinese + "          ", chinese, std::string(12 + 10, '_')},
+      {"  " + korean + " 2v2 ", korean + "_2v2", "__" + std::string(6, '_') + "_2v2_"},
+      {russian + "!", russian + "_", std::string(8, '_') + "_"},
+      {std::string(kIdeographicSpace) + "4\xE6\x9C\x88" + kIdeographicSpace, "4\xE6\x9C\x88",
+       "___4" + std::string(6, '_')},
+      {"Headshot" + std::string(kFullwidthBang) + " vs x", "Headshot__vs_x",
+       "Headshot____vs_x"},
+      {"my game #2!", "my_game__2_", "my_game__2_"},
+      {"caf\xC3\xA9 \xE2\x82\xAC" "5", "caf\xC3\xA9__5", "caf" + std::string(6, '_') + "5"},
+      {"\xF0\x9F\x98\x80 party", "__party", "_____party"},  // an emoji is no letter
+      {"a\xFF\xC3z", "a__z", "a__z"},  // bytes of no UTF-8 character
+      {"   ", "", "___"},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    char modern[kPathSize];
+    snprintf(modern, sizeof modern, "%s", c.name.c_str());
+    SanitiseGameNameAnyAlphabet(modern);
+    EXPECT_EQ(c.modern, modern) << c.name;
+    char classic[kPathSize];
+    snprintf(classic, sizeof classic, "%s", c.name.c_str());
+    SanitiseGameName(classic);
+    EXPECT_EQ(c.classic, classic) << c.name;
+  }
+}
+
+TEST(ModernNaming, WhatCountsAsALetterOrADigit) {
+  const struct Case {
+    uint32_t code;
+    bool letter;
+  } cases[] = {
+      {'a', true},    {'Z', true},     {'7', true},     {' ', false},    {'_', false},
+      {'#', false},   {0xA0, false},   {0xAA, true},    {0xB2, true},    {0xD7, false},
+      {0xE9, true},   {0x0418, true},  {0x05D0, true},  {0x0627, true},  {0x0E01, true},
+      {0x3000, false}, {0x3001, false}, {0x3005, true}, {0x3042, true},  {0x4E00, true},
+      {0xAC00, true}, {0xFF01, false}, {0xFF10, true},  {0xFF21, true},  {0x2014, false},
+      {0x20AC, false}, {0x2605, false}, {0xE000, false}, {0x1F600, false}, {0x20000, true},
+      {0x110000, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.letter, IsNameLetter(c.code)) << std::hex << c.code;
+}
+
+// The name body and {game}: with -modern, the game name of any reading keeps its
+// letters; without, as always. A long name is cut between letters, never inside one.
+TEST(ModernNaming, TheBodyAndTheGameFieldOfAGameNameInAnyAlphabet) {
+  const std::string chinese = kChinese;
+  SyntheticModernReplay modern = ModernGame({{"Host", 0x01, 0}, {"Guest", 0x02, 1}}, 10032);
+  modern.game_name = chinese + "   ";
+  const Bytes current = BuildModernReplay(modern);
+  const Bytes classic = BuildReplay(CustomReplay(" " + chinese + " "));
+  const struct Case {
+    const char* what;
+    const Bytes* file;
+    HeaderReading reading;
+    std::string body;
+  } cases[] = {
+      {"a current game with -modern", &current, kLengthReading, chinese},
+      {"a classic game with -modern, read by the fixed distances", &classic, kLengthReading,
+       chinese},
+      {"a classic game without", &classic, kFixedReading, std::string(14, '_')},
+  };
+  for (const Case& c : cases) {
+    const DecodeResult result = Decoded(*c.file, c.reading);
+    EXPECT_FALSE(result.ladder) << c.what;
+    char body[kPathSize];
+    BuildNameBody(&result, body, sizeof body);
+    EXPECT_EQ(c.body, body) << c.what;
+    char game[kPathSize];
+    const NameDate date = {2026, 7, 30, 21, 5, 9};
+    FillNameTemplate("[{game}]", &result, "Custom\\", "", &date, game, sizeof game);
+    EXPECT_EQ("[" + c.body + "]", game) << c.what;
+  }
+
+  // Fitted to a short path, the name loses whole letters from its end.
+  std::string long_name;
+  for (int i = 0; i < 40; ++i) long_name += chinese;
+  modern.game_name = long_name;
+  const DecodeResult result = Decoded(BuildModernReplay(modern), kLengthReading);
+  ReplayName name;
+  NameOptions options;
+  options.date_tag = false;
+  const NameDate date = {2026, 7, 30, 21, 5, 9};
+  ASSERT_TRUE(PrepareName(&result, &options, &date, "C:\\R\\", 100, &name));
+  const size_t kept = strlen(name.body);
+  EXPECT_GT(kept, 0u);
+  EXPECT_EQ(0u, kept % 3) << name.body;  // three bytes a letter
+  EXPECT_EQ(0, strncmp(long_name.c_str(), name.body, kept));
 }
 
 }  // namespace

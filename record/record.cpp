@@ -288,28 +288,15 @@ bool GrowGames(PlayerRecord* record) {
   return true;
 }
 
-// The players text as {players} writes the sides. A game that is no ladder game
-// has no such text in a name; the length-aware reading still knows its sides.
+// The players text as {players} writes the sides: a ladder game's as its name
+// shows them, any other game's from the whole replay's teams (no name shows those,
+// but most games of many players are custom games).
 long long PlayersText(PlayerRecord* record, const DecodeResult* header, const ReplayGame* game) {
   char body[kPathSize];
-  body[0] = '\0';
   if (header->ladder) {
     BuildNameBody(header, body, sizeof body);
-  } else if (header->modern) {
-    // A copy with the ladder mark: some 20 KB, small beside the replay it came from.
-    DecodeResult* sides = static_cast<DecodeResult*>(malloc(sizeof(DecodeResult)));
-    if (sides == nullptr) return -1;
-    memcpy(static_cast<void*>(sides), header, sizeof *sides);
-    sides->ladder = true;
-    BuildNameBody(sides, body, sizeof body);
-    free(sides);
   } else {
-    for (int i = 0; i < game->players; ++i) {
-      const GamePlayer& p = game->player[i];
-      if (p.observer || p.computer) continue;
-      if (body[0] != '\0') AppendCapped(body, sizeof body, ", ", 2);
-      AppendPlayer(body, sizeof body, p.name, p.race & 0x0F, static_cast<size_t>(NameCap(2)));
-    }
+    GameSides(game, body, sizeof body);
   }
   return record->pool.Put(body, strlen(body));
 }

@@ -73,8 +73,10 @@ Values ValuesOf(const Game& g) {
   header->modern = true;
   snprintf(header->game_name, sizeof header->game_name, "%s", g.ladder ? "" : "Fun Game");
   int teams_seen[32] = {0};
+  game->host_id = 1;  // the first seat's
   for (const Seat& s : g.seats) {
     GamePlayer* p = &game->player[game->players++];
+    p->id = game->players;
     snprintf(p->name, sizeof p->name, "%s", s.name.c_str());
     p->team = s.team;
     p->race = s.race;
@@ -85,7 +87,9 @@ Values ValuesOf(const Game& g) {
     if (s.observer) continue;
     if (teams_seen[s.team] == 0) teams_seen[s.team] = ++header->sides;
   }
-  // Sides in the order first met, as the length-aware reading groups them.
+  // Sides in the order first met, as the length-aware reading groups them; it
+  // gives none for a game that is no ladder game, whose name shows none.
+  if (!g.ladder) header->sides = 0;
   for (int side = 1; side <= header->sides; ++side) {
     for (const Seat& s : g.seats) {
       if (s.observer || teams_seen[s.team] != side) continue;
@@ -283,6 +287,13 @@ TEST(RecordTallies, OutcomesTypesMatchupsMapsAndOpponents) {
     const GameRow& row = view.games[i];
     if (strcmp(row.type, "2v2") == 0) {
       EXPECT_STREQ("Me(h)Mate(o) vs Orc(o)Dead(u)", row.players);
+    }
+    // A custom game's name shows no players; its row does, as a ladder game's.
+    if (strcmp(row.type, "Custom") == 0) {
+      EXPECT_STREQ("Me(h) vs Orc(o)", row.players);
+    }
+    if (strcmp(row.type, "FFA") == 0) {
+      EXPECT_STREQ("Me(h)Orc(o)Elf(e)", row.players);
     }
     if (row.apm == -1) ++observed_rows;
   }

@@ -7,11 +7,6 @@
 
 namespace {
 
-
-// From this version on a block header is 12 bytes (u32 packed size, u32 inflated
-// size, u32 checksum); before it 8 (u16, u16, u32).
-const uint32_t kWideBlocks = 10032;
-
 // zlib asks for its state and its window once per reading; both come from the
 // scratch's arena, so a reading never touches the heap and its memory is the
 // scratch's size whatever the game's length.
@@ -26,15 +21,20 @@ voidpf ArenaAlloc(voidpf opaque, uInt items, uInt size) {
 
 void ArenaFree(voidpf, voidpf) {}
 
+// Where the replay ends: after the blocks its header declares, whatever follows
+// them in the file (a platform's signature or data).
+bool AllDeclaredTaken(const BlockStream* b) { return b->declared > 0 && b->started >= b->declared; }
+
 // Moves on to the next block that holds anything: inflated whole (in_block stays
 // false) or ready to stream. False when there is none, or when it cannot be
 // inflated (failed is then set).
 bool StartBlock(BlockStream* b) {
   for (;;) {
-    if (b->failed || b->next_block > b->length ||
+    if (b->failed || AllDeclaredTaken(b) || b->next_block > b->length ||
         b->block_header > b->length - b->next_block) {
       return false;
     }
+    ++b->started;
     const unsigned char* header = b->bytes + b->next_block;
     const bool wide = b->block_header == 12;
     const uint32_t packed = wide ? LoadU32(header) : LoadU16(header);
@@ -82,13 +82,14 @@ bool StartBlock(BlockStream* b) {
 
 }  // namespace
 
-bool OpenBlocks(const unsigned char* bytes, size_t length, uint32_t version, uint32_t declared,
-                GameReadScratch* scratch, BlockStream* blocks, bool whole) {
+bool OpenBlocks(const unsigned char* bytes, size_t length, size_t first_block,
+                size_t block_header, uint32_t declared, GameReadScratch* scratch,
+                BlockStream* blocks, bool whole) {
   memset(blocks, 0, sizeof *blocks);
   blocks->bytes = bytes;
   blocks->length = length;
-  blocks->next_block = kGameFileHeader;
-  blocks->block_header = version >= kWideBlocks ? 12 : 8;
+  blocks->next_block = first_block;
+  blocks->block_header = block_header;
   blocks->declared = declared;
   blocks->stream = &scratch->stream;
   blocks->window = scratch->window;
@@ -157,7 +158,13 @@ bool SkipBytes(BlockStream* b, uint64_t count) {
 }
 
 bool NoMoreBlocks(const BlockStream* b) {
-  return b->failed || b->next_block > b->length || b->block_header > b->length - b->next_block;
+  return b->failed || AllDeclaredTaken(b) || b->next_block > b->length ||
+         b->block_header > b->length - b->next_block;
+}
+
+size_t TrailingBytes(const BlockStream* b) {
+  if (!AllDeclaredTaken(b) || b->cut || b->next_block > b->length) return 0;
+  return b->length - b->next_block;
 }
 
 bool IsZlibHeader(unsigned method, unsigned flags) {

@@ -17,7 +17,8 @@ struct BlockStream {
   size_t length;
   size_t next_block;           // offset of the next block header in the file
   size_t block_header;         // 12 bytes from version 10032 on, 8 before
-  uint32_t declared;           // blocks the file header announces
+  uint32_t declared;           // blocks the file header announces; 0 when it does not say
+  uint32_t started;            // block headers taken so far: no more than declared
   uint32_t whole;              // blocks that gave all they hold
   uint32_t block_left;         // bytes the block being inflated still owes
   bool in_block;
@@ -31,11 +32,15 @@ struct BlockStream {
   size_t hi;
 };
 
-// Sets the stream up over bytes[0, length), whose file header has been checked,
-// with the inflaters' memory carved from the scratch; with whole false, every
-// block goes through zlib. False when zlib cannot be set up in it.
-bool OpenBlocks(const unsigned char* bytes, size_t length, uint32_t version, uint32_t declared,
-                GameReadScratch* scratch, BlockStream* blocks, bool whole = true);
+// Sets the stream up over bytes[0, length), whose file header has been checked:
+// its first block header at first_block, each block header block_header bytes, and
+// no more than the declared blocks (when declared is not 0) taken as the replay's,
+// so that what a platform puts after them is no block. The inflaters' memory is
+// carved from the scratch; with whole false, every block goes through zlib. False
+// when zlib cannot be set up in it.
+bool OpenBlocks(const unsigned char* bytes, size_t length, size_t first_block,
+                size_t block_header, uint32_t declared, GameReadScratch* scratch,
+                BlockStream* blocks, bool whole = true);
 
 // Releases the inflater (nothing goes back to the heap: it never came from there).
 void CloseBlocks(BlockStream* blocks);
@@ -52,6 +57,10 @@ bool SkipBytes(BlockStream* blocks, uint64_t count);
 // True when no block follows the one being inflated: the data has been read to its
 // end, or a block failed.
 bool NoMoreBlocks(const BlockStream* blocks);
+
+// The bytes after the last declared block, once every declared block has been
+// taken whole from the file; 0 before that, and when the header declares none.
+size_t TrailingBytes(const BlockStream* blocks);
 
 // The header a zlib stream opens with, as zlib itself checks it: deflate, a window
 // of at most 32 KB, the check bits, and no preset dictionary. The game's blocks are

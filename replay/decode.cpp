@@ -5,6 +5,7 @@
 #include <string.h>
 #include <zlib.h>
 
+#include "replay/file_header.h"
 #include "replay/text.h"
 
 // uncompress reports how much it inflated even when it stops short (zlib 1.2.9 on);
@@ -110,6 +111,11 @@ bool StartsAsReplay(const unsigned char* bytes, size_t length) {
   return length >= sizeof kLeading - 1 && memcmp(bytes, kLeading, sizeof kLeading - 1) == 0;
 }
 
+bool HoldsReplay(const unsigned char* bytes, size_t length) {
+  const ReplayHolder holder = LocateReplay(bytes, length).holder;
+  return holder == kHolderReplay || holder == kHolderNetEase;
+}
+
 bool IsRealPlayer(const char* name) {
   return name[0] != '\0' && !EqualsIgnoringAsciiCase(name, "Observer") &&
          !EqualsIgnoringAsciiCase(name, "Referee");
@@ -122,6 +128,7 @@ void ClearDecodeResult(DecodeResult* result) {
   result->game_name[0] = '\0';
   result->modern = false;
   result->sides = 0;
+  result->any_alphabet = false;
   result->map_path[0] = '\0';
   result->length_ms = -1;
   result->settings = -1;

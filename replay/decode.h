@@ -46,6 +46,10 @@ struct DecodeResult {
   // side in player, each entry carrying its side, and sides counts them.
   bool modern = false;
   int sides = 0;
+  // Set whenever the length-aware reading was asked for ("-modern"), whichever
+  // reading gave the result: the game name then keeps the letters and digits of
+  // every alphabet, as player names keep theirs.
+  bool any_alphabet = false;
   // The map's path as the encoded settings string stores it ("Maps/(2)Amazonia.w3x");
   // "" when it cannot be read.
   char map_path[kMapPathSize];
@@ -93,13 +97,19 @@ void Decode(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
 
 // Decodes as reading asks: the length-aware reading when asked for and the
 // records fit it, Decode otherwise, so that it never names a replay worse than
-// the default does. The one entry the pass and the commands use.
+// the default does. The length-aware reading also finds the replay inside a
+// NetEase container (replay/file_header.h) and reads that, with either reading.
+// The one entry the pass and the commands use.
 void DecodeReplay(const unsigned char* bytes, size_t length, HeaderReading reading,
                   DecodeScratch* scratch, DecodeResult* result);
 
 // True when bytes open as every replay file does: "Warcraft III recorded game"
 // and the byte 0x1A.
 bool StartsAsReplay(const unsigned char* bytes, size_t length);
+
+// True when bytes hold a replay: they open as one, or are a NetEase container
+// with one where it says.
+bool HoldsReplay(const unsigned char* bytes, size_t length);
 
 // True for a name that is not empty and is neither "Observer" nor "Referee"
 // (ASCII case-insensitive).

@@ -5,21 +5,13 @@
 #include "replay/actions.h"
 #include "replay/blocks.h"
 #include "replay/decode.h"
+#include "replay/file_header.h"
 #include "replay/text.h"
 
 namespace {
 
-const char kLeadingText[] = "Warcraft III recorded game";
 const char kComputerName[] = "Computer";
 
-// File header fields.
-const size_t kHeaderVersionAt = 0x24;
-const size_t kBlockCountAt = 0x2C;
-const size_t kGameIdAt = 0x30;
-const size_t kVersionAt = 0x34;
-const size_t kBuildAt = 0x38;
-const size_t kFlagsAt = 0x3A;
-const size_t kLengthAt = 0x3C;
 const uint32_t kExpansionId = 0x57335850;  // "PX3W" as the file stores it, 'W3XP' read as u32
 
 // Records before the game.
@@ -35,6 +27,10 @@ const size_t kPlayerRecordTail = 4;  // after a player record's extra data
 const size_t kSlotTableFixed = 7;    // count byte, u32 seed, select mode, start spots
 const size_t kSlotFieldsNeeded = 7;  // id, download, status, computer, team, colour, race
 const unsigned kSlotUsed = 2;
+// The extra data of a classic ladder game's host and player records: a u32, then the
+// player's race flags in the first byte of the next u32.
+const unsigned kExtraWithRace = 8;
+const size_t kExtraRaceAt = 4;
 
 // Records of the game and their sizes, kind byte included.
 const unsigned kPadding = 0x00;
@@ -114,6 +110,7 @@ struct Reader {
   PlayerState state[kGameMaxPlayers];
   LeaveState leave;
   bool ran_short;  // the data ended inside a record
+  bool checksum_0x20;  // before 1.07 the record 0x20 is a checksum (as 0x22), not chat
 };
 
 const unsigned char* At(Reader* r) { return r->blocks.window + r->blocks.lo; }
@@ -176,14 +173,59 @@ bool TakePlayerRecord(Reader* r) {
   unsigned extra = 0;
   GameReadScratch* s = r->scratch;
   if (!TakeByte(r, &id)) return false;
-  char* name = s->has_record[id] ? nullptr : s->record_name[id];
-  if (!TakeString(r, name, kGameNameSize) || !TakeByte(r, &extra) ||
-      !SkipBytes(&r->blocks, extra)) {
+  const bool first = !s->has_record[id];
+  char* name = first ? s->record_name[id] : nullptr;
+  if (!TakeString(r, name, kGameNameSize) || !TakeByte(r, &extra)) {
     r->ran_short = true;
     return false;
   }
-  s->has_record[id] = true;
+  unsigned race = 0;
+  if (extra >= kExtraWithRace) {
+    if (!Have(r, extra)) return false;
+    race = At(r)[kExtraRaceAt];
+  }
+  if (!SkipBytes(&r->blocks, extra)) {
+    r->ran_short = true;
+    return false;
+  }
+  if (first) {
+    s->has_record[id] = true;
+    s->record_race[id] = static_cast<unsigned char>(race);
+    s->record_id[s->record_count++] = static_cast<unsigned char>(id);
+  }
   return true;
+}
+
+// A player as the slot table has it, or, with none, as the records give it.
+GamePlayer* AddPlayer(Reader* r, unsigned id, int slot) {
+  ReplayGame* game = r->game;
+  r->player_of_id[id] = game->players;
+  GamePlayer* p = &game->player[game->players++];
+  memset(p, 0, sizeof *p);
+  p->id = static_cast<int>(id);
+  p->slot = slot;
+  p->left_ms = -1;
+  p->handicap = 100;
+  if (r->scratch->has_record[id]) {
+    // Only up to its NUL: what follows in the scratch is an older reading's.
+    const char* name = r->scratch->record_name[id];
+    memcpy(p->name, name, strlen(name) + 1);
+  }
+  return p;
+}
+
+// An empty slot table (a ladder game of 1.18 has one): the players are the player
+// records, the host's first, each a side of its own, with the race its extra data
+// gives. Two of them make a 1v1.
+void PlayersFromRecords(Reader* r) {
+  const GameReadScratch* s = r->scratch;
+  for (int i = 0; i < s->record_count && r->game->players < kGameMaxPlayers; ++i) {
+    const unsigned id = s->record_id[i];
+    GamePlayer* p = AddPlayer(r, id, i);
+    p->team = i;
+    p->colour = -1;
+    p->race = s->record_race[id];
+  }
 }
 
 // The slot table: one player per player id, the first slot that has it, in slot order.
@@ -194,6 +236,13 @@ bool TakeSlotTable(Reader* r) {
   if (table_length < kSlotTableFixed || !Have(r, 3 + table_length)) return false;
   const unsigned char* table = At(r) + 3;
   const unsigned count = table[0];
+  // No slots at all, and nothing else in the record: the players are in the records.
+  if (count == 0 && table_length == kSlotTableFixed) {
+    PlayersFromRecords(r);
+    game->random_seed = LoadU32(table + 1);
+    r->blocks.lo += 3 + table_length;
+    return true;
+  }
   if (count == 0) return false;
   const size_t slot_size = (table_length - kSlotTableFixed) / count;
   if (slot_size < kSlotFieldsNeeded) return false;
@@ -201,11 +250,7 @@ bool TakeSlotTable(Reader* r) {
     const unsigned char* slot = table + 1 + i * slot_size;
     const unsigned id = slot[0];
     if (slot[2] != kSlotUsed || r->player_of_id[id] >= 0) continue;
-    r->player_of_id[id] = game->players;
-    GamePlayer* p = &game->player[game->players++];
-    memset(p, 0, sizeof *p);
-    p->id = static_cast<int>(id);
-    p->slot = static_cast<int>(i);
+    GamePlayer* p = AddPlayer(r, id, static_cast<int>(i));
     p->computer = slot[3] != 0;
     p->team = slot[4];
     p->colour = slot[5];
@@ -213,14 +258,7 @@ bool TakeSlotTable(Reader* r) {
     p->ai_strength = slot_size > 7 ? slot[7] : 0;
     p->handicap = slot_size > 8 ? slot[8] : 100;
     p->observer = p->team == game->observer_team;
-    p->left_ms = -1;
-    if (p->computer) {
-      memcpy(p->name, kComputerName, sizeof kComputerName);
-    } else if (r->scratch->has_record[id]) {
-      // Only up to its NUL: what follows in the scratch is an older reading's.
-      const char* name = r->scratch->record_name[id];
-      memcpy(p->name, name, strlen(name) + 1);
-    }
+    if (p->computer) memcpy(p->name, kComputerName, sizeof kComputerName);
   }
   game->random_seed = LoadU32(table + 1 + count * slot_size);
   r->blocks.lo += 3 + table_length;
@@ -375,6 +413,10 @@ bool ReadGameRecords(Reader* r) {
           if (size <= have) TakeLeave(r, p);
           break;
         case kChat:
+          if (r->checksum_0x20) {
+            size = have < 2 ? 2 : 2 + p[1];
+            break;
+          }
           if (have < kChatHead) {
             size = kChatHead;
             break;
@@ -409,6 +451,43 @@ bool ReadGameRecords(Reader* r) {
       return true;
     }
   }
+}
+
+// The side still in the game when every player of the other sides had left on
+// their own, in a replay no player saved: every player of it either closed by the
+// saver's game (an observer's) after that, or, when no record at all was closed by
+// the saver's game, with no leave record of its own (the replay ends with them in
+// it). -1 when no one side is so.
+int SideStillIn(const Reader* r, const bool* humans) {
+  const ReplayGame* game = r->game;
+  const LeaveState& leave = r->leave;
+  bool gone[256];     // every player of the team left on their own
+  bool still[256];    // every player of the team was still in, as above
+  for (int team = 0; team < 256; ++team) gone[team] = still[team] = humans[team];
+  long long last_own = -1;  // the latest record of a player leaving on their own
+  for (int i = 0; i < game->players; ++i) {
+    const GamePlayer& p = game->player[i];
+    if (p.observer || p.computer) continue;
+    const PlayerState& state = r->state[i];
+    const bool own = state.left_seq >= 0 && state.left_by_self;
+    if (!own) gone[p.team] = false;
+    if (own && state.left_seq > last_own) last_own = state.left_seq;
+  }
+  for (int i = 0; i < game->players; ++i) {
+    const GamePlayer& p = game->player[i];
+    if (p.observer || p.computer) continue;
+    const PlayerState& state = r->state[i];
+    const bool closed_after = leave.closing && state.left_seq > last_own && !state.left_by_self;
+    const bool never_left = !leave.closing && state.left_seq < 0;
+    if (!closed_after && !never_left) still[p.team] = false;
+  }
+  int side = -1;
+  for (int team = 0; team < 256; ++team) {
+    if (!humans[team] || gone[team]) continue;
+    if (!still[team] || side >= 0) return -1;  // a side neither gone nor still in, or two in
+    side = team;
+  }
+  return side;
 }
 
 // The rules of game.h, in order.
@@ -512,27 +591,36 @@ void DecideResult(Reader* r) {
   }
 
   // 3. The side that stayed.
-  if (!everyone_left) return;
-  long long last[256];
-  for (long long& t : last) t = -1;
-  for (int i = 0; i < game->players; ++i) {
-    const GamePlayer& p = game->player[i];
-    if (Plays(&p) && p.left_ms > last[p.team]) last[p.team] = p.left_ms;
-  }
-  int latest = -1;
-  bool tie = false;
-  for (int team = 0; team < 256; ++team) {
-    if (!humans[team]) continue;
-    if (latest < 0 || last[team] > last[latest]) {
-      latest = team;
-      tie = false;
-    } else if (last[team] == last[latest]) {
-      tie = true;
+  if (everyone_left) {
+    long long last[256];
+    for (long long& t : last) t = -1;
+    for (int i = 0; i < game->players; ++i) {
+      const GamePlayer& p = game->player[i];
+      if (Plays(&p) && p.left_ms > last[p.team]) last[p.team] = p.left_ms;
+    }
+    int latest = -1;
+    bool tie = false;
+    for (int team = 0; team < 256; ++team) {
+      if (!humans[team]) continue;
+      if (latest < 0 || last[team] > last[latest]) {
+        latest = team;
+        tie = false;
+      } else if (last[team] == last[latest]) {
+        tie = true;
+      }
+    }
+    if (!tie && !lost[latest]) {
+      game->basis = kBasisOrder;
+      game->winning_team = latest;
+      return;
     }
   }
-  if (tie || lost[latest]) return;
+  if (saver != nullptr) return;  // a playing saver's closing record decided above, or nothing
+  const int stayed = SideStillIn(r, humans);
+  if (stayed < 0 || lost[stayed]) return;
   game->basis = kBasisOrder;
-  game->winning_team = latest;
+  game->winning_team = stayed;
+  game->ended = true;  // as the ladder counts it: the other sides are gone
 }
 
 void Finish(Reader* r) {
@@ -559,29 +647,38 @@ bool ReadGame(const unsigned char* bytes, size_t length, GameReadScratch* scratc
   game->saver_id = -1;
   game->winning_team = -1;
   game->problem = kGameNotReplay;
-  if (length < kGameFileHeader || memcmp(bytes, kLeadingText, sizeof kLeadingText - 1) != 0) {
-    return false;
-  }
-  game->header_version = LoadU32(bytes + kHeaderVersionAt);
-  game->blocks_declared = LoadU32(bytes + kBlockCountAt);
-  game->game_id = LoadU32(bytes + kGameIdAt);
+  const ReplaySpan span = LocateReplay(bytes, length);
+  if (span.holder == kHolderNetEaseEmpty) game->problem = kGameNoReplayInContainer;
+  if (span.holder != kHolderReplay && span.holder != kHolderNetEase) return false;
+  // From here on every offset is the replay's own.
+  bytes += span.offset;
+  length = span.length;
+  ReplayFileHeader header;
+  if (!ReadReplayFileHeader(bytes, length, &header)) return false;
+  game->in_container = span.holder == kHolderNetEase;
+  game->replay_offset = span.offset;
+  game->header_version = header.header_version;
+  game->blocks_declared = header.blocks;
+  game->game_id = header.game_id;
   game->expansion = game->game_id == kExpansionId;
-  game->version = LoadU32(bytes + kVersionAt);
-  game->build = LoadU16(bytes + kBuildAt);
-  game->flags = LoadU16(bytes + kFlagsAt);
-  game->length_ms = LoadU32(bytes + kLengthAt);
+  game->version = header.version;
+  game->build = header.build;
+  game->flags = header.flags;
+  game->length_ms = header.length_ms;
   game->observer_team = game->version < kOldObserversBelow ? kOldObserverTeam : kObserverTeam;
 
   Reader r;
   r.scratch = scratch;
   r.game = game;
   r.ran_short = false;
+  r.checksum_0x20 = header.oldest;
   memset(&r.leave, 0, sizeof r.leave);
   for (int& index : r.player_of_id) index = -1;
   for (PlayerState& state : r.state) state = PlayerState{-1, false};
   memset(scratch->has_record, 0, sizeof scratch->has_record);
-  if (!OpenBlocks(bytes, length, game->version, game->blocks_declared, scratch, &r.blocks,
-                  whole)) {
+  scratch->record_count = 0;
+  if (!OpenBlocks(bytes, length, header.first_block, header.block_header, header.blocks, scratch,
+                  &r.blocks, whole)) {
     game->problem = kGameNoMemory;
     return false;
   }
@@ -605,6 +702,7 @@ bool ReadGame(const unsigned char* bytes, size_t length, GameReadScratch* scratc
     game->problem = kGameCut;  // every block whole, but the last record stops inside
   } else {
     game->problem = kGameWhole;
+    game->trailing_bytes = TrailingBytes(&r.blocks);
   }
   CloseBlocks(&r.blocks);
   if (game->readable) Finish(&r);
@@ -633,6 +731,7 @@ const char* GameProblemText(GameProblem problem) {
     case kGameCut: return "cut short";
     case kGameRecordUnknown: return "unknown record";
     case kGameNoMemory: return "no memory for inflating";
+    case kGameNoReplayInContainer: return ReplayHolderText(kHolderNetEaseEmpty);
   }
   return "unknown problem";
 }

@@ -42,6 +42,7 @@ enum GameProblem {
   kGameCut,            // the file ends before the blocks it announces; read what is there
   kGameRecordUnknown,  // a record of a kind no game writes; read up to it
   kGameNoMemory,       // the inflater could not be set up in the scratch
+  kGameNoReplayInContainer,  // a NetEase container with no replay where it says
 };
 
 // Which rule named the winners (see ReadReplayGame).
@@ -55,9 +56,10 @@ enum GameBasis {
 struct GamePlayer {
   char name[kGameNameSize];  // "Computer" for a computer player; cut at a letter's end
   int id;                    // the player id of the slot
-  int slot;                  // index in the slot table
+  int slot;                  // index in the slot table; of the player record when the
+                             // slot table is empty (a player then is a team of its own)
   int team;
-  int colour;
+  int colour;                // -1 when the slot table is empty
   int race;                  // the slot's race flags (0x01 human, 0x02 orc, 0x04 night
                              // elf, 0x08 undead, 0x20 random, 0x40 fixed by the map)
   int ai_strength;
@@ -79,10 +81,13 @@ struct ReplayGame {
   bool readable;             // the header's records were read: the players are known
   bool ended;                // the game's end is in the replay: the saver's closing
                              // record, or a leave record of every player
-  uint32_t header_version;
-  uint32_t game_id;          // 'W3XP' (The Frozen Throne) or 'WAR3', as stored
+  uint32_t header_version;   // 1; 0 in replays before 1.07, whose file header is shorter
+  bool in_container;         // the replay lies in a NetEase container
+  uint64_t replay_offset;    // where in the file the replay starts (0 unless in a container)
+  uint64_t trailing_bytes;   // bytes after the last block the file header declares
+  uint32_t game_id;          // 'W3XP' (The Frozen Throne) or 'WAR3', as stored; 0 before 1.07
   bool expansion;
-  uint32_t version;          // 26 for 1.26 ... 10032 for 1.32, 10100 for 2.0
+  uint32_t version;          // 2 for 1.02, 26 for 1.26 ... 10032 for 1.32, 10100 for 2.0
   uint32_t build;
   uint32_t flags;            // 0x8000 for a multiplayer game
   uint32_t length_ms;        // the game's length as the file header stores it
@@ -126,12 +131,20 @@ struct GameReadScratch {
   // Player records before the slot table, by player id.
   bool has_record[256];
   char record_name[256][kGameNameSize];
+  // The race their extra data gives (ladder records of classic replays carry it), and
+  // the ids in record order, the host's first: the players when the slot table is empty.
+  unsigned char record_race[256];
+  unsigned char record_id[256];
+  int record_count;
 };
 
-// Reads the replay in bytes[0, length). Never reads outside it and never allocates.
-// Returns game->readable: false when the players could not be read (game->problem
-// says why). A damaged or cut replay gives what it holds, with its problem set and
-// its result unknown.
+// Reads the replay in bytes[0, length): a replay file of either header version, or
+// a NetEase container holding one. The replay ends after the blocks its header
+// declares; bytes after them are no damage (trailing_bytes counts them). Never
+// reads outside bytes[0, length) and never allocates. Returns game->readable: false
+// when the players could not be read (game->problem says why). A damaged or cut
+// replay gives what it holds, with its problem set and its result unknown. With an
+// empty slot table, the players come from the player records, each a team of its own.
 //
 // The winners, by the first rule that applies (leave records about observers and
 // computers are passed over; a record whose reason is 0x0C was written by the
@@ -143,7 +156,11 @@ struct GameReadScratch {
 //    not closed by the saver's game), and its counter is higher than the record's
 //    before it, the saver's side won; when it is not higher, the saver's side lost.
 // 3. order: when every player has left, the side whose last player left strictly
-//    after every player of the other sides won.
+//    after every player of the other sides won. Also, when no player saved the
+//    replay: the one side still in after every player of the other sides left on
+//    their own, its players either closed by the saver's game after that (an
+//    observer's replay) or, with no closing record of the saver at all, with no
+//    leave record whatever (the replay ends with them in the game).
 // Otherwise unknown, and always unknown for a damaged replay, for a single side,
 // and for a side of computers only (whose players never leave).
 bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* scratch,

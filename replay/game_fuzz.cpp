@@ -1,11 +1,14 @@
 // Fuzz target of the whole-replay reading. An input stands for a replay file as
 // GameFuzzFile (game_fuzz_input.h) lays it out: the real replay's blocks, lying,
-// damaged and cut, or data of the fuzzer's own cut into blocks.
+// damaged and cut, or data of the fuzzer's own cut into blocks; with the oldest
+// file header or the current one, alone, in a NetEase container or followed by
+// a platform's bytes.
 // Every input is read twice, into scratches filled differently beforehand: the
 // two results must be the same bytes, so nothing read depends on what a scratch
 // held. It is read a third time with every block streamed through zlib alone, as
 // before libdeflate: that result must be the same bytes too, whichever blocks
-// libdeflate took or refused. Then the result must hold together (see Check).
+// libdeflate took or refused. Then the result must hold together (see Check),
+// and where the replay lies must change nothing but where it was found.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -59,6 +62,49 @@ void Check(bool readable, const ReplayGame& game) {
   if (game.winning_team >= 0 && winners == 0) Broken("a winning team has players");
 }
 
+// Where the replay lies, as the wrapping put it: in a container only when it was
+// put in one, and then at the container's offset; the oldest header read as such.
+void CheckWrapping(unsigned wrapping, size_t file_size, const ReplayGame& game) {
+  const bool contained = (wrapping & kGameFuzzInContainer) != 0;
+  if (game.in_container != contained) Broken("a container is found exactly when there is one");
+  if (game.replay_offset != (contained ? kGameFuzzContainerOffset : 0u)) {
+    Broken("the replay's offset");
+  }
+  if ((wrapping & kGameFuzzOldestHeader) != 0 &&
+      (game.header_version != 0 || game.version != kGameFuzzOldestVersion || game.expansion)) {
+    Broken("the oldest file header read as such");
+  }
+  if (game.trailing_bytes > file_size) Broken("trailing bytes within the file");
+  if (game.problem != kGameWhole && game.trailing_bytes != 0) {
+    Broken("trailing bytes only after a whole replay");
+  }
+}
+
+// The same reading with the container and the trailing bytes taken away: where
+// the replay lies may change nothing else.
+void CheckSameAsBare(const uint8_t* data, size_t size, const ReplayGame& wrapped,
+                     GameReadScratch* scratch) {
+  Bytes bare;
+  GameFuzzReplay(data[0], data + 2, size - 2, data[1] & kGameFuzzOldestHeader, &bare);
+  unsigned char* bytes = static_cast<unsigned char*>(malloc(bare.size()));
+  memcpy(bytes, bare.data(), bare.size());
+  ReplayGame alone;
+  ReadReplayGame(bytes, bare.size(), scratch, &alone);
+  free(bytes);
+  ReplayGame moved;
+  memcpy(static_cast<void*>(&moved), &wrapped, sizeof moved);  // padding and all
+  moved.in_container = false;
+  moved.replay_offset = 0;
+  moved.trailing_bytes = 0;
+  if (memcmp(&moved, &alone, sizeof moved) != 0) {
+    Broken("a container or bytes after the last block change the reading");
+  }
+  if ((data[1] & kGameFuzzTrailing) != 0 && wrapped.problem == kGameWhole &&
+      alone.blocks_declared > 0 && wrapped.trailing_bytes == 0) {
+    Broken("bytes after the last declared block are counted");
+  }
+}
+
 GameReadScratch* NewScratch(unsigned char fill) {
   GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
   if (scratch == nullptr) abort();
@@ -80,7 +126,7 @@ void Same(const ReplayGame& one, const ReplayGame& two, const char* promise) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
+  if (size < 2) return 0;
   static GameReadScratch* first = NewScratch(0x00);
   static GameReadScratch* second = NewScratch(0xA5);
   Bytes file;
@@ -100,5 +146,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Same(one, two, "the result depends on the scratch's bytes");
   Same(one, streamed, "libdeflate and zlib read the same");
   Check(readable, one);
+  CheckWrapping(data[1], file.size(), one);
+  // The inflated data's blocks are whole and as many as declared: what follows
+  // them is the platform's (with a block more announced, the reading looks there;
+  // with none declared, the file's end is the replay's).
+  const bool declared_exactly = (data[0] & 1) == 0 && (data[0] & 0x80) == 0 && size > 2;
+  if ((data[1] & (kGameFuzzInContainer | kGameFuzzTrailing)) != 0 && declared_exactly) {
+    CheckSameAsBare(data, size, one, first);
+  }
   return 0;
 }

@@ -5,11 +5,12 @@
 
 #include <algorithm>
 
+#include "replay/file_header.h"
 #include "replay/game.h"
 
 namespace {
 
-const size_t kFileHeader = kGameFileHeader;
+const size_t kOldestFileHeader = 0x40;
 
 const uint32_t kVersions[] = {26, 10030, 10032, 10100};
 const size_t kBlockSizes[] = {61, 500, 2048, 8192};
@@ -23,16 +24,41 @@ void Put32(Bytes* out, uint32_t value) {
   for (int k = 0; k < 4; ++k) out->push_back(static_cast<unsigned char>(value >> (8 * k)));
 }
 
-void FileHeader(Bytes* file, uint32_t version, uint32_t blocks) {
-  file->assign(kGameFileHeader, 0);
+void FileHeader(Bytes* file, uint32_t version, uint32_t blocks, bool oldest) {
+  file->assign(oldest ? kOldestFileHeader : size_t{kGameFileHeader}, 0);
   memcpy(file->data(), "Warcraft III recorded game\x1A", 27);
-  (*file)[0x1C] = kGameFileHeader;
-  (*file)[0x24] = 1;
+  (*file)[0x1C] = static_cast<unsigned char>(file->size());
+  (*file)[0x24] = oldest ? 0 : 1;
+  for (int k = 0; k < 4; ++k) (*file)[0x2C + k] = static_cast<unsigned char>(blocks >> (8 * k));
+  if (oldest) {
+    (*file)[0x32] = static_cast<unsigned char>(kGameFuzzOldestVersion);  // u16 version, u16 build
+    (*file)[0x34] = 0xB3;
+    (*file)[0x35] = 0x11;
+    return;
+  }
   for (int k = 0; k < 4; ++k) {
-    (*file)[0x2C + k] = static_cast<unsigned char>(blocks >> (8 * k));
     (*file)[0x30 + k] = static_cast<unsigned char>("PX3W"[k]);
     (*file)[0x34 + k] = static_cast<unsigned char>(version >> (8 * k));
   }
+}
+
+// The replay's bytes as a NetEase container holds them: its header, the platform's
+// data (a zlib stream, padded), then the replay.
+void PutInContainer(Bytes* file) {
+  Bytes container(0x80, 0);
+  memcpy(container.data(), "GRBN", 4);
+  container[4] = 2;
+  const Bytes data = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01, 0, 0, 0, 0};
+  container[0x0C] = static_cast<unsigned char>(data.size());
+  container.insert(container.end(), data.begin(), data.end());
+  file->insert(file->begin(), container.begin(), container.end());
+}
+
+// What a platform may put after the replay's last block.
+void AddTrailingBytes(Bytes* file) {
+  static const unsigned char kSignature[] = {'N', 'G', 'I', 'S', 0x85, 0x7C, 0x31, 0x30,
+                                             0x8D, 0x2F, 0x75, 0x11};
+  file->insert(file->end(), kSignature, kSignature + sizeof kSignature);
 }
 
 // One block as a zlib stream of stored deflate blocks, flushed and never finished
@@ -58,15 +84,14 @@ Bytes Store(const unsigned char* data, size_t length, bool sync_mark) {
 
 }  // namespace
 
-void GameFuzzFile(const uint8_t* data, size_t size, Bytes* file) {
-  const unsigned switches = data[0];
-  ++data;
-  --size;
-  const uint32_t version = kVersions[(switches >> 1) & 3];
+void GameFuzzReplay(unsigned switches, const uint8_t* data, size_t size, unsigned wrapping,
+                    Bytes* file) {
+  const bool oldest = (wrapping & kGameFuzzOldestHeader) != 0;
+  const uint32_t version = oldest ? kGameFuzzOldestVersion : kVersions[(switches >> 1) & 3];
   const bool wide = version >= 10032;
   const bool announce_more = (switches & 0x80) != 0;
   if (switches & 1) {
-    FileHeader(file, version, 0);
+    FileHeader(file, version, wrapping >> kGameFuzzDeclaredShift, oldest);
     file->insert(file->end(), data, data + size);
     return;
   }
@@ -90,8 +115,15 @@ void GameFuzzFile(const uint8_t* data, size_t size, Bytes* file) {
     Put32(&blocks, 0);
     blocks.insert(blocks.end(), packed.begin(), packed.end());
   }
-  FileHeader(file, version, count + (announce_more ? 1 : 0));
+  FileHeader(file, version, count + (announce_more ? 1 : 0), oldest);
   file->insert(file->end(), blocks.begin(), blocks.end());
+}
+
+void GameFuzzFile(const uint8_t* data, size_t size, Bytes* file) {
+  const unsigned wrapping = data[1];
+  GameFuzzReplay(data[0], data + 2, size - 2, wrapping, file);
+  if (wrapping & kGameFuzzTrailing) AddTrailingBytes(file);
+  if (wrapping & kGameFuzzInContainer) PutInContainer(file);
 }
 
 namespace {
@@ -100,13 +132,17 @@ uint32_t Load32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// Every block inflated in turn, as far as the file's blocks go.
-Bytes Inflated(const Bytes& file, bool wide) {
+// Every block inflated in turn, as far as the replay's declared blocks go.
+Bytes Inflated(const Bytes& file, const ReplayFileHeader& header) {
+  const bool wide = header.block_header == 12;
   Bytes data;
-  for (size_t at = kFileHeader; at + (wide ? 12 : 8) <= file.size();) {
+  uint32_t taken = 0;
+  for (size_t at = header.first_block; at + header.block_header <= file.size() &&
+                                       (header.blocks == 0 || taken < header.blocks);
+       ++taken) {
     const size_t packed = wide ? Load32(file, at) : (file[at] | file[at + 1] << 8);
     const size_t holds = wide ? Load32(file, at + 4) : (file[at + 2] | file[at + 3] << 8);
-    at += wide ? 12 : 8;
+    at += header.block_header;
     if (packed > file.size() - at) break;
     Bytes block(holds);
     uLongf length = block.size();
@@ -143,8 +179,8 @@ size_t GameRecordsStart(const Bytes& d) {
 
 // The offset of the first record that starts at or after from, walking the
 // records from start; 0 when a record of unknown size, or the data's end,
-// comes first.
-size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from) {
+// comes first. Before 1.07 the record 0x20 is a checksum, not chat.
+size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from, bool oldest) {
   size_t at = start;
   while (at < from && at + 4 <= d.size()) {
     switch (d[at]) {
@@ -158,7 +194,7 @@ size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from) {
         at += 14;
         break;
       case 0x20:
-        at += 4 + (d[at + 2] | d[at + 3] << 8);
+        at += oldest ? 2 + d[at + 1] : 4 + (d[at + 2] | d[at + 3] << 8);
         break;
       case 0x22:
         at += 2 + d[at + 1];
@@ -177,14 +213,14 @@ size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from) {
 }
 
 // The header records and the game's last records, about half the input's room.
-Bytes LastSeconds(const Bytes& data) {
+Bytes LastSeconds(const Bytes& data, bool oldest) {
   const size_t start = GameRecordsStart(data);
   if (start == 0) return Bytes();
   size_t end = data.size();
   while (end > start && data[end - 1] == 0) --end;  // the last block's padding
   const size_t half = kGameFuzzLongestInput / 2;
   const size_t tail = end > start + half ? end - half : start;
-  const size_t at = RecordAtOrAfter(data, start, tail);
+  const size_t at = RecordAtOrAfter(data, start, tail, oldest);
   if (at == 0 || at >= end) return Bytes();
   Bytes seed(data.begin(), data.begin() + static_cast<long>(start));
   seed.insert(seed.end(), data.begin() + static_cast<long>(at),
@@ -192,28 +228,42 @@ Bytes LastSeconds(const Bytes& data) {
   return seed;
 }
 
-// The switch byte, then as much of body as the target takes.
-Bytes Seed(unsigned switches, const Bytes& body) {
-  const size_t length = std::min(body.size(), kGameFuzzLongestInput - 1);
-  Bytes seed(1 + length);
+// The two leading bytes, then as much of body as the target takes.
+Bytes Seed(unsigned switches, unsigned wrapping, const Bytes& body) {
+  const size_t length = std::min(body.size(), kGameFuzzLongestInput - 2);
+  Bytes seed(2 + length);
   seed[0] = static_cast<unsigned char>(switches);
-  if (length > 0) memcpy(seed.data() + 1, body.data(), length);
+  seed[1] = static_cast<unsigned char>(wrapping);
+  if (length > 0) memcpy(seed.data() + 2, body.data(), length);
   return seed;
 }
 
 }  // namespace
 
-std::vector<Bytes> GameFuzzSeeds(const Bytes& file) {
+std::vector<Bytes> GameFuzzSeeds(const Bytes& whole) {
   std::vector<Bytes> seeds;
-  if (file.size() < kFileHeader) return seeds;
-  const uint32_t version = Load32(file, 0x34);
+  // The replay itself, from its leading text: the target puts it back in its
+  // container and adds what followed its blocks.
+  const ReplaySpan span = LocateReplay(whole.data(), whole.size());
+  ReplayFileHeader header;
+  if ((span.holder != kHolderReplay && span.holder != kHolderNetEase) ||
+      !ReadReplayFileHeader(whole.data() + span.offset, span.length, &header)) {
+    return seeds;
+  }
+  const Bytes file(whole.begin() + static_cast<long>(span.offset), whole.end());
+  const uint32_t version = header.version;
   const unsigned index = version < 29 ? 0 : version < 10032 ? 1 : version < 10100 ? 2 : 3;
-  const Bytes rest(file.begin() + kFileHeader, file.end());
+  unsigned wrapping = 0;
+  if (header.oldest) wrapping |= kGameFuzzOldestHeader;
+  if (span.holder == kHolderNetEase) wrapping |= kGameFuzzInContainer;
+  if (header.declared_size < file.size()) wrapping |= kGameFuzzTrailing;
+  const unsigned declared = header.blocks < 32 ? header.blocks << kGameFuzzDeclaredShift : 0;
+  const Bytes rest(file.begin() + static_cast<long>(header.first_block), file.end());
   // Raw: the file itself. Inflated: blocks of 8192 bytes, each flushed.
-  const Bytes data = Inflated(file, version >= 10032);
-  const Bytes last = LastSeconds(data);
-  seeds.push_back(Seed(1 | index << 1, rest));
-  seeds.push_back(Seed(index << 1 | 3 << 3 | 0x20, data));
-  if (!last.empty()) seeds.push_back(Seed(index << 1 | 1 << 3 | 0x40, last));
+  const Bytes data = Inflated(file, header);
+  const Bytes last = LastSeconds(data, header.oldest);
+  seeds.push_back(Seed(1 | index << 1, wrapping | declared, rest));
+  seeds.push_back(Seed(index << 1 | 3 << 3 | 0x20, wrapping, data));
+  if (!last.empty()) seeds.push_back(Seed(index << 1 | 1 << 3 | 0x40, wrapping, last));
   return seeds;
 }

@@ -26,15 +26,38 @@ const size_t kGameFuzzLongestInput = 10000;
 //   bit 5     each block's stream closed by the empty block a flush writes
 //   bit 6     the last block padded with zeros to its full size
 //   bit 7     the file header announces one block more than there is
-// size is at least 1.
+// Its second byte chooses how the replay lies in the file:
+//   bit 0     the oldest file header (version 0: 0x40 bytes, 16-bit version and
+//             build, 8-byte block headers; version 2, so observers in team 12)
+//   bit 1     inside a NetEase container ("GRBN", the platform's data, the replay)
+//   bit 2     bytes after the last block: a signature block, as a platform adds one
+//   bits 3-7  with the raw file, the blocks the file header declares (0: none)
+// size is at least 2.
 void GameFuzzFile(const uint8_t* data, size_t size, Bytes* file);
+
+// The second byte's bits, and where a container puts the replay.
+const unsigned kGameFuzzOldestHeader = 1;
+const unsigned kGameFuzzInContainer = 2;
+const unsigned kGameFuzzTrailing = 4;
+const unsigned kGameFuzzDeclaredShift = 3;
+const uint32_t kGameFuzzOldestVersion = 2;
+const size_t kGameFuzzContainerOffset = 0x80 + 12;
+
+// The replay alone, as GameFuzzFile lays it out before it is put in a container
+// or followed by anything: switches is the leading byte, data[0, size) the rest
+// after the two leading bytes, and only wrapping's oldest-header and declared
+// bits count.
+void GameFuzzReplay(unsigned switches, const uint8_t* data, size_t size, unsigned wrapping,
+                    Bytes* file);
 
 // The seeds from one real replay file, in the target's two kinds of input: the
 // file from its first block header on, its inflated data (which the target cuts
 // into blocks again), and its header records followed by the records of the
 // game's last seconds, where the leave records are; each cut to the longest input
-// the target takes, and led by the switch byte for the replay's own version. None
-// for a file shorter than its file header.
+// the target takes, and led by the switch byte for the replay's own version and
+// the second byte for the way the replay lies in its file (the oldest header, in
+// a NetEase container, bytes after its last block). None for a file that holds
+// no replay.
 std::vector<Bytes> GameFuzzSeeds(const Bytes& file);
 
 #endif  // BRINDLECAP_REPLAY_GAME_FUZZ_INPUT_H_

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> files =
       replays.empty() ? std::vector<std::string>() : ListFiles(replays);
   for (const std::string& name : files) {
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".w3g") == 0) names.push_back(name);
+    const std::string suffix = name.size() > 4 ? name.substr(name.size() - 4) : "";
+    if (suffix == ".w3g" || suffix == ".nwg") names.push_back(name);
   }
   int written = 0;
   for (const std::string& name : names) {

@@ -215,7 +215,7 @@ Bytes GameFile(const SyntheticModernReplay& shape, const Bytes& records) {
     PutU32(&data, 1);
   }
   data = Cat({data, records});
-  Bytes file = WrapModernHeader(data, shape.version, shape.block_size, 0);
+  Bytes file = WrapModernHeader(data, shape.version, shape.block_size, 0, shape.oldest_header);
   const size_t blocks = (data.size() + shape.block_size - 1) / shape.block_size;
   for (int k = 0; k < 4; ++k) file[0x2C + k] = static_cast<unsigned char>(blocks >> (8 * k));
   return file;
@@ -349,6 +349,10 @@ TEST(ReplayGameResult, TheRulesInTheirOrder) {
   // Anna (0) and Cleo (2) against Bert (1) and Dave (3); ids 1 to 4.
   const SyntheticModernReplay two_v_two = ModernGame(
       {{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 0}, {"Dave", 0x08, 1}}, 10032);
+  const SyntheticModernReplay observed_two_v_two =
+      ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 0}, {"Dave", 0x08, 1},
+                  {"Olga", 0x60, 24}},
+                 10032);
   const SyntheticModernReplay three_sides =
       ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x02, 1}, {"Cleo", 0x04, 2}}, 10032);
   const SyntheticModernReplay computer =
@@ -398,8 +402,38 @@ TEST(ReplayGameResult, TheRulesInTheirOrder) {
        Cat({Second(), Leave(kRemote, 2, kLeft, 5), Leave(kSaver, 3, kWon, 5), Second(),
             Leave(kSaver, 1, kObserverLeft, 6)}),
        "Anna", kBasisSaver, true},
-      {"unfinished: a player never left", TwoSides(),
+      // One side gone and the replay ending with the other in the game, with no
+      // closing record of the saver: the side still in won, as the ladder counts it.
+      {"the other side left, the replay ends with no record of the side still in",
+       TwoSides(), Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second()}), "Anna", kBasisOrder,
+       true},
+      {"the same in a team game, both of the other side gone", two_v_two,
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second(), Leave(kRemote, 4, kLeft, 1),
+            Second()}),
+       "Anna,Cleo", kBasisOrder, true},
+      {"unfinished: nobody left", TwoSides(), Cat({Second(), Second()}), "-", kBasisUnknown,
+       false},
+      {"unfinished: one of a side left, its mate plays on", two_v_two,
        Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second()}), "-", kBasisUnknown, false},
+      // An observer's game closes the connections of the players still in, at the
+      // very moment the other side's last player left: they were still in.
+      {"an observer's game closes the side still in as the other leaves", TwoSides(),
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Leave(kSaver, 1, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "Anna", kBasisOrder, true},
+      {"the same in a team game", observed_two_v_two,
+       Cat({Second(), Leave(kRemote, 2, kLeft, 1), Second(), Leave(kRemote, 4, kLeft, 1),
+            Leave(kSaver, 1, kLeft, 2), Leave(kSaver, 3, kLeft, 3),
+            Leave(kSaver, 5, kObserverLeft, 4)}),
+       "Anna,Cleo", kBasisOrder, true},
+      {"an observer's game closes both sides at once: nobody left before", TwoSides(),
+       Cat({Second(), Leave(kSaver, 2, kLeft, 1), Leave(kSaver, 1, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "-", kBasisUnknown, true},
+      {"an observer's game closed a player before the other side left", TwoSides(),
+       Cat({Second(), Leave(kSaver, 1, kLeft, 1), Leave(kRemote, 2, kLeft, 2),
+            Leave(kSaver, 3, kObserverLeft, 3)}),
+       "-", kBasisUnknown, true},
       {"the saver left while the other side played on", TwoSides(),
        Cat({Second(), Leave(kSaver, 1, kLeft, 1)}), "-", kBasisUnknown, true},
       {"both sides won", TwoSides(),
@@ -808,6 +842,169 @@ TEST(ReplayGameHeader, MapPathFromTheSettingsString) {
         << c.path;
     EXPECT_STREQ(c.path, out.data());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Where the replay lies in its file, and how old its header is
+
+void SetDeclaredBlocks(Bytes* file, uint32_t blocks) {
+  for (int k = 0; k < 4; ++k) (*file)[0x2C + k] = static_cast<unsigned char>(blocks >> (8 * k));
+}
+
+// The replay of a game is read alike wherever it lies: alone, after a NetEase
+// container's header and data, or followed by what a platform adds after its last
+// block, which is no damage when the file header declares where the blocks end.
+TEST(ReplayGameWrapping, TheSameGameWhereverItLies) {
+  const Bytes game = LongerGame();
+  const ReplayGame alone = Read(game);
+  ASSERT_EQ(kGameWhole, alone.problem);
+  ASSERT_EQ("Anna", Winners(alone));
+  struct Case {
+    const char* what;
+    Bytes file;
+    bool in_container;
+    uint64_t offset;
+    uint64_t trailing;
+  };
+  const Bytes contained = InNetEaseContainer(game, 4096);
+  const std::vector<Case> cases = {
+      {"alone", game, false, 0, 0},
+      {"in a container", contained, true, 0x80 + 4096, 0},
+      {"a signature block after it", Cat({game, SignatureTail()}), false, 0, 132},
+      {"the platform's data after it", Cat({game, PlatformDataTail()}), false, 0,
+       PlatformDataTail().size()},
+      {"both", InNetEaseContainer(Cat({game, SignatureTail()}), 64), true, 0x80 + 64, 132},
+  };
+  for (const Case& c : cases) {
+    const ReplayGame read = Read(c.file);
+    EXPECT_STREQ("whole", GameProblemText(read.problem)) << c.what;
+    EXPECT_EQ(Summary(alone), Summary(read)) << c.what;
+    EXPECT_EQ(c.in_container, read.in_container) << c.what;
+    EXPECT_EQ(c.offset, read.replay_offset) << c.what;
+    EXPECT_EQ(c.trailing, read.trailing_bytes) << c.what;
+  }
+  // With no block count in its header, a replay ends where the file does: what
+  // follows its blocks is read as one more, which does not inflate.
+  Bytes undeclared = Cat({game, SignatureTail()});
+  SetDeclaredBlocks(&undeclared, 0);
+  EXPECT_NE(kGameWhole, Read(undeclared).problem);
+  EXPECT_EQ(0u, Read(undeclared).trailing_bytes);
+}
+
+// A container is read for the replay it says it holds, and for nothing else.
+TEST(ReplayGameWrapping, AContainerWithoutItsReplayIsNoReplay) {
+  const Bytes game = LongerGame();
+  const Bytes contained = InNetEaseContainer(game, 64);
+  ASSERT_TRUE(Read(contained).readable);
+  Bytes moved = contained;
+  moved[0x0C] = 60;  // the platform's data said shorter than it is
+  Bytes beyond = contained;
+  beyond[0x0F] = 0x7F;  // far beyond the file
+  const struct Case {
+    const char* what;
+    Bytes file;
+    GameProblem problem;
+  } cases[] = {
+      {"the replay not where the container says", moved, kGameNoReplayInContainer},
+      {"a data size beyond the file", beyond, kGameNoReplayInContainer},
+      {"a container header alone", Bytes(moved.begin(), moved.begin() + 0x80),
+       kGameNoReplayInContainer},
+      {"the mark alone", Bytes{'G', 'R', 'B', 'N'}, kGameNoReplayInContainer},
+      {"neither a replay nor a container", Bytes(200, 'x'), kGameNotReplay},
+  };
+  for (const Case& c : cases) {
+    const ReplayGame read = Read(c.file);
+    EXPECT_FALSE(read.readable) << c.what;
+    EXPECT_STREQ(GameProblemText(c.problem), GameProblemText(read.problem)) << c.what;
+  }
+  EXPECT_STREQ("a NetEase container without a replay where it says",
+               GameProblemText(kGameNoReplayInContainer));
+}
+
+// Replays before 1.07: a file header of 0x40 bytes with 16-bit version and build,
+// player records with one byte of extra data, slots of 7 bytes, observers in team
+// 12, and the record 0x20 a checksum (a length byte and that many bytes), not chat.
+TEST(ReplayGameWrapping, TheOldestHeader) {
+  SyntheticModernReplay shape =
+      ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x08, 1}, {"Olga", 0x20, 12}}, 2);
+  shape.oldest_header = true;
+  shape.host_extra = {0};
+  shape.player_extra = {0};
+  shape.slot_size = 7;
+  shape.block_size = 300;
+  const Bytes checksum = {0x20, 0x04, 0x2A, 0xEE, 0x0A, 0xC0};
+  const Bytes records = Cat({Second(), checksum, Second(), checksum, Leave(1, 2, 7, 1), Second(),
+                             checksum, Leave(0x0C, 1, 7, 2)});
+  const ReplayGame read = Read(GameFile(shape, records));
+  EXPECT_STREQ("whole", GameProblemText(read.problem));
+  EXPECT_EQ(0u, read.header_version);
+  EXPECT_EQ(2u, read.version);
+  EXPECT_EQ(4531u, read.build);
+  EXPECT_FALSE(read.expansion);
+  EXPECT_EQ(12, read.observer_team);
+  EXPECT_EQ(3, read.time_slots);
+  EXPECT_EQ(0, read.chat_messages);
+  EXPECT_EQ("Anna", Winners(read));
+  EXPECT_STREQ("saver", GameBasisText(read.basis));
+  ASSERT_NE(nullptr, Find(read, "Olga"));
+  EXPECT_TRUE(Find(read, "Olga")->observer);
+
+  // The same records behind the header of 1.07 on: 0x20 is chat there, and its
+  // length runs far past the game.
+  shape.oldest_header = false;
+  shape.version = 10031;
+  EXPECT_NE(kGameWhole, Read(GameFile(shape, records)).problem);
+}
+
+// An empty slot table (no slots: a 1.18 ladder game has one): the players are the
+// player records, the host's first, each a side of its own, with the race their
+// extra data carries; the result comes from the leave records as ever.
+TEST(ReplayGamePlayers, AnEmptySlotTableGivesThePlayersOfTheRecords) {
+  struct Case {
+    const char* what;
+    std::vector<SyntheticSeat> seats;
+    Bytes records;
+    const char* winners;
+    GameBasis basis;
+  };
+  const std::vector<Case> cases = {
+      {"a 1v1 won on the record", {{"Anna", 0x02, 0}, {"Bert", 0x04, 0}},
+       Cat({Second(), Leave(1, 2, 7, 1), Second(), Leave(1, 1, 9, 2)}), "Anna", kBasisExplicit},
+      {"a 1v1 the saver outlasted", {{"Anna", 0x02, 0}, {"Bert", 0x04, 0}},
+       Cat({Second(), Leave(1, 1, 7, 1), Second(), Leave(0x0C, 2, 7, 2)}), "Bert", kBasisSaver},
+      {"three players, three sides", {{"Anna", 0x01, 0}, {"Bert", 0x08, 0}, {"Cleo", 0x02, 0}},
+       Cat({Second(), Leave(1, 2, 7, 1), Second(), Leave(1, 3, 7, 2), Second(),
+            Leave(1, 1, 7, 3)}),
+       "Anna", kBasisOrder},
+  };
+  for (const Case& c : cases) {
+    SyntheticModernReplay shape = ModernGame(c.seats, 18);
+    shape.empty_slot_table = true;
+    const ReplayGame read = Read(GameFile(shape, c.records));
+    EXPECT_STREQ("whole", GameProblemText(read.problem)) << c.what;
+    ASSERT_EQ(static_cast<int>(c.seats.size()), read.players) << c.what;
+    for (int i = 0; i < read.players; ++i) {
+      const GamePlayer& p = read.player[i];
+      EXPECT_EQ(c.seats[i].name, p.name) << c.what;
+      EXPECT_EQ(i + 1, p.id) << c.what;
+      EXPECT_EQ(i, p.team) << c.what;
+      EXPECT_EQ(-1, p.colour) << c.what;
+      EXPECT_EQ(c.seats[i].race, p.race) << c.what;
+      EXPECT_FALSE(p.observer || p.computer) << c.what;
+    }
+    EXPECT_EQ(c.winners, Winners(read)) << c.what;
+    EXPECT_STREQ(GameBasisText(c.basis), GameBasisText(read.basis)) << c.what;
+    EXPECT_EQ(0x12345678u, read.random_seed) << c.what;
+  }
+  // A count of 0 with slots after it is no empty table: the slots cannot be read.
+  SyntheticModernReplay odd = ModernGame({{"Anna", 0x02, 0}, {"Bert", 0x04, 1}}, 18);
+  odd.slot_count = 0;
+  EXPECT_STREQ("players and slots unreadable",
+               GameProblemText(Read(GameFile(odd, Second())).problem));
 }
 
 }  // namespace

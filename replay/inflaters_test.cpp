@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "replay/file_header.h"
 #include "replay/game.h"
 #include "replay/game_fuzz_input.h"
 #include "replay/whole_inflate.h"
@@ -43,28 +44,32 @@ bool SameBytes(const ReplayGame& a, const ReplayGame& b) { return memcmp(&a, &b,
 std::vector<std::string> RealReplayNames() {
   std::vector<std::string> names;
   for (const ExpectedRow& row : ReadExpectedRows()) {
-    if (row.file.size() > 4 && row.file.compare(row.file.size() - 4, 4, ".w3g") == 0) {
-      names.push_back(row.file);
-    }
+    const std::string suffix = row.file.size() > 4 ? row.file.substr(row.file.size() - 4) : "";
+    if (suffix == ".w3g" || suffix == ".nwg") names.push_back(row.file);
   }
   return names;
 }
 
-// Blocks of a real replay's file that hold anything, by their headers.
-uint32_t BlocksHolding(const Bytes& file) {
-  const uint32_t version = file[0x34] | file[0x35] << 8 | file[0x36] << 16 |
-                           static_cast<uint32_t>(file[0x37]) << 24;
-  const bool wide = version >= 10032;
+uint32_t Load32(const unsigned char* at) {
+  return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// Blocks of a real replay that hold anything, by their headers: those its file
+// header declares, wherever the replay lies in the file.
+uint32_t BlocksHolding(const Bytes& whole) {
+  const ReplaySpan span = LocateReplay(whole.data(), whole.size());
+  ReplayFileHeader header;
+  if (!ReadReplayFileHeader(whole.data() + span.offset, span.length, &header)) return 0;
+  const unsigned char* file = whole.data() + span.offset;
+  const bool wide = header.block_header == 12;
   uint32_t count = 0;
-  for (size_t at = kGameFileHeader; at + (wide ? 12 : 8) <= file.size();) {
-    const size_t packed = wide ? (file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
-                                  static_cast<size_t>(file[at + 3]) << 24)
-                               : (file[at] | file[at + 1] << 8);
-    const size_t holds = wide ? (file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 |
-                                 static_cast<size_t>(file[at + 7]) << 24)
-                              : (file[at + 2] | file[at + 3] << 8);
-    at += (wide ? 12 : 8) + packed;
-    if (at > file.size()) break;
+  uint32_t taken = 0;
+  for (size_t at = header.first_block;
+       at + header.block_header <= span.length && taken < header.blocks; ++taken) {
+    const size_t packed = wide ? Load32(file + at) : (file[at] | file[at + 1] << 8);
+    const size_t holds = wide ? Load32(file + at + 4) : (file[at + 2] | file[at + 3] << 8);
+    at += header.block_header + packed;
+    if (at > span.length) break;
     if (holds > 0) ++count;
   }
   return count;

@@ -5,11 +5,10 @@
 #include <zlib.h>
 
 #include "replay/blocks.h"
+#include "replay/file_header.h"
 #include "replay/text.h"
 
 namespace {
-
-const char kLeadingText[] = "Warcraft III recorded game";
 
 const unsigned kPlayerRecord = 0x16;
 const unsigned kSlotTable = 0x19;
@@ -26,6 +25,10 @@ const unsigned kSlotUsed = 2;
 const size_t kSlotTableFixed = 7;
 // Bytes a player record carries after its extra data.
 const size_t kPlayerRecordTail = 4;
+// The extra data of a classic ladder game's host and player records: a u32, then the
+// player's race flags in the first byte of the next u32.
+const unsigned kExtraWithRace = 8;
+const size_t kExtraRaceAt = 4;
 // Leading field of the header, count, game type and language after the settings.
 const size_t kLeadingField = 4;
 const size_t kGameFields = 12;
@@ -89,10 +92,14 @@ bool ReadString(Cursor* c, size_t* offset) {
 }
 
 // What the host record and the player records share: a name, a length byte and
-// that many bytes of extra data (0, 1, 2 and 8 occur).
-bool ReadNameAndExtra(Cursor* c, size_t* name) {
+// that many bytes of extra data (0, 1, 2 and 8 occur); race gets the race flags the
+// extra data of a classic ladder game carries, 0 when it carries none.
+bool ReadNameAndExtra(Cursor* c, size_t* name, int* race) {
   unsigned extra = 0;
-  return ReadString(c, name) && ReadByte(c, &extra) && Skip(c, extra);
+  if (!ReadString(c, name) || !ReadByte(c, &extra) || !Has(c, extra)) return false;
+  *race = extra >= kExtraWithRace ? c->data[c->at + kExtraRaceAt] & 0x0F : 0;
+  c->at += extra;
+  return true;
 }
 
 ModernVerdict ShortOf(const Cursor& c) {
@@ -148,20 +155,27 @@ bool IsModernLadder(const char* game_name) {
 ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
                                ModernHeader* header) {
   Cursor c = {data, length, 0, false};
-  // The first record of each player id: its place in record order and its name.
+  // The first record of each player id: its place in record order, its name and
+  // the race its extra data gives; and the ids in record order.
   long record_order[256];
   size_t record_name[256];
+  int record_race[256];
+  unsigned record_id[256];
+  int distinct = 0;
   for (long& order : record_order) order = -1;
 
   unsigned host_id = 0;
   size_t name = 0;
+  int race = 0;
   // The host record: kind, player id, name and extra data.
   if (!Skip(&c, kLeadingField) || !Skip(&c, 1) || !ReadByte(&c, &host_id) ||
-      !ReadNameAndExtra(&c, &name)) {
+      !ReadNameAndExtra(&c, &name, &race)) {
     return ShortOf(c);
   }
   record_order[host_id] = 0;
   record_name[host_id] = name;
+  record_race[host_id] = race;
+  record_id[distinct++] = host_id;
 
   // Game name; a second string that can hold the game's password (skipped, never
   // kept); the encoded settings; count, game type and language.
@@ -178,12 +192,15 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
     if (!ReadByte(&c, &kind)) return ShortOf(c);
     if (kind != kPlayerRecord) break;
     unsigned id = 0;
-    if (!ReadByte(&c, &id) || !ReadNameAndExtra(&c, &name) || !Skip(&c, kPlayerRecordTail)) {
+    if (!ReadByte(&c, &id) || !ReadNameAndExtra(&c, &name, &race) ||
+        !Skip(&c, kPlayerRecordTail)) {
       return ShortOf(c);
     }
     if (record_order[id] < 0) {
       record_order[id] = records;
       record_name[id] = name;
+      record_race[id] = race;
+      record_id[distinct++] = id;
     }
     ++records;
   }
@@ -202,16 +219,27 @@ ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int obs
   if (table_length < kSlotTableFixed) return kModernBroken;
   if (!Has(&c, table_length)) return ShortOf(c);
   ReadByte(&c, &count);  // inside the record just checked
-  if (count == 0) return kModernBroken;
-  const size_t slot_size = (table_length - kSlotTableFixed) / count;
-  if (slot_size < kSlotFieldsRead) return kModernBroken;
+  Candidate found[256];
+  int found_count = 0;
+  int host_team = -1;
+  if (count == 0 && table_length == kSlotTableFixed) {
+    // No slots at all (a ladder game of 1.18 has none): each player record is a
+    // player, a side of its own, in record order, with the race its extra data gives.
+    for (int i = 0; i < distinct; ++i) {
+      const unsigned id = record_id[i];
+      found[found_count++] = Candidate{record_order[id], record_name[id], record_race[id], i, 0};
+    }
+    host_team = 0;
+    count = 0;
+  } else if (count == 0) {
+    return kModernBroken;
+  }
+  const size_t slot_size = count == 0 ? 0 : (table_length - kSlotTableFixed) / count;
+  if (count > 0 && slot_size < kSlotFieldsRead) return kModernBroken;
   // count * slot_size <= table_length - 7, so every slot lies in the checked record.
   const unsigned char* slots = data + c.at;
 
-  Candidate found[256];
   bool seated[256] = {};  // one seat per player id, the first slot that has it
-  int found_count = 0;
-  int host_team = -1;
   for (unsigned i = 0; i < count; ++i) {
     const unsigned char* slot = slots + i * slot_size;
     const unsigned id = slot[0];
@@ -247,15 +275,14 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Decode
   header->game_name = 0;
   header->settings = 0;
   header->observer_team = kModernObserverTeam;
-  if (length < kModernFileHeader ||
-      memcmp(bytes, kLeadingText, sizeof kLeadingText - 1) != 0) {
-    return kModernBroken;
+  ReplayFileHeader file;
+  if (!ReadReplayFileHeader(bytes, length, &file)) return kModernBroken;
+  if (file.version < kModernOldObserverBelow) header->observer_team = kModernOldObserverTeam;
+  const bool wide = file.block_header == 12;
+  const size_t block_header = file.block_header;
+  if (file.first_block > length || block_header > length - file.first_block) {
+    return kModernBroken;  // no first block
   }
-  const uint32_t version = LoadU32(bytes + kModernVersionOffset);
-  if (version < kModernOldObserverBelow) header->observer_team = kModernOldObserverTeam;
-  const bool wide = version >= kModernWideBlocks;
-  const size_t block_header = wide ? 12 : 8;
-  if (block_header > length - kModernFileHeader) return kModernBroken;  // no first block
 
   z_stream stream;
   memset(&stream, 0, sizeof stream);
@@ -264,7 +291,8 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Decode
   // and computing it would cost a tenth of the decode.
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kModernBroken;
   ModernVerdict verdict = kModernNeedsMore;
-  size_t at = kModernFileHeader;
+  size_t at = file.first_block;
+  uint32_t taken = 1;  // blocks begun; what follows the declared ones is not the replay's
   // The walk runs once this much is inflated. Each walk starts from the top, so
   // the mark doubles every time: a file of many tiny blocks, or of records that
   // grow, costs a few walks, not one per block or kilobyte.
@@ -304,7 +332,8 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Decode
                header->inflated < kHeaderBufferSize;
         if (more) {
           at += packed;
-          more = block_header <= length - at;
+          more = block_header <= length - at && (file.blocks == 0 || taken < file.blocks);
+          ++taken;
         }
       }
       if (header->inflated >= walk_at || (block_done && !more)) {
@@ -320,6 +349,12 @@ ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, Decode
 
 bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
                   DecodeResult* result) {
+  // A NetEase container's replay is read as if it were the file.
+  const ReplaySpan span = LocateReplay(bytes, length);
+  if (span.holder == kHolderNetEase) {
+    bytes += span.offset;
+    length = span.length;
+  }
   ModernHeader header;
   if (ReadModernHeader(bytes, length, scratch, &header) != kModernComplete) return false;
   ClearDecodeResult(result);
@@ -329,6 +364,9 @@ bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scra
   if (!result->ladder) snprintf(result->game_name, sizeof result->game_name, "%s", game_name);
   ReadMapAndLength(bytes, length, scratch->data, static_cast<long>(header.settings),
                    header.inflated, result);
+  // The oldest file header keeps the length elsewhere.
+  ReplayFileHeader file;
+  if (ReadReplayFileHeader(bytes, length, &file)) result->length_ms = file.length_ms;
   if (!result->ladder) return true;
   for (int i = 0; i < header.players; ++i) {
     const ModernSeat& seat = header.seat[i];
@@ -345,22 +383,27 @@ bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scra
 }
 
 bool ReadsWholeByLengths(const unsigned char* bytes, size_t length) {
-  if (length < kModernFileHeader || !StartsAsReplay(bytes, length)) return false;
+  const ReplaySpan span = LocateReplay(bytes, length);
+  if (span.holder != kHolderReplay && span.holder != kHolderNetEase) return false;
+  bytes += span.offset;
+  length = span.length;
+  ReplayFileHeader file;
+  if (!ReadReplayFileHeader(bytes, length, &file)) return false;
   const size_t header_size = LoadU32(bytes + 0x1C);
-  const uint32_t declared_size = LoadU32(bytes + 0x20);
-  const uint32_t blocks = LoadU32(bytes + 0x2C);
-  const uint32_t version = LoadU32(bytes + kModernVersionOffset);
-  if (declared_size != length || header_size < kModernFileHeader || header_size > length) {
+  // The replay ends where its declared size and its declared blocks agree that it
+  // does; what a platform puts after it there is not the replay's.
+  if (file.declared_size > length || header_size < file.first_block ||
+      header_size > file.declared_size) {
     return false;
   }
-  const size_t block_header = version >= kModernWideBlocks ? 12 : 8;
+  const size_t end = file.declared_size;
   size_t at = header_size;
-  for (uint32_t i = 0; i < blocks; ++i) {
-    if (block_header > length - at) return false;
-    const size_t packed = block_header == 12 ? LoadU32(bytes + at) : LoadU16(bytes + at);
-    at += block_header;
-    if (packed > length - at) return false;
+  for (uint32_t i = 0; i < file.blocks; ++i) {
+    if (file.block_header > end - at) return false;
+    const size_t packed = file.block_header == 12 ? LoadU32(bytes + at) : LoadU16(bytes + at);
+    at += file.block_header;
+    if (packed > end - at) return false;
     at += packed;
   }
-  return at == length;
+  return at == end;
 }

@@ -26,7 +26,8 @@ enum {
 enum ModernVerdict {
   kModernComplete,   // every record up to the slot table was read
   kModernNeedsMore,  // a record runs past the data given; more data may complete it
-  kModernBroken,     // the records cannot be read this way (no slot table, no slots)
+  kModernBroken,     // the records cannot be read this way (no slot table, slots that
+                     // do not fit it)
 };
 
 // One player as the slot table and the player records give it.
@@ -49,28 +50,33 @@ struct ModernHeader {
 };
 
 // Walks data[0, length) with the given observer team; reads nothing outside it.
-// Fills header's game_name, settings, players, sides and seats when complete.
+// Fills header's game_name, settings, players, sides and seats when complete. An
+// empty slot table (no slots, nothing but the seed and two bytes) makes each player
+// record a player, a side of its own, with the race a classic ladder record carries.
 ModernVerdict WalkModernHeader(const unsigned char* data, size_t length, int observer_team,
                                ModernHeader* header);
 
 // Inflates the replay's blocks into the scratch, in steps, only while the walk
-// needs more, and walks them. The result is the verdict of the last walk;
-// header->inflated tells how much of the scratch it walked. kModernBroken also
-// for a file without the leading text or the first block.
+// needs more, and walks them (either file header, never past the declared blocks).
+// The result is the verdict of the last walk; header->inflated tells how much of
+// the scratch it walked. kModernBroken also for a file without the leading text or
+// the first block.
 ModernVerdict ReadModernHeader(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
                                ModernHeader* header);
 
 // The length-aware reading into a decode result (modern set, players and sides by
-// team). Returns false, with the result not filled, when the records do not fit.
+// team), of a replay file or of the replay a NetEase container holds. Returns false, with the result not filled, when the records do not fit.
 bool DecodeModern(const unsigned char* bytes, size_t length, DecodeScratch* scratch,
                   DecodeResult* result);
 
-// True when the file is whole by the lengths it stores: the leading text, a file
-// header whose declared file size is the file's length, and exactly the declared
-// number of blocks, each block header's packed size leading to the next and the last
-// ending where the file does (block headers of 12 bytes from version 10032 on, of 8
-// before). A real game's replay can be short (a game left at once); a file cut
-// while written, or padded, is not whole. Reads nothing outside bytes[0, length).
+// True when the file (or the replay a NetEase container holds) is whole by the
+// lengths it stores: the leading text, a file header whose declared file size lies
+// within the file, and exactly the declared number of blocks, each block header's
+// packed size leading to the next and the last ending at the declared size (block
+// headers of 12 bytes from version 10032 on, of 8 before and in the oldest header);
+// what follows that in the file is a platform's, not the replay's. A real game's
+// replay can be short (a game left at once); a file cut while written, or padded,
+// is not whole. Reads nothing outside bytes[0, length).
 bool ReadsWholeByLengths(const unsigned char* bytes, size_t length);
 
 #endif  // BRINDLECAP_REPLAY_MODERN_H_

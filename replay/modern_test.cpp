@@ -234,3 +234,134 @@ TEST(ReadsWholeByLengths, OnlyAFileItsLengthsAccountForIsWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+struct ReadShape {
+  const char* what;
+  Bytes file;
+  bool ladder;
+  const char* game_name;
+  int sides;
+  std::vector<std::string> players;  // name(race letter), in naming order
+  long long length_ms;
+};
+
+std::string Seen(const PlayerEntry& player) {
+  return std::string(player.name) + "(" + std::to_string(player.race) + ")";
+}
+
+// The length-aware reading of every shape a replay comes in: an empty slot table
+// (the player records are the players, each a side), the oldest file header, a
+// NetEase container, bytes after the last block. Without -modern a container is
+// read as it always was: as the file it is.
+TEST(ModernReading, EveryShapeOfFileIsReadByItsLengths) {
+  SyntheticModernReplay noslots = ModernGame({{"Alpha", 0x02, 0}, {"Beta", 0x04, 0}}, 18);
+  noslots.empty_slot_table = true;
+  SyntheticModernReplay three = noslots;
+  three.seats.push_back({"Gamma", 0x08, 0});
+  SyntheticModernReplay oldest = ModernGame(
+      {{"Alpha", 0x01, 0}, {"Obs", 0x20, 12}, {"Beta", 0x08, 1}}, 2);
+  oldest.oldest_header = true;
+  oldest.game_name = "final";
+  oldest.host_extra = {0};
+  oldest.player_extra = {0};
+  oldest.slot_size = 7;
+  SyntheticModernReplay oldest_ladder = oldest;
+  oldest_ladder.game_name = "BNet";
+  const Bytes plain = BuildWholeModernReplay(OneVsOne(10032));
+  const std::vector<ReadShape> cases = {
+      {"an empty slot table", BuildModernReplay(noslots), true, "", 2, {"Alpha(2)", "Beta(4)"}, 0},
+      {"an empty slot table of three", BuildModernReplay(three), true, "", 3,
+       {"Alpha(2)", "Beta(4)", "Gamma(8)"}, 0},
+      {"the oldest header, a custom game", BuildModernReplay(oldest), false, "final", 0, {}, 0},
+      {"the oldest header, a ladder game", BuildModernReplay(oldest_ladder), true, "", 2,
+       {"Alpha(1)", "Beta(8)"}, 0},
+      {"a plain replay", plain, true, "", 2, {"Alpha(1)", "Beta(8)"}, 0},
+      {"in a NetEase container", InNetEaseContainer(plain), true, "", 2, {"Alpha(1)", "Beta(8)"},
+       0},
+      {"the platform's data after it", Cat({plain, PlatformDataTail()}), true, "", 2,
+       {"Alpha(1)", "Beta(8)"}, 0},
+  };
+  for (const ReadShape& c : cases) {
+    SCOPED_TRACE(c.what);
+    const DecodeResult result = DecodeWithModern(c.file);
+    EXPECT_TRUE(result.modern);
+    EXPECT_TRUE(result.any_alphabet);
+    EXPECT_EQ(c.ladder, result.ladder);
+    EXPECT_STREQ(c.game_name, result.game_name);
+    EXPECT_EQ(c.sides, result.sides);
+    EXPECT_EQ(c.sides > 2, result.ffa);
+    std::vector<std::string> players;
+    for (int i = 0; i < result.players; ++i) players.push_back(Seen(result.player[i]));
+    EXPECT_EQ(c.players, players);
+  }
+
+  // Without -modern the container is read as the file it is: no replay at offset 76.
+  std::unique_ptr<DecodeScratch> scratch(new DecodeScratch);
+  const Bytes contained = InNetEaseContainer(BuildModernReplay(OneVsOne(10031)));
+  DecodeResult fixed;
+  DecodeReplay(contained.data(), contained.size(), kFixedReading, scratch.get(), &fixed);
+  EXPECT_FALSE(fixed.ladder);
+  EXPECT_STREQ("", fixed.game_name);
+  EXPECT_FALSE(fixed.any_alphabet);
+  const DecodeResult modern = DecodeWithModern(contained);
+  EXPECT_TRUE(modern.ladder);
+  EXPECT_EQ(2, modern.players);
+}
+
+// The oldest header keeps the game's length at 0x38, not 0x3C: the length-aware
+// reading takes it from there.
+TEST(ModernReading, TheOldestHeadersLength) {
+  SyntheticModernReplay oldest = ModernGame({{"Alpha", 0x01, 0}, {"Beta", 0x08, 1}}, 2);
+  oldest.oldest_header = true;
+  oldest.host_extra = {0};
+  oldest.player_extra = {0};
+  Bytes file = BuildModernReplay(oldest);
+  const uint32_t length = 441925;
+  for (int k = 0; k < 4; ++k) file[0x38 + k] = static_cast<unsigned char>(length >> (8 * k));
+  file[0x3C] = 0x6F;  // a checksum there
+  EXPECT_EQ(441925, DecodeWithModern(file).length_ms);
+}
+
+// Where the replay ends is where its lengths say: what a platform puts after the
+// last block, or before the replay in a container, does not make it less whole.
+TEST(ReadsWholeByLengths, APlatformsBytesBeforeOrAfterTheReplayAreNotIt) {
+  SyntheticModernReplay game = ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x08, 1}}, 10032);
+  game.block_size = 600;
+  const Bytes whole = BuildWholeModernReplay(game);
+  SyntheticModernReplay old_game = game;
+  old_game.version = 2;
+  old_game.oldest_header = true;
+  const Bytes cut(whole.begin(), whole.end() - 1);
+  const struct Case {
+    const char* what;
+    Bytes file;
+    bool whole;
+  } cases[] = {
+      {"a signature after it", Cat({whole, SignatureTail()}), true},
+      {"in a container", InNetEaseContainer(whole), true},
+      {"in a container, the platform's data after it",
+       InNetEaseContainer(Cat({whole, PlatformDataTail()})), true},
+      {"the oldest header", BuildWholeModernReplay(old_game), true},
+      {"cut, in a container", InNetEaseContainer(cut), false},
+      {"a container whose replay is not where it says",
+       [&whole] {
+         Bytes file = InNetEaseContainer(whole);
+         file[0x0C] += 1;
+         return file;
+       }(),
+       false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.whole, ReadsWholeByLengths(c.file.data(), c.file.size())) << c.what;
+  }
+}
+
+}  // namespace

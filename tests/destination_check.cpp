@@ -1,5 +1,6 @@
 #include "tests/destination_check.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -21,6 +22,24 @@ bool ReplacedInNames(unsigned char c) {
 
 bool AsciiAlnumOrUnderscore(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+// With -modern a custom game's name keeps letters beyond ASCII: the bytes at body
+// must start a whole UTF-8 character of two to four bytes that is no blank (the
+// blanks of other scripts, the no-break and the ideographic space among them). Its
+// length, or 0 when they do not.
+size_t WholeLetterBeyondAscii(const unsigned char* body) {
+  const unsigned lead = body[0];
+  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (lead >= 0xF5 || length == 0) return 0;
+  uint32_t code = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((body[i] & 0xC0) != 0x80) return 0;
+    code = code << 6 | (body[i] & 0x3F);
+  }
+  const bool blank = code == 0xA0 || code == 0x1680 || (code >= 0x2000 && code <= 0x200B) ||
+                     code == 0x202F || code == 0x205F || code == 0x3000 || code == 0xFEFF;
+  return blank ? 0 : length;
 }
 
 bool RefusedByWindows(unsigned char c) {
@@ -50,7 +69,8 @@ bool IsDeviceFileName(const char* body) {
 }
 
 const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter,
-                               const char* date_tag, const char* name_template) {
+                               const char* date_tag, const char* name_template,
+                               bool any_alphabet) {
   const size_t length = strlen(path);
   if (length >= static_cast<size_t>(kPathSize)) return "path does not fit its buffer";
   if (length >= static_cast<size_t>(kPlatformPathLimit)) return "path exceeds the system limit";
@@ -101,7 +121,14 @@ const char* DestinationProblem(const char* path, const char* folder, bool custom
   for (size_t i = 0; i + strlen(ending) < body_length; ++i) {
     const unsigned char c = static_cast<unsigned char>(body[i]);
     if (ReplacedInNames(c)) return "body keeps a character naming replaces";
-    if (custom && !AsciiAlnumOrUnderscore(c)) return "custom body keeps a byte other than [A-Za-z0-9_]";
+    if (!custom || AsciiAlnumOrUnderscore(c)) continue;
+    const size_t letter =
+        any_alphabet ? WholeLetterBeyondAscii(reinterpret_cast<const unsigned char*>(body + i)) : 0;
+    if (letter == 0 || i + letter + strlen(ending) > body_length) {
+      return any_alphabet ? "custom body keeps a byte that is no part of a letter or digit"
+                          : "custom body keeps a byte other than [A-Za-z0-9_]";
+    }
+    i += letter - 1;
   }
   return nullptr;
 }

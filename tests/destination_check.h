@@ -10,13 +10,15 @@
 // (after "[counter]" from 1 on), hold no further separator and no "..", keep every
 // character naming replaces out of the body, fit the path buffer, the system's
 // path limit and a 255-character file name. A custom game's body holds only ASCII
-// letters, digits and underscores. Under a -name template (name_template other
+// letters, digits and underscores, and with any_alphabet (-modern) whole UTF-8
+// characters beyond ASCII that are no blanks. Under a -name template (name_template other
 // than the default) the template's own text may hold what naming replaces, so its body
 // must only be free of what Windows refuses in a file name (control characters and
 // \ / : * ? " < > |) and not be a device name. Returns NULL when all hold, else
 // what failed.
 const char* DestinationProblem(const char* path, const char* folder, bool custom, int counter,
-                               const char* date_tag, const char* name_template);
+                               const char* date_tag, const char* name_template,
+                               bool any_alphabet = false);
 
 // True when Windows would take a file name body (what stands before ".w3g") for a
 // device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 (or with the superscript

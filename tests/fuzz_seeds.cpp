@@ -14,6 +14,7 @@
 #include "tests/replay_builder.h"
 #include "tests/test_support.h"
 #include "replay/decode.h"
+#include "replay/file_header.h"
 #include "replay/modern.h"
 
 namespace {
@@ -81,6 +82,51 @@ bool WriteModernHeader(const std::string& dir, unsigned switches, const Bytes& h
                    kModernInput - 1);
 }
 
+// The data a replay's declared blocks inflate to, at most limit bytes of it.
+Bytes InflatedBlocks(const Bytes& file, const ReplayFileHeader& header, size_t limit) {
+  Bytes data;
+  size_t at = header.first_block;
+  for (uint32_t taken = 0; at + header.block_header <= file.size() && data.size() < limit &&
+                           (header.blocks == 0 || taken < header.blocks);
+       ++taken) {
+    const bool wide = header.block_header == 12;
+    const size_t packed = wide ? (file[at] | file[at + 1] << 8 | file[at + 2] << 16)
+                               : (file[at] | file[at + 1] << 8);
+    const size_t holds = wide ? (file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16)
+                              : (file[at + 2] | file[at + 3] << 8);
+    at += header.block_header;
+    if (packed > file.size() - at) break;
+    Bytes block(holds);
+    uLongf length = block.size();
+    uncompress(block.data(), &length, file.data() + at, static_cast<uLong>(packed));
+    data.insert(data.end(), block.begin(), block.begin() + static_cast<long>(length));
+    at += packed;
+  }
+  if (data.size() > limit) data.resize(limit);
+  return data;
+}
+
+// A real replay that lies otherwise than the classic ones (the oldest header, a
+// NetEase container, bytes after its blocks) as the modern target's header input,
+// with the second byte's bits that lay it out so again. False when it cannot be
+// written; true, writing nothing, for a classic replay.
+bool WriteModernWrapped(const std::string& dir, unsigned switches, const Bytes& whole) {
+  const ReplaySpan span = LocateReplay(whole.data(), whole.size());
+  ReplayFileHeader header;
+  if ((span.holder != kHolderReplay && span.holder != kHolderNetEase) ||
+      !ReadReplayFileHeader(whole.data() + span.offset, span.length, &header)) {
+    return true;
+  }
+  unsigned wrapping = 0;
+  if (header.oldest) wrapping |= kFuzzModernOldest;
+  if (span.holder == kHolderNetEase) wrapping |= kFuzzModernContainer;
+  if (header.declared_size < span.length) wrapping |= kFuzzModernTrailing;
+  if (wrapping == 0) return true;
+  const Bytes file(whole.begin() + static_cast<long>(span.offset), whole.end());
+  const Bytes data = InflatedBlocks(file, header, kModernInput - 4);
+  return WriteModernHeader(dir, switches, data, header.version, wrapping);
+}
+
 std::vector<SyntheticModernReplay> ModernShapes() {
   std::vector<SyntheticModernReplay> shapes;
   shapes.push_back(ModernGame(
@@ -110,6 +156,18 @@ std::vector<SyntheticModernReplay> ModernShapes() {
   damaged.slot_count = -1;
   damaged.table_length = 0xFFFF;
   shapes.push_back(damaged);
+  // No slots: the records' extra data carry the races.
+  SyntheticModernReplay noslots = ModernGame({{"itsDayFly", 0x02, 0}, {"u.s.T_pig", 0x04, 0}}, 18);
+  noslots.empty_slot_table = true;
+  shapes.push_back(noslots);
+  // The oldest records: one byte of extra data, 7-byte slots, observers in team 12.
+  SyntheticModernReplay oldest =
+      ModernGame({{"Sapor", 0x20, 12}, {"DoomGuard", 0x20, 2}, {"Twinsen", 0x02, 1}}, 2);
+  oldest.host_extra = {0};
+  oldest.player_extra = {0};
+  oldest.slot_size = 7;
+  oldest.game_name = "final";
+  shapes.push_back(oldest);
   std::vector<SyntheticSeat> many;
   for (int i = 0; i < 24; ++i) {
     many.push_back({std::string(1, 'a' + i) + "#1", 0x01, static_cast<unsigned char>(i % 3)});
@@ -201,11 +259,27 @@ int main(int argc, char** argv) {
   // The modern target: every modern shape in each block size, the classic shapes
   // (no slot table, so they fall back) as raw files.
   unsigned turn = 0;
+  // Each shape also as it lies in the other files a player has: behind the oldest
+  // header, in a NetEase container, with bytes after its blocks.
+  static const unsigned kWrappings[] = {0, kFuzzModernOldest, kFuzzModernContainer,
+                                        kFuzzModernTrailing};
   for (const SyntheticModernReplay& shape : ModernShapes()) {
     for (unsigned blocks = 0; blocks < 4; ++blocks, ++turn) {
       const unsigned pad = turn % 2 == 0 ? kFuzzModernPadLastBlock : 0;
+      const unsigned wrapping = kWrappings[turn % 4];
       if (!WriteModernHeader(dir, turn % 4, BuildModernHeader(shape), shape.version,
-                             blocks | pad)) {
+                             blocks | pad | wrapping)) {
+        return 1;
+      }
+    }
+    // The pass's own input, read by its lengths: the whole file, bare, in a
+    // container, and followed by a platform's data.
+    const Bytes whole = BuildWholeModernReplay(shape);
+    Bytes followed = whole;
+    const Bytes tail = PlatformDataTail();
+    followed.insert(followed.end(), tail.begin(), tail.end());
+    for (const Bytes& file : {whole, InNetEaseContainer(whole, 64), followed}) {
+      if (!WriteSeed(dir + "/replay_fuzz", kFuzzCustom | kFuzzLengthReading, file, kReadPart)) {
         return 1;
       }
     }
@@ -224,7 +298,10 @@ int main(int argc, char** argv) {
     for (int k = 3; k >= 0 && file.size() >= kModernFileHeader; --k) {
       version = (version << 8) | file[kModernVersionOffset + k];
     }
-    if (!WriteModernRaw(dir, kFuzzCustom | kFuzzNoDate, file, version)) return 1;
+    if (!WriteModernRaw(dir, kFuzzCustom | kFuzzNoDate, file, version) ||
+        !WriteModernWrapped(dir, kFuzzCustom | kFuzzNoDate, file)) {
+      return 1;
+    }
     ++real;
   }
   printf("fuzz_seeds: %d synthetic and %d real replays\n", synthetic, real);

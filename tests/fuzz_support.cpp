@@ -241,7 +241,7 @@ void FuzzReplayFile(unsigned switches, WatchSettings* settings, const unsigned c
       Fail("a candidate of a fitted body does not fit", body);
     }
     const char* problem = DestinationProblem(path, folder, !result.ladder, counter, tag,
-                                             naming->name_template);
+                                             naming->name_template, result.any_alphabet);
     if (problem != nullptr) Fail(problem, path);
   }
 }

@@ -14,6 +14,7 @@ enum {
   kFuzzNoDate = 2,      // the date tag off ("-nodate")
   kFuzzFolderShift = 2, // three bits: which replay folder, from short to too long
   kFuzzFolderCount = 8,
+  kFuzzLengthReading = 0x20,  // replay_fuzz only: the length-aware reading ("-modern")
 };
 
 // The modern target's use of the leading byte's top three bits, and of the second
@@ -22,6 +23,12 @@ enum {
   kFuzzModernVersionShift = kFuzzFolderShift + 3,  // two bits: kFuzzModernVersions
   kFuzzModernRaw = 0x80,        // the input is the file from the first block on
   kFuzzModernPadLastBlock = 4,  // second byte, with two bits of kFuzzModernBlockSizes
+  // Second byte, how the replay lies in its file: the oldest file header (0x40
+  // bytes, version 2, whatever the version bits say), inside a NetEase container,
+  // and bytes after the blocks the file header declares.
+  kFuzzModernOldest = 8,
+  kFuzzModernContainer = 16,
+  kFuzzModernTrailing = 32,
 };
 // Both block layouts, and both observer teams in the 8-byte one.
 const uint32_t kFuzzModernVersions[4] = {26, 10031, 10032, 10100};

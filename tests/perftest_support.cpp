@@ -14,6 +14,7 @@
 #include <chrono>
 #include <new>
 
+#include "replay/file_header.h"
 #include "replay/game.h"
 #include "tests/test_support.h"
 
@@ -122,7 +123,9 @@ std::vector<RealReplay> LoadRealReplays() {
     exit(1);
   }
   for (const std::string& name : ListFiles(folder)) {
-    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".w3g") != 0) continue;
+    // The game's replays and the NetEase platform's.
+    const std::string suffix = name.size() < 4 ? "" : name.substr(name.size() - 4);
+    if (suffix != ".w3g" && suffix != ".nwg") continue;
     RealReplay replay;
     replay.name = name;
     if (ReadFileBytes(folder + name, &replay.bytes)) replays.push_back(replay);
@@ -143,20 +146,31 @@ void PrintFigure(const char* name, double value, int decimals) {
 }
 
 size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window) {
-  if (length < kGameFileHeader) return 0;
+  // Where the replay and its blocks are, as the reading finds them: in a container
+  // or not, behind either file header, no further than the blocks it declares.
+  const ReplaySpan span = LocateReplay(bytes, length);
+  ReplayFileHeader file;
+  if ((span.holder != kHolderReplay && span.holder != kHolderNetEase) ||
+      !ReadReplayFileHeader(bytes + span.offset, span.length, &file)) {
+    return 0;
+  }
+  bytes += span.offset;
+  length = span.length;
   auto load16 = [](const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); };
   auto load32 = [](const unsigned char* p) {
     return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
   };
-  const bool wide = load32(bytes + 0x34) >= 10032;
-  const size_t header = wide ? 12 : 8;
+  const bool wide = file.block_header == 12;
+  const size_t header = file.block_header;
   z_stream stream;
   memset(&stream, 0, sizeof stream);
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
   size_t total = 0;
   size_t position = 0;
-  size_t at = kGameFileHeader;
-  while (header <= length - at) {
+  size_t at = file.first_block;
+  for (uint32_t block = 0; at <= length && header <= length - at &&
+                           (file.blocks == 0 || block < file.blocks);
+       ++block) {
     const size_t packed = wide ? load32(bytes + at) : load16(bytes + at);
     const size_t holds = wide ? load32(bytes + at + 4) : load16(bytes + at + 2);
     at += header;

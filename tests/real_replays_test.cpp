@@ -18,7 +18,8 @@ TEST(RealReplays, EveryTableHasARowForEachReplayAndNoOther) {
   ASSERT_FALSE(folder.empty()) << "tests/replays or its expected.tsv is missing";
   std::vector<std::string> replays;
   for (const std::string& file : ListFiles(folder)) {
-    if (EndsWith(file, ".w3g")) replays.push_back(file);
+    // The game's own replays, and the NetEase platform's.
+    if (EndsWith(file, ".w3g") || EndsWith(file, ".nwg")) replays.push_back(file);
   }
   ASSERT_FALSE(replays.empty());
   for (const char* table :
@@ -38,7 +39,31 @@ TEST(RealReplays, TheirSourcesLicenceAndNoteComeWithThem) {
   EXPECT_EQ(0u, text.find("MIT License\n\nCopyright (c) 2018-2020 PBug90\n")) << text;
   Bytes note;
   ASSERT_TRUE(ReadFileBytes(folder + "README.md", &note));
-  EXPECT_NE(std::string::npos, std::string(note.begin(), note.end()).find("w3gjs"));
+  const std::string said(note.begin(), note.end());
+  // The replays of other parsers' test data, each under its own licence: the note
+  // names each source and its licence file, and the file is there.
+  // Their texts are as published, line ends and all.
+  const struct {
+    const char* source;
+    const char* file;
+    const char* opening;
+    const char* holder;
+  } others[] = {
+      {"w3gjs", "LICENSE.w3gjs", "MIT License", "Copyright (c) 2018-2026 PBug90"},
+      {"gowarcraft3", "LICENSE.gowarcraft3", "Mozilla Public License Version 2.0",
+       "Mozilla Public License, v. 2.0"},
+      {"w3gparser", "LICENSE.w3gparser", "Copyright (c) 2007, deerchao",
+       "Copyright (c) 2017, Friedrich von Never"},
+  };
+  for (const auto& other : others) {
+    EXPECT_NE(std::string::npos, said.find(other.source)) << other.source;
+    EXPECT_NE(std::string::npos, said.find(other.file)) << other.file;
+    Bytes bytes;
+    ASSERT_TRUE(ReadFileBytes(folder + other.file, &bytes)) << other.file;
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(0u, text.find(other.opening)) << other.file;
+    EXPECT_NE(std::string::npos, text.find(other.holder)) << other.file;
+  }
 }
 
 }  // namespace

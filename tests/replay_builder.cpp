@@ -160,6 +160,15 @@ void PutNameAndExtra(Bytes* out, const std::string& name, const Bytes& extra) {
   out->insert(out->end(), extra.begin(), extra.end());
 }
 
+// A record's extra data: as given, or, with an empty slot table, the eight bytes
+// of a classic ladder record with the seat's race at byte 4.
+Bytes ExtraOf(const SyntheticModernReplay& replay, const Bytes& extra, const SyntheticSeat& seat) {
+  if (!replay.empty_slot_table) return extra;
+  Bytes ladder(8, 0);
+  ladder[4] = seat.race;
+  return ladder;
+}
+
 // One block as the game writes it: a zlib stream of its own, flushed to a byte
 // boundary but not finished.
 Bytes DeflateBlock(const unsigned char* data, size_t length) {
@@ -184,7 +193,9 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
   PutField(&out, 0x10);  // leading field
   out.push_back(0x00);   // host record kind
   out.push_back(0x01);   // the host's player id
-  PutNameAndExtra(&out, replay.seats.empty() ? "" : replay.seats[0].name, replay.host_extra);
+  PutNameAndExtra(&out, replay.seats.empty() ? "" : replay.seats[0].name,
+                  replay.seats.empty() ? replay.host_extra
+                                       : ExtraOf(replay, replay.host_extra, replay.seats[0]));
   Put(&out, replay.game_name);
   Put(&out, replay.password);
   Put(&out, replay.settings);
@@ -200,7 +211,7 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
     if (seat.computer || !seat.record) continue;
     out.push_back(0x16);
     out.push_back(static_cast<unsigned char>(i + 1));
-    PutNameAndExtra(&out, seat.name, replay.player_extra);
+    PutNameAndExtra(&out, seat.name, ExtraOf(replay, replay.player_extra, seat));
     PutU32(&out, 0);
   }
   for (const SyntheticMetadata& meta : replay.metadata) {
@@ -211,6 +222,16 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
   }
   if (!replay.slot_table) {
     out.push_back(0x1A);  // the game start record that follows the slot table
+    return out;
+  }
+  if (replay.empty_slot_table) {
+    out.push_back(0x19);
+    PutU16(&out, 7);
+    out.push_back(0);  // no slots
+    PutU32(&out, replay.random_seed);
+    out.push_back(0x00);
+    out.push_back(0x00);
+    out.push_back(0x1A);
     return out;
   }
   const size_t count = replay.seats.size();
@@ -234,12 +255,20 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay) {
 }
 
 Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
-                       size_t file_length) {
-  const bool wide = version >= 10032;
-  Bytes file(68, 0);
+                       size_t file_length, bool oldest) {
+  const bool wide = !oldest && version >= 10032;
+  Bytes file(oldest ? 0x40 : 68, 0);
   memcpy(file.data(), "Warcraft III recorded game\x1A", 27);
-  file[0x1C] = 68;  // header size
-  for (int k = 0; k < 4; ++k) file[0x34 + k] = static_cast<unsigned char>(version >> (8 * k));
+  file[0x1C] = static_cast<unsigned char>(file.size());  // header size
+  if (oldest) {
+    // Header version 0 (at 0x24), u16 version and build; no game id.
+    file[0x32] = static_cast<unsigned char>(version);
+    file[0x33] = static_cast<unsigned char>(version >> 8);
+    file[0x34] = 0xB3;
+    file[0x35] = 0x11;
+  } else {
+    for (int k = 0; k < 4; ++k) file[0x34 + k] = static_cast<unsigned char>(version >> (8 * k));
+  }
   for (size_t start = 0; start < header.size(); start += block_size) {
     Bytes block(block_size, 0);
     const size_t part = header.size() - start < block_size ? header.size() - start : block_size;
@@ -261,7 +290,8 @@ Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
 
 Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay) {
   const Bytes header = BuildModernHeader(replay);
-  Bytes file = WrapModernHeader(header, replay.version, replay.block_size, 0);
+  Bytes file = WrapModernHeader(header, replay.version, replay.block_size, 0,
+                                replay.oldest_header);
   const size_t blocks = (header.size() + replay.block_size - 1) / replay.block_size;
   for (int k = 0; k < 4; ++k) {
     file[0x20 + k] = static_cast<unsigned char>(file.size() >> (8 * k));
@@ -272,7 +302,39 @@ Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay) {
 
 Bytes BuildModernReplay(const SyntheticModernReplay& replay) {
   return WrapModernHeader(BuildModernHeader(replay), replay.version, replay.block_size,
-                          replay.file_length);
+                          replay.file_length, replay.oldest_header);
+}
+
+Bytes InNetEaseContainer(const Bytes& replay, size_t platform_size) {
+  Bytes file(0x80, 0);
+  memcpy(file.data(), "GRBN", 4);
+  file[4] = 2;
+  const char kData[] = "the platform's own data: players, ranks, the match";
+  uLongf packed_size = compressBound(sizeof kData);
+  Bytes packed(packed_size);
+  compress2(packed.data(), &packed_size, reinterpret_cast<const Bytef*>(kData), sizeof kData, 9);
+  packed.resize(packed_size);
+  if (platform_size < packed.size()) platform_size = packed.size();
+  packed.resize(platform_size, 0);
+  for (int k = 0; k < 4; ++k) file[0x0C + k] = static_cast<unsigned char>(platform_size >> (8 * k));
+  file.insert(file.end(), packed.begin(), packed.end());
+  file.insert(file.end(), replay.begin(), replay.end());
+  return file;
+}
+
+Bytes SignatureTail() {
+  Bytes tail = {'N', 'G', 'I', 'S'};
+  for (int i = 0; i < 128; ++i) tail.push_back(static_cast<unsigned char>(i * 37 + 11));
+  return tail;
+}
+
+Bytes PlatformDataTail() {
+  const char kData[] = "a game of the platform's own ladder, with its ranks";
+  uLongf packed_size = compressBound(sizeof kData);
+  Bytes tail(1 + packed_size, 0);
+  compress2(tail.data() + 1, &packed_size, reinterpret_cast<const Bytef*>(kData), sizeof kData, 9);
+  tail.resize(1 + packed_size);
+  return tail;
 }
 
 SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats, uint32_t version) {

@@ -95,6 +95,13 @@ struct SyntheticModernReplay {
   std::string settings = "\x01\x03\x49\x07\x01\x01\x91\x01\x15\x0b\x69\x01\x1d\x0b\x9d\x33";
   std::vector<SyntheticMetadata> metadata;
   bool slot_table = true;
+  // A slot table with no slots (count 0, the seed and two bytes), as a 1.18 ladder
+  // game has: each seat's race then goes into its record's extra data (at byte 4 of
+  // 8, as a classic ladder record carries it).
+  bool empty_slot_table = false;
+  // The oldest file header (header version 0, 0x40 bytes, u16 version and build at
+  // 0x32 and 0x34), as replays before 1.07 have; version is then the u16 one.
+  bool oldest_header = false;
   int slot_count = -1;    // the count byte written; -1 for the number of seats
   int table_length = -1;  // the u16 length written; -1 for the true one
   size_t slot_size = 9;
@@ -108,9 +115,10 @@ Bytes BuildModernHeader(const SyntheticModernReplay& replay);
 
 // A replay file of the given version whose data blocks (block_size inflated bytes
 // each, zlib streams of their own, flushed but not finished as the game writes
-// them) inflate to header followed by zeros.
+// them) inflate to header followed by zeros; with oldest, behind the oldest file
+// header.
 Bytes WrapModernHeader(const Bytes& header, uint32_t version, size_t block_size,
-                       size_t file_length);
+                       size_t file_length, bool oldest = false);
 
 // BuildModernHeader and WrapModernHeader in one.
 Bytes BuildModernReplay(const SyntheticModernReplay& replay);
@@ -119,6 +127,16 @@ Bytes BuildModernReplay(const SyntheticModernReplay& replay);
 // file header's declared size (0x20) and block count (0x2C) filled in: whole by its
 // lengths, and as short as such a game's replay really is.
 Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay);
+
+// A NetEase container ("GRBN") holding replay: its 0x80-byte header, a zlib stream
+// of platform data padded to platform_size bytes (at least 16), then the replay.
+Bytes InNetEaseContainer(const Bytes& replay, size_t platform_size = 512);
+
+// The bytes a platform may put after a replay's last block: a signature block
+// ("NGIS" and 128 bytes, as a ladder server's) or, not a signature, a zlib stream
+// of its own data after a zero byte (as the NetEase platform's).
+Bytes SignatureTail();
+Bytes PlatformDataTail();
 
 // A game of the given seats (the host first) with every other field as defaulted.
 SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats,

@@ -7,9 +7,11 @@
 //   file header of the chosen version, so mutations reach block headers, lying
 //   sizes and zlib's error paths;
 // - header: a second byte picks the block size (8192, 2048, 256 or 64 inflated
-//   bytes) and whether the last block is padded with zeros as the game pads it;
-//   the rest is the inflated header, cut into blocks and deflated as the game
-//   writes them, so mutations reach the record walk in one block or across many.
+//   bytes), whether the last block is padded with zeros as the game pads it, and
+//   how the replay lies in its file (the oldest file header, a NetEase container,
+//   bytes after the declared blocks); the rest is the inflated header, cut into
+//   blocks and deflated as the game writes them, so mutations reach the record
+//   walk in one block or across many.
 //
 // Besides the checks every target makes (fuzz_support.h), nothing may be read
 // outside the inflated data: the walk runs once more over an exactly sized heap
@@ -28,6 +30,7 @@
 
 #include "tests/fuzz_support.h"
 #include "replay/decode.h"
+#include "replay/file_header.h"
 #include "replay/modern.h"
 #include "watcher/watcher.h"
 
@@ -49,14 +52,36 @@ void PutU32(std::vector<unsigned char>* out, size_t value) {
   }
 }
 
-std::vector<unsigned char> FileHeader(uint32_t version) {
-  std::vector<unsigned char> file(kModernFileHeader, 0);
+std::vector<unsigned char> FileHeader(uint32_t version, bool oldest) {
+  // The oldest header: 0x40 bytes, header version 0, u16 version 2 at 0x32.
+  std::vector<unsigned char> file(oldest ? 0x40 : kModernFileHeader, 0);
   memcpy(file.data(), "Warcraft III recorded game\x1A", 27);
-  file[0x1C] = kModernFileHeader;
+  file[0x1C] = static_cast<unsigned char>(file.size());
+  if (oldest) {
+    file[0x32] = 2;
+    return file;
+  }
+  file[0x24] = 1;
   for (int k = 0; k < 4; ++k) {
     file[kModernVersionOffset + k] = static_cast<unsigned char>(version >> (8 * k));
   }
   return file;
+}
+
+void SetU32(std::vector<unsigned char>* file, size_t at, size_t value) {
+  for (int k = 0; k < 4; ++k) (*file)[at + k] = static_cast<unsigned char>(value >> (8 * k));
+}
+
+// The replay as a NetEase container holds it: its header, the platform's data (a
+// zlib stream, padded), then the replay.
+void PutInContainer(std::vector<unsigned char>* file) {
+  std::vector<unsigned char> container(0x80, 0);
+  memcpy(container.data(), "GRBN", 4);
+  container[4] = 2;
+  const unsigned char data[] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01, 0, 0, 0, 0};
+  container[0x0C] = sizeof data;
+  container.insert(container.end(), data, data + sizeof data);
+  file->insert(file->begin(), container.begin(), container.end());
 }
 
 // Appends one block: its header in the version's layout and a zlib stream flushed
@@ -108,6 +133,12 @@ void CheckStringInside(const unsigned char* data, size_t length, size_t offset) 
 }
 
 void CheckReadStaysInside(const unsigned char* file, size_t length) {
+  // A container's replay, as the reading takes it.
+  const ReplaySpan span = LocateReplay(file, length);
+  if (span.holder == kHolderNetEase) {
+    file += span.offset;
+    length = span.length;
+  }
   ModernHeader read;
   DecodeScratch* scratch = FuzzScratch();
   const ModernVerdict verdict = ReadModernHeader(file, length, scratch, &read);
@@ -143,8 +174,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned switches = data[0];
   WatchSettings settings;
   size -= TakeFuzzTemplate(data + 1, size - 1, &settings.naming);
-  const uint32_t version = kFuzzModernVersions[(switches >> kFuzzModernVersionShift) & 3];
-  std::vector<unsigned char> content = FileHeader(version);
+  uint32_t version = kFuzzModernVersions[(switches >> kFuzzModernVersionShift) & 3];
+  const unsigned wrapping = (switches & kFuzzModernRaw) == 0 && size >= 2 ? data[1] : 0;
+  const bool oldest = (wrapping & kFuzzModernOldest) != 0;
+  if (oldest) version = 2;
+  std::vector<unsigned char> content = FileHeader(version, oldest);
   if ((switches & kFuzzModernRaw) != 0) {
     content.insert(content.end(), data + 1, data + size);
   } else {
@@ -153,12 +187,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool pad = (data[1] & kFuzzModernPadLastBlock) != 0;
     const unsigned char* header = data + 2;
     const size_t header_length = size - 2;
-    for (size_t start = 0; start < header_length; start += block_size) {
+    size_t blocks = 0;
+    for (size_t start = 0; start < header_length; start += block_size, ++blocks) {
       const size_t part = header_length - start < block_size ? header_length - start : block_size;
       std::vector<unsigned char> block(header + start, header + start + part);
       if (pad) block.resize(block_size, 0);
       AppendBlock(&content, version >= kModernWideBlocks, block.data(), block.size());
     }
+    if ((wrapping & kFuzzModernTrailing) != 0) {
+      // A replay that says where it ends, and a platform's signature after it.
+      SetU32(&content, 0x20, content.size());
+      SetU32(&content, 0x2C, blocks);
+      static const unsigned char kSignature[] = {'N', 'G', 'I', 'S', 0x85, 0x7C, 0x31, 0x30};
+      content.insert(content.end(), kSignature, kSignature + sizeof kSignature);
+    }
+    if ((wrapping & kFuzzModernContainer) != 0) PutInContainer(&content);
   }
   // Exactly as long as the pass would have read it, so reading past it is caught.
   const size_t length = content.size() < static_cast<size_t>(kReplayMinimumLength)

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "replay/modern.h"
+#include "replay/text.h"
 
 namespace {
 
@@ -73,6 +74,23 @@ inline void MixBlock(uint64_t lane[4], const unsigned char* bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+bool EndsWithSuffix(const char* name, const char* suffix) {
+  const size_t length = strlen(name);
+  return length >= 4 && EqualsIgnoringAsciiCase(name + length - 4, suffix);
+}
+
+}  // namespace
+
+bool IsReplayFileName(const char* name) {
+  return EndsWithSuffix(name, ".w3g") || EndsWithSuffix(name, ".nwg");
+}
+
+const char* CopySuffix(const char* path, HeaderReading reading) {
+  return reading == kLengthReading && EndsWithSuffix(path, ".nwg") ? ".nwg" : ".w3g";
+}
 
 ReplayFile ReplayInMemory(const unsigned char* bytes, size_t length) {
   return ReplayFile{const_cast<unsigned char*>(bytes), length, length, nullptr, -1};

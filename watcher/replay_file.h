@@ -46,6 +46,14 @@ struct ReplayFile {
   int64_t stamp;        // with path: its last-write time when read, so a rewrite shows
 };
 
+// Whether a file of this name is one a folder walk reads (sort -modern, stats,
+// report): "*.w3g", and "*.nwg", the NetEase platform's replays, in any case.
+bool IsReplayFileName(const char* name);
+
+// The extension a copy of the file at path gets: ".nwg" for a NetEase file with the
+// length-aware reading (only the platform's client plays it), ".w3g" otherwise.
+const char* CopySuffix(const char* path, HeaderReading reading);
+
 // A replay wholly in memory; the bytes stay the caller's (no ReleaseReplayFile).
 ReplayFile ReplayInMemory(const unsigned char* bytes, size_t length);
 

@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes as the last-replay file. The first byte picks the
-// switches and the replay folder, the last the name template (fuzz_support.h); the
-// rest is the file, padded with zeros to the length the pass insists on, since
-// shorter files never reach decoding.
+// switches, the replay folder and the reading (kFuzzLengthReading: -modern, which
+// also finds a replay inside a NetEase container), the last the name template
+// (fuzz_support.h); the rest is the file, padded with zeros to the length the pass
+// insists on, since shorter files never reach decoding.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned switches = data[0];
   WatchSettings settings;
   size -= TakeFuzzTemplate(data + 1, size - 1, &settings.naming);
+  if ((switches & kFuzzLengthReading) != 0) settings.reading = kLengthReading;
   const uint8_t* file = data + 1;
   const size_t length = size - 1;
   if (length >= static_cast<size_t>(kReplayMinimumLength)) {

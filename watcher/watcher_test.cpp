@@ -132,6 +132,49 @@ TEST_F(LastReplayPass, ShortReplaysWholeByTheirLengthsAreKeptWithModern) {
   EXPECT_EQ(whole, copy);
 }
 
+// The pass takes LastReplay.w3g as whatever it holds: with -modern, a NetEase
+// container for its replay and a short replay followed by a platform's data as
+// whole; the copy keeps the file's bytes and its ".w3g". Without -modern, as
+// always: no replay at offset 76 of a container, and too short is too short.
+TEST_F(LastReplayPass, WhatAPlatformPutsAroundTheReplay) {
+  SyntheticModernReplay game = ModernGame({{"Anna", 0x01, 0}, {"Bert", 0x08, 1}});
+  const Bytes whole = BuildWholeModernReplay(game);
+  Bytes followed = whole;
+  const Bytes tail = SignatureTail();
+  followed.insert(followed.end(), tail.begin(), tail.end());
+  ASSERT_LT(followed.size(), static_cast<size_t>(kReplayMinimumLength));
+  SyntheticModernReplay long_game = game;
+  long_game.file_length = 6000;
+  const Bytes contained = InNetEaseContainer(BuildModernReplay(long_game));
+  const struct Case {
+    const char* what;
+    HeaderReading reading;
+    const Bytes* file;
+    PassOutcome outcome;
+  } cases[] = {
+      {"a container without -modern", kFixedReading, &contained, kPassNotLadder},
+      {"a short replay and a signature without -modern", kFixedReading, &followed, kPassTooShort},
+      {"a container", kLengthReading, &contained, kPassFiled},
+      {"a short replay and a signature", kLengthReading, &followed, kPassFiled},
+  };
+  int64_t second = 0;
+  for (const Case& c : cases) {
+    settings_.reading = c.reading;
+    GameWrites(*c.file, second += 10);
+    EXPECT_EQ(c.outcome, Pass(false)) << c.what;
+    const std::vector<std::string> copies = Copies();
+    if (c.outcome != kPassFiled) {
+      EXPECT_EQ(std::vector<std::string>{}, copies) << c.what;
+      continue;
+    }
+    ASSERT_EQ(std::vector<std::string>{"1v1\\Anna(h) vs Bert(u).w3g"}, copies) << c.what;
+    Bytes copy;
+    ASSERT_TRUE(ReadFileBytes(folder_ + copies[0], &copy));
+    EXPECT_EQ(*c.file, copy) << c.what;
+    RemoveTree(folder_ + "1v1\\");
+  }
+}
+
 TEST_F(LastReplayPass, CustomGamesNeedTheSwitch) {
   GameWrites(BuildReplay(CustomReplay("Night Elf Wars")), 0);
   EXPECT_EQ(kPassNotLadder, Pass(false));
@@ -500,7 +543,10 @@ void LastReplayPass::FileRealReplaysAsListed(const char* list) {
       continue;
     }
     EXPECT_EQ(kPassFiled, outcome) << row.file;
-    EXPECT_EQ(std::vector<std::string>{row.path}, copies) << row.file;
+    // The list names the copy of the file under its own name; as LastReplay.w3g,
+    // a NetEase file's copy is a ".w3g" too.
+    const std::string listed = row.path.substr(0, row.path.size() - 4) + ".w3g";
+    EXPECT_EQ(std::vector<std::string>{listed}, copies) << row.file;
     Bytes copy;
     if (copies.size() == 1 && ReadFileBytes(folder_ + copies[0], &copy)) {
       EXPECT_EQ(file, copy) << row.file;
