@@ -19,13 +19,13 @@ std::string Drain(FILE* file) {
   return text;
 }
 
-CliRun RunWith(std::vector<std::string> args) {
+CliRun RunWith(std::vector<std::string> args, const CliProgress* progress) {
   args.insert(args.begin(), "brindlecap-cli");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   FILE* out = tmpfile();
   FILE* err = tmpfile();
-  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, progress);
   return CliRun{code, Drain(out), Drain(err)};
 }
 

@@ -48,9 +48,12 @@ struct CliRun {
 // Everything written to file, which is closed.
 std::string Drain(FILE* file);
 
+struct CliProgress;
+
 // Runs `brindlecap-cli args...` in this process, standard output and error caught.
-// Every run starts from what its switches say, as a new process would.
-CliRun RunWith(std::vector<std::string> args);
+// Every run starts from what its switches say, as a new process would. progress,
+// when given, is told how stats and report go, and may stop them.
+CliRun RunWith(std::vector<std::string> args, const CliProgress* progress = nullptr);
 
 #ifndef _WIN32
 // RunWith in a forked child (RunInChild), so that what the run holds is measured

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "cli/commands.h"
+#include "cli/jobs.h"
 #include "naming/game_time.h"
 #include "naming/name.h"
 #include "platform/platform.h"
@@ -16,7 +17,7 @@
 #include "watcher/filing.h"
 
 const char kInfoUsage[] =
-    "usage: brindlecap-cli info [-modern] [--json] FILE...\n"
+    "usage: brindlecap-cli info [-modern] [--json] [--jobs N] FILE...\n"
     "  Reads each replay FILE whole and prints the game version and build, the\n"
     "  kind of game (as the subfolder it would be filed in; with -modern as the\n"
     "  length-aware reading names it), the map, the length, the date of the game,\n"
@@ -25,14 +26,11 @@ const char kInfoUsage[] =
     "  explicit (a recorded result), saver (the saver's closing record), order (the\n"
     "  side that stayed) or unknown. A damaged or unfinished replay gives what it\n"
     "  holds and no winner. --json prints one JSON object per FILE, one a line.\n"
-    "  A FILE that cannot be read gets a line with the reason, and the exit code 1.\n";
+    "  A FILE that cannot be read gets a line with the reason, and the exit code 1.\n"
+    "  --jobs N reads N files at a time (default: the number of cores), and prints\n"
+    "  them in the order given, as one at a time would.\n";
 
 namespace {
-
-struct InfoFile {
-  unsigned char* bytes;
-  size_t length;
-};
 
 const char* FileNameOf(const char* path) {
   const char* name = path;
@@ -87,11 +85,12 @@ struct HeaderDecode {
 
 // The subfolder the replay would be filed in, as {type} gives it: "1v1", "FFA",
 // "Custom", ...; read as the naming reads it (-modern included).
-void GameType(const InfoFile& file, HeaderDecode* header, char* out, size_t size) {
-  DecodeReplay(file.bytes, file.length, header->reading, &header->scratch, &header->result);
+void GameType(const unsigned char* bytes, size_t length, HeaderDecode* header, char* out,
+              size_t size) {
+  DecodeReplay(bytes, length, header->reading, &header->scratch, &header->result);
   snprintf(out, size, "%s", ChooseSubfolder(&header->result));
-  const size_t length = strlen(out);
-  if (length > 0 && out[length - 1] == '\\') out[length - 1] = '\0';
+  const size_t written = strlen(out);
+  if (written > 0 && out[written - 1] == '\\') out[written - 1] = '\0';
 }
 
 // A game time as 1h02m03s, 12m05s or 45s.
@@ -127,17 +126,14 @@ struct Described {
   char date[32];
 };
 
-void Describe(const char* path, const InfoFile& file, const ReplayGame& game,
-              HeaderDecode* header, Described* d) {
+void Describe(const char* path, const unsigned char* bytes, size_t length,
+              const ReplayGame& game, HeaderDecode* header, Described* d) {
   VersionText(game.version, d->version, sizeof d->version);
-  GameType(file, header, d->type, sizeof d->type);
+  GameType(bytes, length, header, d->type, sizeof d->type);
   GameDate(path, d->date, sizeof d->date);
 }
 
-void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
-               HeaderDecode* header, FILE* out) {
-  Described d;
-  Describe(path, file, game, header, &d);
+void PrintJson(const char* path, const ReplayGame& game, const Described& d, FILE* out) {
   fputs("{\"file\":", out);
   PutJsonString(path, out);
   fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, d.version,
@@ -174,10 +170,7 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
           game.draw ? "true" : "false");
 }
 
-void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
-               HeaderDecode* header, FILE* out) {
-  Described d;
-  Describe(path, file, game, header, &d);
+void PrintText(const char* path, const ReplayGame& game, const Described& d, FILE* out) {
   char length[32];
   TimeText(game.length_ms, length, sizeof length);
   fprintf(out, "%s\n", path);
@@ -229,35 +222,76 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
   fprintf(out, " (%s)\n", GameBasisText(game.basis));
 }
 
-// Prints one replay. Returns 0, or 1 when it cannot be read.
-int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
-            FILE* out) {
-  InfoFile file;
-  const char* problem = ReadOperandHead(path, &file.bytes, &file.length);
+// What one worker reads with, taken once for all the files it reads: the
+// readings' whole working memory.
+struct InfoReader {
+  GameReadScratch scratch;
+  HeaderDecode header;
+};
+
+// What one FILE gave, from the worker that read it to the output.
+struct InfoResult {
+  const char* problem;  // NULL: the game was read (whole or not)
   ReplayGame game;
-  if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
-    problem = GameProblemText(game.problem);
+  Described described;
+};
+
+// Reads one replay and all that is printed of it.
+void ReadInfo(const char* path, InfoReader* reader, InfoResult* result) {
+  unsigned char* bytes = nullptr;
+  size_t length = 0;
+  result->problem = ReadOperandHead(path, &bytes, &length);
+  if (result->problem == nullptr &&
+      !ReadReplayGame(bytes, length, &reader->scratch, &result->game)) {
+    result->problem = GameProblemText(result->game.problem);
   }
-  if (problem != nullptr) {
+  if (result->problem == nullptr) {
+    Describe(path, bytes, length, result->game, &reader->header, &result->described);
+  }
+  free(bytes);
+}
+
+// Prints one replay's result. Returns 0, or 1 when it could not be read.
+int PrintInfo(const char* path, bool json, const InfoResult& result, FILE* out) {
+  if (result.problem != nullptr) {
     if (json) {
       fputs("{\"file\":", out);
       PutJsonString(path, out);
       fputs(",\"error\":", out);
-      PutJsonString(problem, out);
+      PutJsonString(result.problem, out);
       fputs("}\n", out);
     } else {
-      fprintf(out, "%s\t- %s\n", path, problem);
+      fprintf(out, "%s\t- %s\n", path, result.problem);
     }
-    free(file.bytes);
     return 1;
   }
   if (json) {
-    PrintJson(path, file, game, header, out);
+    PrintJson(path, result.game, result.described, out);
   } else {
-    PrintText(path, file, game, header, out);
+    PrintText(path, result.game, result.described, out);
   }
-  free(file.bytes);
   return 0;
+}
+
+// The FILEs of one run, read on the workers and printed in their order.
+struct InfoRun {
+  char** paths;
+  bool json;
+  InfoReader* readers;   // by worker
+  InfoResult* results;   // by slot
+  FILE* out;
+  int status;
+};
+
+void ReadInfoItem(void* context, int worker, int item, int slot) {
+  InfoRun* run = static_cast<InfoRun*>(context);
+  ReadInfo(run->paths[item], &run->readers[worker], &run->results[slot]);
+}
+
+bool TakeInfoItem(void* context, int item, int slot) {
+  InfoRun* run = static_cast<InfoRun*>(context);
+  run->status |= PrintInfo(run->paths[item], run->json, run->results[slot], run->out);
+  return true;
 }
 
 }  // namespace
@@ -265,12 +299,16 @@ int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode*
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   bool json = false;
   HeaderReading reading = kFixedReading;
+  int jobs = DefaultJobs();
   SwitchWalk walk = StartSwitchWalk(argc, argv);
   for (const char* word; (word = NextSwitch(&walk)) != nullptr;) {
     if (strcmp(word, "-modern") == 0) {
       reading = kLengthReading;
     } else if (strcmp(word, "--json") == 0) {
       json = true;
+    } else if (strcmp(word, "--jobs") == 0) {
+      jobs = ParseJobs(TakeSwitchValue(&walk));
+      if (jobs == 0) return UsageError(err, kInfoUsage, kJobsProblem);
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
       fputs(kInfoUsage, out);
       return 0;
@@ -281,21 +319,24 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   }
   const int first = walk.first;
   if (first >= argc) return UsageError(err, kInfoUsage, "info needs at least one FILE");
-  // The readings' whole working memory, taken once for every FILE.
-  GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
-  HeaderDecode* header = new (std::nothrow) HeaderDecode();
-  if (scratch == nullptr || header == nullptr) {
-    free(scratch);
-    delete header;
+  const int count = argc - first;
+  const int workers = count < jobs ? count : jobs;
+  const int slots = SlotsFor(workers, count);
+  InfoReader* readers = new (std::nothrow) InfoReader[workers]();
+  InfoResult* results = new (std::nothrow) InfoResult[slots]();
+  if (readers == nullptr || results == nullptr) {
+    delete[] readers;
+    delete[] results;
     fputs("brindlecap-cli: out of memory\n", err);
     return 1;
   }
-  header->reading = reading;
-  int status = 0;
-  for (int i = first; i < argc; ++i) status |= InfoOne(argv[i], json, scratch, header, out);
-  free(scratch);
-  delete header;
-  return status;
+  for (int w = 0; w < workers; ++w) readers[w].header.reading = reading;
+  InfoRun run = {argv + first, json, readers, results, out, 0};
+  const OrderedWork work = {count, workers, &run, ReadInfoItem, TakeInfoItem};
+  RunOrdered(work);
+  delete[] readers;
+  delete[] results;
+  return run.status;
 }
 
 // A JSON string: quotes, backslashes and control bytes escaped, and every byte

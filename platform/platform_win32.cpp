@@ -5,11 +5,12 @@
 #include <string.h>
 #include <windows.h>
 
-uint64_t PlatformCallCount = 0;
+std::atomic<uint64_t> PlatformCallCount{0};
 
 namespace {
 
-PlatformError LastError = kPlatformOk;
+// Of the thread that made the call, as the system's own errno and last error are.
+thread_local PlatformError LastError = kPlatformOk;
 
 // Records why a call failed, from the thread's last error. Returns 0 for the
 // caller to pass on. path, when given, tells a folder from a refused file.
