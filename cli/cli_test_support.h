@@ -62,6 +62,12 @@ CliRun RunWith(std::vector<std::string> args, const CliProgress* progress = null
 CliRun RunInChildWith(std::vector<std::string> args, long* peak_kib);
 #endif
 
+#ifndef _WIN32
+// RunWith with standard error on a terminal (a pseudo-terminal of the test's);
+// err holds what the terminal was shown.
+CliRun RunOnTerminal(std::vector<std::string> args);
+#endif
+
 bool Contains(const std::string& text, const std::string& part);
 
 // A ladder 1v1 of the classic game: "1v1\Alpha(h) vs Beta(u).w3g".

@@ -322,6 +322,26 @@ TEST_F(SameForAnyJobs, InfoTextAndJson) {
   EXPECT_EQ(files_.size(), lines);
 }
 
+#ifndef _WIN32
+// On a terminal the progress line counts the files as they are taken, and is wiped
+// before each --verbose line: the terminal is shown the same for any number of jobs.
+TEST_F(SameForAnyJobs, ProgressOnATerminal) {
+  CliRun one;
+  for (const char* jobs : {"1", "2", "7"}) {
+    const CliRun run = RunOnTerminal({"stats", "--verbose", "--jobs", jobs, set_});
+    EXPECT_EQ(0, run.code) << jobs;
+    if (jobs[0] == '1') {
+      one = run;
+      EXPECT_TRUE(Contains(run.err, "\rreading 1 of ")) << run.err;
+      EXPECT_TRUE(Contains(run.err, "\r" + set_ + "notes.w3g\t- not a replay")) << run.err;
+      continue;
+    }
+    EXPECT_EQ(one.err, run.err) << jobs << " jobs";
+    EXPECT_EQ(one.out, run.out) << jobs << " jobs";
+  }
+}
+#endif
+
 TEST(JobsUsage, MistakesExitWithTwo) {
   for (const char* command : {"stats", "report", "info"}) {
     for (const std::vector<std::string>& jobs :
