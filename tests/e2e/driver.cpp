@@ -18,6 +18,12 @@
 //                              Wine shows in a prefix loads what every later one needs
 //   utf8-replay PATH           write a ladder 1v1 whose players have a Cyrillic and a
 //                              Korean name
+//   statistics PID [WAIT_MS]   find the statistics program's window; print its count
+//                              line, its bar's position and range, its folder line
+//                              and whether Cancel can be pressed
+//   stop PID escape|enter|click|close
+//                              ask the statistics program to stop, as a player would
+//   opened LOG FILE            stand in for the browser: append FILE to LOG
 //
 // A PID of 0 stands for any process, for use by hand against a single instance.
 #include <stdio.h>
@@ -25,6 +31,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "tests/replay_builder.h"
@@ -286,6 +293,82 @@ int Warm() {
   return 0;
 }
 
+const char kStatisticsClass[] = "BrindlecapStatistics";
+const char kStatisticsTitle[] = "Brindlecap statistics";
+const int kStatisticsCount = 101;  // the controls of the statistics window
+const int kStatisticsBar = 102;
+const int kStatisticsFolder = 103;
+
+HWND FindStatistics(DWORD process, DWORD wait_ms) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND found = NULL;
+    if (FindWindows(process, kStatisticsClass, kStatisticsTitle, &found, 1) == 1) return found;
+    if (waited >= wait_ms) return NULL;
+    Sleep(100);
+  }
+}
+
+// A control's text as UTF-8, whatever code page the driver runs with.
+void PrintControlText(const char* label, HWND control) {
+  static wchar_t wide[4096];
+  static char text[16384];
+  text[0] = '\0';
+  LRESULT length = SendMessageW(control, WM_GETTEXT, sizeof wide / sizeof wide[0],
+                                reinterpret_cast<LPARAM>(wide));
+  if (length >= 0) {
+    wide[length] = L'\0';
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, NULL, NULL);
+  }
+  printf("%s=%s\n", label, text);
+}
+
+int Statistics(DWORD process, DWORD wait_ms) {
+  HWND window = FindStatistics(process, wait_ms);
+  if (window == NULL) {
+    printf("no statistics window\n");
+    return 1;
+  }
+  printf("hwnd=%lu visible=%d\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
+         IsWindowVisible(window) ? 1 : 0);
+  PrintControlText("count", GetDlgItem(window, kStatisticsCount));
+  HWND bar = GetDlgItem(window, kStatisticsBar);
+  printf("position=%ld\nrange=%ld\n", static_cast<long>(SendMessageA(bar, PBM_GETPOS, 0, 0)),
+         static_cast<long>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)));
+  PrintControlText("folder", GetDlgItem(window, kStatisticsFolder));
+  printf("cancel=%d\n", IsWindowEnabled(GetDlgItem(window, IDCANCEL)) ? 1 : 0);
+  return 0;
+}
+
+int Stop(DWORD process, const char* how) {
+  HWND window = FindStatistics(process, 0);
+  if (window == NULL) {
+    printf("no statistics window\n");
+    return 1;
+  }
+  HWND cancel = GetDlgItem(window, IDCANCEL);
+  const LPARAM key_down = 0x00010001;  // repeat count 1, as the keyboard sends it
+  BOOL posted = FALSE;
+  if (strcmp(how, "escape") == 0) {
+    posted = PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, key_down);
+  } else if (strcmp(how, "enter") == 0) {
+    posted = PostMessageA(cancel, WM_KEYDOWN, VK_RETURN, key_down);
+  } else if (strcmp(how, "click") == 0) {
+    posted = PostMessageA(cancel, BM_CLICK, 0, 0);
+  } else if (strcmp(how, "close") == 0) {
+    posted = PostMessageA(window, WM_CLOSE, 0, 0);
+  } else {
+    return 2;
+  }
+  return posted ? 0 : 1;
+}
+
+int Opened(const char* log, const char* file) {
+  FILE* out = fopen(log, "ab");
+  if (out == NULL) return 1;
+  fprintf(out, "%s\n", file);
+  return fclose(out) == 0 ? 0 : 1;
+}
+
 int Utf8Replay(const char* path) {
   const Bytes file = BuildReplay(LadderReplay(OtherAlphabetPlayers(2)));
   FILE* out = fopen(path, "wb");
@@ -322,6 +405,11 @@ int main(int argc, char** argv) {
   if (strcmp(command, "boxes") == 0) return Boxes(target);
   if (strcmp(command, "box") == 0) return Box(target, argc > 3 ? Number(argv[3]) : 0);
   if (strcmp(command, "utf8-replay") == 0) return Utf8Replay(argv[2]);
+  if (strcmp(command, "opened") == 0 && argc >= 4) return Opened(argv[2], argv[3]);
+  if (strcmp(command, "statistics") == 0) {
+    return Statistics(target, argc > 3 ? Number(argv[3]) : 0);
+  }
+  if (strcmp(command, "stop") == 0 && argc >= 4) return Stop(target, argv[3]);
   if (strcmp(command, "press") == 0 && argc >= 4) {
     return Press(target, argv[3], argc > 4 ? Number(argv[4]) : 0);
   }
