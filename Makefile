@@ -5,7 +5,7 @@ SHELL := /bin/bash
 # Debian packages the build and the tests need.
 DEBS := cmake g++ make ninja-build zlib1g-dev googletest libgtest-dev libbenchmark-dev \
         mingw-w64 libz-mingw-w64-dev wine wine64 xvfb x11-utils \
-        clang libclang-rt-14-dev llvm nsis chromium
+        clang libclang-rt-14-dev llvm nsis chromium python3
 
 JOBS ?= $(shell nproc)
 

@@ -74,6 +74,7 @@ void PrintOverview(FILE* stream) {
   fputs(kInfoUsage, stream);
   fputc('\n', stream);
   fputs(kStatsUsage, stream);
+  fputc('\n', stream);
   fputs(kReportUsage, stream);
   fputc('\n', stream);
   fputs(kSwitches, stream);

@@ -1,5 +1,5 @@
 # `make dist`: what a Windows player downloads, made by CPack from the MinGW build.
-#   brindlecap-VERSION-win64.zip   the programs, README.txt and LICENSE.txt
+#   brindlecap-VERSION-win64.zip   the programs, README.txt, LICENSE.txt and docs/
 #   brindlecap-VERSION-setup.exe   an NSIS installer of the same files
 # Only the "app" component is packaged, so nothing else the build installs
 # (test programs, libraries) can slip in.
@@ -17,6 +17,8 @@ endif()
 # .txt, so that a double click opens them in Notepad.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT app)
+# The pages the README leads to, so that its links hold in the download too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs COMPONENT app)
 
 set(CPACK_PACKAGE_NAME "brindlecap")
 set(CPACK_PACKAGE_VENDOR "The Brindlecap authors")

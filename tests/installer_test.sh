@@ -99,6 +99,7 @@ for file in brindlecap.exe brindlecap-cli.exe brindlecap-report.exe README.txt L
   Uninstall.exe; do
   check "installed $file" test -f "$folder/$file"
 done
+check "installed the guide the README leads to" test -f "$folder/docs/guide.md"
 check "Start-menu shortcut" test -f "$menu_link"
 check "Startup shortcut" test -n "$(startup_link)"
 check "Start-menu shortcut passes -modern" starts_modern "$menu_link"
