@@ -104,6 +104,11 @@ void PrintFolderPath(const char* path, FILE* out);
 // Returns NULL with *head (release it with free()) holding *held bytes, or why not.
 const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held);
 
+// The same into buffer, which a reader of many files keeps: *head points into it
+// until the next read.
+const char* ReadOperandHead(const char* path, HeadBuffer* buffer, const unsigned char** head,
+                            size_t* held);
+
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);

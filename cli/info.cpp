@@ -227,6 +227,7 @@ void PrintText(const char* path, const ReplayGame& game, const Described& d, FIL
 struct InfoReader {
   GameReadScratch scratch;
   HeaderDecode header;
+  HeadBuffer file;  // the file read last
 };
 
 // What one FILE gave, from the worker that read it to the output.
@@ -238,9 +239,9 @@ struct InfoResult {
 
 // Reads one replay and all that is printed of it.
 void ReadInfo(const char* path, InfoReader* reader, InfoResult* result) {
-  unsigned char* bytes = nullptr;
+  const unsigned char* bytes = nullptr;
   size_t length = 0;
-  result->problem = ReadOperandHead(path, &bytes, &length);
+  result->problem = ReadOperandHead(path, &reader->file, &bytes, &length);
   if (result->problem == nullptr &&
       !ReadReplayGame(bytes, length, &reader->scratch, &result->game)) {
     result->problem = GameProblemText(result->game.problem);
@@ -248,7 +249,6 @@ void ReadInfo(const char* path, InfoReader* reader, InfoResult* result) {
   if (result->problem == nullptr) {
     Describe(path, bytes, length, result->game, &reader->header, &result->described);
   }
-  free(bytes);
 }
 
 // Prints one replay's result. Returns 0, or 1 when it could not be read.
@@ -334,6 +334,7 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   InfoRun run = {argv + first, json, readers, results, out, 0};
   const OrderedWork work = {count, workers, &run, ReadInfoItem, TakeInfoItem};
   RunOrdered(work);
+  for (int w = 0; w < workers; ++w) free(readers[w].file.bytes);
   delete[] readers;
   delete[] results;
   return run.status;

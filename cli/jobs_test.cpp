@@ -43,7 +43,8 @@ struct Trace {
 void TraceRead(void* context, int worker, int item, int slot) {
   Trace* t = static_cast<Trace*>(context);
   const int now = ++t->in_flight;
-  for (int seen = t->most_in_flight; now > seen && !t->most_in_flight.compare_exchange_weak(seen, now);) {
+  int seen = t->most_in_flight;
+  while (now > seen && !t->most_in_flight.compare_exchange_weak(seen, now)) {
   }
   // Items finish out of order: every third one takes longer.
   if (item % 3 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(3));

@@ -52,7 +52,8 @@ class SortNames : public ReplayFolderTest {
     // Three replays of one name, each of other bytes so that none is "already there".
     for (int i = 0; i < 3; ++i) {
       const std::string path = folder_ + "in" + std::to_string(i) + ".w3g";
-      ASSERT_TRUE(WriteFileBytes(path, LastByteChanged(AlphaBeta(), static_cast<unsigned char>(i))));
+      const Bytes bytes = LastByteChanged(AlphaBeta(), static_cast<unsigned char>(i));
+      ASSERT_TRUE(WriteFileBytes(path, bytes));
       sources_.push_back(path);
     }
   }

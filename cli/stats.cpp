@@ -224,7 +224,7 @@ void WalkFolder(Walk* walk, const char* folder) {
 struct Reading {
   GameReadScratch game_scratch;
   DecodeScratch header_scratch;
-  unsigned char* bytes;  // the file read last
+  HeadBuffer file;  // the file read last
 };
 
 // What one file gave, from the worker that read it to the record.
@@ -263,11 +263,11 @@ void ReadFileFor(const char* path, Reading* reading, FileReading* out) {
   out->problem = nullptr;
   out->not_replay = false;
   size_t length = 0;
-  free(reading->bytes);
-  out->problem = ReadOperandHead(path, &reading->bytes, &length);
+  const unsigned char* bytes = nullptr;
+  out->problem = ReadOperandHead(path, &reading->file, &bytes, &length);
   if (out->problem != nullptr) return;
   ReplayGame* game = &out->game;
-  if (!ReadReplayGame(reading->bytes, length, &reading->game_scratch, game)) {
+  if (!ReadReplayGame(bytes, length, &reading->game_scratch, game)) {
     out->not_replay = game->problem == kGameNotReplay;
     out->problem = out->not_replay ? "not a replay" : GameProblemText(game->problem);
     return;
@@ -277,7 +277,7 @@ void ReadFileFor(const char* path, Reading* reading, FileReading* out) {
     out->problem = GameProblemText(game->problem);
     return;
   }
-  DecodeReplay(reading->bytes, length, kLengthReading, &reading->header_scratch, &out->header);
+  DecodeReplay(bytes, length, kLengthReading, &reading->header_scratch, &out->header);
   out->played = PlayedAt(path);
 }
 
@@ -452,7 +452,7 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
   const OrderedWork work = {files.count, workers, &collection, ReadItem, TakeItem};
   RunOrdered(work);
   ClearProgress(&collection.width, err);
-  for (int w = 0; w < workers; ++w) free(readings[w].bytes);
+  for (int w = 0; w < workers; ++w) free(readings[w].file.bytes);
   delete[] readings;
   delete[] results;
   files.Forget();

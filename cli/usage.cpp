@@ -184,7 +184,10 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   return 1;
 }
 
-const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held) {
+namespace {
+
+const char* ReadOperand(const char* path, HeadBuffer* buffer, unsigned char** head,
+                        size_t* held) {
   *head = nullptr;
   *held = 0;
   // The seam takes the program's spelling: on Linux a backslash in a name is a letter.
@@ -193,7 +196,9 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     return "cannot be read: its path is too long";
   }
   ReplayFile file;
-  switch (ReadFileHead(spelt, &file)) {
+  const ReadOutcome read =
+      buffer != nullptr ? ReadFileHead(spelt, &file, buffer) : ReadFileHead(spelt, &file);
+  switch (read) {
     case kReadDone:
       *head = file.head;
       *held = file.held;
@@ -206,4 +211,18 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     case kReadCameShort: return "it came short while being read";
     default: return "cannot be opened";
   }
+}
+
+}  // namespace
+
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held) {
+  return ReadOperand(path, nullptr, head, held);
+}
+
+const char* ReadOperandHead(const char* path, HeadBuffer* buffer, const unsigned char** head,
+                            size_t* held) {
+  unsigned char* bytes = nullptr;
+  const char* problem = ReadOperand(path, buffer, &bytes, held);
+  *head = bytes;
+  return problem;
 }

@@ -146,7 +146,8 @@ void SetNextCounter(TakenNames* taken, uint64_t stem, int counter) {
       return;
     }
     for (size_t i = 0; i < taken->next_size; ++i) {
-      if (taken->next[i].stem != 0) *CounterPlace(grown, size, taken->next[i].stem) = taken->next[i];
+      const TakenNames::NextCounter& counter = taken->next[i];
+      if (counter.stem != 0) *CounterPlace(grown, size, counter.stem) = counter;
     }
     free(taken->next);
     taken->next = grown;
@@ -159,7 +160,8 @@ void SetNextCounter(TakenNames* taken, uint64_t stem, int counter) {
 
 // Notes the candidate path below folder as taken.
 void NoteTakenPath(TakenNames* taken, const char* folder, const char* path) {
-  if (taken != nullptr) NoteDigest(taken, Nonzero(AddToDigest(kDigestBasis, path + strlen(folder))));
+  if (taken == nullptr) return;
+  NoteDigest(taken, Nonzero(AddToDigest(kDigestBasis, path + strlen(folder))));
 }
 
 struct SubfolderListing {
