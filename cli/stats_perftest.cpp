@@ -278,7 +278,9 @@ int main(int argc, char** argv) {
             whole_games, duplicates, count);
     Fail("the archive's games are not all distinct to stats");
   }
-  // The same on one worker: what the workers' own scratch and buffers add.
+  // The same on one worker: what the other workers' scratch and buffers add.
+  const long one_job_half_kb =
+      PeakKb(me, cli, {"stats", "--json", "--jobs", "1", Native(set + "a")}, json);
   const long one_job_kb = PeakKb(me, cli, {"stats", "--json", "--jobs", "1", Native(set)}, json);
   RemoveFile(set + "record.json");
 
@@ -326,9 +328,14 @@ int main(int argc, char** argv) {
          "%.3f (medians of %d rounds over %d files)\n",
          Median(&samples[kOne]), Median(&samples[kTwo]), default_jobs,
          Median(&samples[kDefault]), Median(&samples[kFloor]), rounds, count);
-  printf("stats_peak_kb games %d: %ld; games %d: %ld (on one worker: %ld); "
+  printf("stats_peak_kb games %d: %ld; games %d: %ld (on one worker: %ld and %ld); "
          "brindlecap-cli --version: %ld\n",
-         half_games, half_kb, whole_games, whole_kb, one_job_kb, floor_kb);
+         half_games, half_kb, whole_games, whole_kb, one_job_half_kb, one_job_kb, floor_kb);
+  if (whole_games > half_games) {
+    printf("stats_bytes_per_game on one worker: %.0f\n",
+           static_cast<double>(one_job_kb - one_job_half_kb) * 1024.0 /
+               (whole_games - half_games));
+  }
   const double per_game = whole_games > half_games
                               ? static_cast<double>(whole_kb - half_kb) * 1024.0 /
                                     (whole_games - half_games)
