@@ -241,6 +241,7 @@ void SortOneName(int rounds, double* modern_ratio, double* plain_ratio) {
         const int k = (turn + round) % 2;
         seconds[k] = SortOnce(sets[k], files[k], modern != 0);
       }
+      printf("round %d: one name %.3f s, many names %.3f s\n", round + 1, seconds[0], seconds[1]);
       one.push_back(seconds[0]);
       many.push_back(seconds[1]);
       ratios.push_back(seconds[1] > 0 ? seconds[0] / seconds[1] : 0);
