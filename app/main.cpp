@@ -33,6 +33,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_s
     RemoveTrayIcon(app->window, kTrayIconId);
     return 2;
   }
+  // The settings the player chose in the settings window, below the switches; the
+  // key is only read, and watched for changes from here on.
+  RegistrySettings registry;
+  OpenRegistrySettings(&registry, HKEY_CURRENT_USER, kSettingsKey);
+  app->store = RegistrySeam(&registry);
+  app->store.changed(app->store.context);
+  ReadStoredSettings(&app->store, &app->stored);
+  ApplyStoredSettings(app, &app->stored);
   ChooseWatchedFolders(app, HKEY_CURRENT_USER, kGameRegistryKey);
   // Whatever replay is there now was there before we started: record it, don't copy it.
   WatchTick(app, true);

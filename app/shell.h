@@ -9,8 +9,10 @@
 #include <stddef.h>
 #include <windows.h>
 
+#include "app/stored_settings.h"
 #include "gamefolders/replay_folder.h"
 #include "watcher/folders.h"
+#include "watcher/news.h"
 #include "watcher/watcher.h"
 
 enum {
@@ -34,7 +36,34 @@ extern const char kClosePromptText[];
 extern const char kAlreadyRunningText[];  // "Brindlecap is already running."
 extern const char kInstanceName[];        // the mutex that marks a running watcher
 
-enum { kMaxFolderSwitches = 16 };
+enum { kMaxFolderSwitches = kMaxStoredFolders };
+
+// Where a setting in use came from: a switch wins over a stored setting for the
+// run, and a stored setting over the default.
+enum SettingSource {
+  kFromDefault,
+  kFromSettings,  // the settings window's, in the settings key
+  kFromSwitch,    // the command line, a shortcut's as a rule
+};
+
+struct SettingSources {
+  SettingSource custom;
+  SettingSource date_tag;
+  SettingSource modern;
+  SettingSource name_template;
+  SettingSource folders;
+  SettingSource notify;
+};
+
+// The switches the command line gave, kept apart from the settings in use so that
+// stored settings changed while the program runs combine with them again.
+struct SwitchesGiven {
+  bool custom;
+  bool nodate;
+  bool modern;
+  bool name;
+  char name_template[kPathSize];
+};
 
 // What the program keeps from start to end.
 struct AppState {
@@ -46,10 +75,18 @@ struct AppState {
   // Explorer (re)starts; 0 until CreateMainWindow registers it.
   UINT taskbar_created;
 
-  // The switches, as ReadSwitches found them.
+  // The settings in use: the switches, else the stored settings, else the
+  // defaults (ApplyStoredSettings); before it, the switches alone.
   WatchSettings settings;
+  SettingSources sources;
+  bool notify;  // a word after each game
+  SwitchesGiven given;
   char folder_switches[kMaxFolderSwitches][kPathSize];
   int folder_switch_count;
+  // The settings key, when the program reads one (NULL seam.changed: none), and
+  // what it held when last read.
+  SettingsSeam store;
+  StoredSettings stored;
   // Why the command line cannot be followed, "" when it can. The program says so
   // in a box and ends rather than watching with settings the player did not mean.
   char switch_problem[256];
@@ -64,6 +101,17 @@ struct AppState {
   // How the Documents folder was found, for the about box to say what could not be.
   DocumentsResult documents;
   DecodeScratch scratch;
+  // Where the game's registry settings are, for the folders to be found again when
+  // the settings change what is watched.
+  HKEY game_root;
+  const char* game_key;
+  // The list as it was before it was made anew, for each folder kept to keep its
+  // stamp and what it saved.
+  WatchList previous_list;
+  // What the passes have been told of, and the copy the latest word named (a click
+  // on the notification shows it).
+  NewsWatch news;
+  char news_path[kPathSize];
 };
 
 // A fresh state: no switches, nothing watched. Large (a few hundred kilobytes):
@@ -96,12 +144,37 @@ void ReadSwitches(const char* command_line, AppState* app);
 // *fits is false when the word did not fit in size.
 int NextSwitchWord(const char** text, char* word, size_t size, bool* fits);
 
-// After ReadSwitches: finds the game's folders (root\key holds the game's
+// After ReadSwitches: the settings in use from the switches, stored (as read
+// into app->stored) and the defaults, and where each came from. Nothing else:
+// the watch list is ChooseWatchedFolders's.
+void ApplyStoredSettings(AppState* app, const StoredSettings* stored);
+
+// After ApplyStoredSettings: finds the game's folders (root\key holds the game's
 // registry settings) and decides what is watched.
 void ChooseWatchedFolders(AppState* app, HKEY root, const char* key);
 
+// Reads the stored settings again when the settings key has changed, and puts
+// them in use: the switches, the template and, when they changed what is
+// watched, the watch list, where each folder kept keeps its stamp and each new
+// one is primed. Returns whether the settings in use changed. With the key
+// unchanged it costs the seam's change question: no file-system call, no
+// allocation.
+bool RefreshSettings(AppState* app);
+
 // One pass over what is watched; with prime set, records what is there now.
+// Otherwise first takes settings changed since the last tick, and afterwards,
+// when the player asked for it, gives a word of each copy saved and each replay
+// that began to wait.
 void WatchTick(AppState* app, bool prime);
+
+// Shows news as a notification of the tray icon (a balloon, a toast on Windows
+// 10 and 11); a saved copy's is remembered for a click to show. Returns the
+// shell's result.
+BOOL ShowNews(AppState* app, const News* news);
+
+// The tray icon's callback for a click on the latest notification: Explorer
+// opens on the copy it named, selected. Returns whether Explorer was started.
+bool ShowNewsCopy(const AppState* app);
 
 // Registers the window class and creates the main window (setting app->window,
 // which also adds the tray icon), shows it with show_state, hides it at once and
@@ -119,7 +192,8 @@ BOOL ShowTrayIcon(HWND window, HINSTANCE instance);
 // Deletes the tray icon; returns the shell's result.
 BOOL RemoveTrayIcon(HWND window, UINT id);
 // The tray icon's mouse notification: right button down offers to close the
-// program, left button down shows the about box. Everything else is ignored.
+// program, left button down shows the about box, a click on a notification shows
+// its copy. Everything else is ignored.
 void TrayClicked(AppState* app, WPARAM id, LPARAM mouse_message);
 
 // The about box's text: what the program does, the folder it watches, the

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "watcher/filing.h"
 #include "watcher/folders.h"
+#include "watcher/news.h"
 #include "watcher/watcher.h"
 
 const char kMainClassName[] = "Brindlecap";
@@ -34,19 +35,6 @@ const char kTrayTip[] = "Brindlecap";
 const DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 static_assert(NOTIFYICONDATAA_V1_SIZE == offsetof(NOTIFYICONDATAA, szTip) + kTrayTipSize,
               "the first form ends right after a 64-byte tip");
-
-// Says in plain words why a replay waits, for the about box.
-const char* RetryWords(const WatcherStatus& status) {
-  switch (status.retry) {
-    case kRetryNothing: return "";
-    case kRetryCannotOpen: return "the game or another program still holds it";
-    case kRetryStillWriting: return "the game was still writing it";
-    case kRetryNoMemory: return "there was not enough memory to read it";
-    case kRetryCopyFailed: break;
-  }
-  const char* words = PlatformErrorWords(status.copy_error);
-  return words != nullptr ? words : "Windows reported an error";
-}
 
 // Appends formatted text at *at, never past size; false once it no longer fits.
 bool Append(char* out, size_t size, size_t* at, const char* format, ...) {
@@ -278,23 +266,171 @@ void TrayClicked(AppState* app, WPARAM id, LPARAM mouse_message) {
     FormatAboutText(app, text, sizeof text);
     MessageBoxA(app->window, text, kPromptCaption, MB_OK | MB_ICONINFORMATION);
   }
+  if (mouse_message == NIN_BALLOONUSERCLICK && id == kTrayIconId) ShowNewsCopy(app);
 }
 
-size_t FormatAboutText(const AppState* app, char* out, size_t size) {
-  if (size == 0) return 0;
+namespace {
+
+// UTF-8 as UTF-16, cut to size characters with its NUL, never between the two
+// halves of a pair; text that is no UTF-8 is taken in the system's code page.
+void Widen(const char* text, wchar_t* out, int size) {
+  wchar_t wide[1024];
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, 1024);
+  if (n == 0) n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
+  if (n == 0) wide[0] = L'\0';
+  wide[1023] = L'\0';
+  int length = static_cast<int>(wcslen(wide));
+  if (length >= size) {
+    length = size - 1;
+    if (length > 0 && wide[length - 1] >= 0xD800 && wide[length - 1] <= 0xDBFF) --length;
+  }
+  memcpy(out, wide, static_cast<size_t>(length) * sizeof(wchar_t));
+  out[length] = L'\0';
+}
+
+}  // namespace
+
+BOOL ShowNews(AppState* app, const News* news) {
+  // The icon was added in the record's first form; a word needs a later one,
+  // which the shell takes for a change of the same icon (window and id).
+  NOTIFYICONDATAW record;
+  memset(&record, 0, sizeof record);
+  record.cbSize = sizeof record;
+  record.hWnd = app->window;
+  record.uID = kTrayIconId;
+  record.uFlags = NIF_INFO;
+  record.dwInfoFlags = news->saved ? NIIF_INFO : NIIF_WARNING;
+  Widen(news->title, record.szInfoTitle, ARRAYSIZE(record.szInfoTitle));
+  Widen(news->text, record.szInfo, ARRAYSIZE(record.szInfo));
+  // A click shows the copy; a replay that waits has none yet.
+  snprintf(app->news_path, sizeof app->news_path, "%s", news->saved ? news->path : "");
+  return Shell_NotifyIconW(NIM_MODIFY, &record);
+}
+
+bool ShowNewsCopy(const AppState* app) {
+  if (app->news_path[0] == '\0') return false;
+  // Explorer's own switch: a window of the copy's folder with the copy selected.
+  char arguments[kPathSize + 16];
+  snprintf(arguments, sizeof arguments, "/select,\"%s\"", app->news_path);
+  const INT_PTR started = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(app->window, "open", "explorer.exe", arguments, NULL, SW_SHOWNORMAL));
+  return started > 32;
+}
+
+namespace {
+
+const char kAboutIntro[] =
+    "Brindlecap keeps your Warcraft III replays.\n"
+    "\n"
+    "The game overwrites LastReplay.w3g after every game. Every ten seconds Brindlecap "
+    "looks at it, and when a new one has been written it files a copy named after the "
+    "players and their races, in the 1v1, 2v2, 3v3, 4v4, FFA and Custom folders next "
+    "to it.\n"
+    "\n";
+
+// Where a setting in use came from, after its value: ", -modern (shortcut)",
+// ", template (settings)"; "" for a default.
+const char* Origin(SettingSource source, const char* switch_words, const char* setting_words,
+                   char* out, size_t size) {
+  out[0] = '\0';
+  if (source == kFromSwitch) snprintf(out, size, ", %s (shortcut)", switch_words);
+  if (source == kFromSettings) snprintf(out, size, ", %s (settings)", setting_words);
+  return out;
+}
+
+// The settings in use, a line each, and where each came from; then what the
+// settings key held that could not be used.
+void FormatSettings(const AppState* app, char* out, size_t size) {
   const WatchSettings& settings = app->settings;
-  // The tag the next copy would carry; every filing builds it afresh anyway.
+  const SettingSources& sources = app->sources;
   const NameDate today = LocalNameDate();
   char date_tag[kDateTagSize];
   BuildDateTag(&settings.naming, &today, date_tag, sizeof date_tag);
+  const char* name_template = settings.naming.name_template;
+  const bool templated = !UsesDefaultTemplate(name_template);
+  char origin[5][96];
 
-  // What is watched, and what was saved where. The list part may be long; it
-  // gets its own buffer and gives way to the rest of the text.
-  char folders[kAboutTextSize];
+  char custom[128];
+  if (settings.save_custom) {
+    snprintf(custom, sizeof custom, "saved%s",
+             Origin(sources.custom, "-custom", "keep custom games", origin[0], sizeof origin[0]));
+  } else if (sources.custom == kFromSettings) {
+    snprintf(custom, sizeof custom, "not saved, keep custom games (settings)");
+  } else {
+    snprintf(custom, sizeof custom, "not saved (start with -custom to keep them)");
+  }
+
+  char tag[160];
+  if (settings.naming.date_tag) {
+    snprintf(tag, sizeof tag, "on, %s%s%s", templated ? "{date} gives " : "names start with ",
+             date_tag, Origin(sources.date_tag, "", "date tag", origin[1], sizeof origin[1]));
+  } else if (sources.date_tag == kFromDefault) {
+    snprintf(tag, sizeof tag, "off (-nodate)");
+  } else {
+    snprintf(tag, sizeof tag, "off%s",
+             Origin(sources.date_tag, "-nodate", "date tag", origin[1], sizeof origin[1]));
+  }
+
+  char versions[128];
+  const bool modern = settings.reading == kLengthReading;
+  if (sources.modern == kFromDefault) {
+    snprintf(versions, sizeof versions, "%s",
+             modern ? "named (-modern)" : "not read (start with -modern)");
+  } else {
+    snprintf(versions, sizeof versions, "%s%s", modern ? "named" : "not read",
+             Origin(sources.modern, "-modern", "replays of every game version", origin[2],
+                    sizeof origin[2]));
+  }
+
+  // A template shapes the names, and puts the tag wherever its {date} stands.
+  char names[kPathSize + 64] = "";
+  if (name_template[0] != '\0') {
+    snprintf(names, sizeof names, "\nNames: %s%s", name_template,
+             sources.name_template == kFromDefault
+                 ? " (-name)"
+                 : Origin(sources.name_template, "-name", "template", origin[3],
+                          sizeof origin[3]));
+  }
+  char folders[128] = "";
+  if (sources.folders != kFromDefault) {
+    const int count = sources.folders == kFromSwitch ? app->folder_switch_count
+                                                     : app->stored.folder_count;
+    snprintf(folders, sizeof folders, "\nExtra folders: %d%s", count,
+             Origin(sources.folders, "-folder", "folders", origin[4], sizeof origin[4]));
+  }
+  char notify[128] = "";
+  if (sources.notify == kFromSettings) {
+    snprintf(notify, sizeof notify, "\nAfter each game: %s (settings)",
+             app->notify ? "a notification, tell me when a replay is saved"
+                         : "no notification");
+  }
+  char passed_over[kStoredProblemsSize + 96] = "";
+  if (app->stored.problems[0] != '\0') {
+    snprintf(passed_over, sizeof passed_over,
+             "\n\nPassed over in the settings, so the default stands:\n%s",
+             app->stored.problems);
+  }
+  snprintf(out, size,
+           "Custom games: %s\n"
+           "Date tag: %s%s\n"
+           "Game versions 1.30 and later: %s%s%s%s",
+           custom, tag, names, versions, folders, notify, passed_over);
+}
+
+}  // namespace
+
+size_t FormatAboutText(const AppState* app, char* out, size_t size) {
+  if (size == 0) return 0;
+  char settings_text[kStoredProblemsSize + 2 * kPathSize + 1024];
+  FormatSettings(app, settings_text, sizeof settings_text);
+
   char saved[kPathSize + 64];
   char waiting[kPathSize + 128] = "";
+  const char* folder = app->replay_folder;
+  const WatcherStatus none = WatcherStatus();
+  const WatcherStatus& status =
+      !app->listed && app->list.count > 0 ? app->list.folders[0].status : none;
   if (app->listed) {
-    FormatWatchedFolders(app, folders, sizeof folders, size > 3072 ? size - 3072 : size / 2);
     const int count = SavedInList(&app->list);
     if (count == 0) {
       snprintf(saved, sizeof saved, "Saved since start: none yet");
@@ -303,14 +439,6 @@ size_t FormatAboutText(const AppState* app, char* out, size_t size) {
                count == 1 ? "replay" : "replays");
     }
   } else {
-    // The list of one: the install path's folder, as it was always shown.
-    const char* folder = app->replay_folder;
-    const WatcherStatus none = WatcherStatus();
-    const WatcherStatus& status = app->list.count > 0 ? app->list.folders[0].status : none;
-    const bool folder_there = PlatformKindOf(folder) == kPlatformFolder;
-    snprintf(folders, sizeof folders, "Replay folder:\n%s%s%s", folder,
-             folder_there ? "" : "\n(this folder does not exist yet)",
-             folder_there ? "" : CurrentGameHint());
     if (status.saved == 0) {
       snprintf(saved, sizeof saved, "Saved since start: none yet");
     } else {
@@ -325,41 +453,36 @@ size_t FormatAboutText(const AppState* app, char* out, size_t size) {
                RetryWords(status));
     }
   }
+  // Everything after the folders, which give way to it.
+  char rest[sizeof settings_text + sizeof saved + sizeof waiting + 512];
+  snprintf(rest, sizeof rest,
+           "\n"
+           "\n"
+           "%s\n"
+           "\n"
+           "%s%s\n"
+           "\n"
+           "Your record, won and lost by matchup, map, opponent and month: Start menu, "
+           "Brindlecap statistics (or brindlecap-cli report). Your settings: Start menu, "
+           "Brindlecap settings.\n"
+           "\n"
+           "Right-click the tray icon to close Brindlecap.",
+           settings_text, saved, waiting);
 
-  // A template shapes the names, and puts the tag wherever its {date} stands.
-  const char* name_template = settings.naming.name_template;
-  const bool templated = !UsesDefaultTemplate(name_template);
-  char names[kPathSize + 64] = "";
-  if (name_template[0] != '\0') {
-    snprintf(names, sizeof names, "\nNames: %s (-name)", name_template);
+  // What is watched, and what was saved where. The list may be long; it gets its
+  // own buffer and what room the rest leaves.
+  char folders[kAboutTextSize];
+  if (app->listed) {
+    const size_t taken = sizeof kAboutIntro + strlen(rest) + 256;
+    FormatWatchedFolders(app, folders, sizeof folders, size > taken + 512 ? size - taken : size / 2);
+  } else {
+    // The list of one: the install path's folder, as it was always shown.
+    const bool folder_there = PlatformKindOf(folder) == kPlatformFolder;
+    snprintf(folders, sizeof folders, "Replay folder:\n%s%s%s", folder,
+             folder_there ? "" : "\n(this folder does not exist yet)",
+             folder_there ? "" : CurrentGameHint());
   }
-
-  int written = snprintf(
-      out, size,
-      "Brindlecap keeps your Warcraft III replays.\n"
-      "\n"
-      "The game overwrites LastReplay.w3g after every game. Every ten seconds Brindlecap "
-      "looks at it, and when a new one has been written it files a copy named after the "
-      "players and their races, in the 1v1, 2v2, 3v3, 4v4, FFA and Custom folders next "
-      "to it.\n"
-      "\n"
-      "%s\n"
-      "\n"
-      "Custom games: %s\n"
-      "Date tag: %s%s%s\n"
-      "Game versions 1.30 and later: %s\n"
-      "\n"
-      "%s%s\n"
-      "\n"
-      "Your record, won and lost by matchup, map, opponent and month: Start menu, "
-      "Brindlecap statistics (or brindlecap-cli report).\n"
-      "\n"
-      "Right-click the tray icon to close Brindlecap.",
-      folders, settings.save_custom ? "saved" : "not saved (start with -custom to keep them)",
-      !settings.naming.date_tag ? "off" : templated ? "on, {date} gives " : "on, names start with ",
-      settings.naming.date_tag ? date_tag : " (-nodate)", names,
-      settings.reading == kLengthReading ? "named (-modern)" : "not read (start with -modern)",
-      saved, waiting);
+  int written = snprintf(out, size, "%s%s%s", kAboutIntro, folders, rest);
   if (written < 0) {
     out[0] = '\0';
     return 0;

@@ -130,6 +130,30 @@ TEST_F(MainWindowTest, TheTaskbarComingBackGetsTheIconAgain) {
   EXPECT_FALSE(TakeQuit(NULL));
 }
 
+// A word after a game goes to the icon the shell holds; a click on it shows the
+// copy a saved replay's word named, and nothing for a replay that waits.
+TEST_F(MainWindowTest, NewsIsShownByTheIconAndOnlyASavedCopyIsShownOnAClick) {
+  ASSERT_TRUE(TrayHolds(MainWindow));
+  News saved;
+  saved.saved = true;
+  snprintf(saved.title, sizeof saved.title, "Replay saved");
+  snprintf(saved.text, sizeof saved.text, "1v1\\A(h) vs B(u).w3g \xE2\x80\x94 won, 18m11s");
+  snprintf(saved.path, sizeof saved.path, "D:\\R\\1v1\\A(h) vs B(u).w3g");
+  EXPECT_TRUE(ShowNews(app, &saved));
+  EXPECT_STREQ("D:\\R\\1v1\\A(h) vs B(u).w3g", app->news_path);
+  News waiting = saved;
+  waiting.saved = false;
+  snprintf(waiting.title, sizeof waiting.title, "Replay not saved yet");
+  EXPECT_TRUE(ShowNews(app, &waiting));
+  EXPECT_STREQ("", app->news_path) << "the copy that could not be made is no file to show";
+  EXPECT_FALSE(ShowNewsCopy(app));
+  // Without the icon the shell has nothing to show it by.
+  ASSERT_TRUE(RemoveTrayIcon(MainWindow, kTrayIconId));
+  EXPECT_FALSE(ShowNews(app, &saved));
+  ShowTrayIcon(MainWindow, app->instance);
+  app->news_path[0] = '\0';
+}
+
 TEST(ClaimInstance, OnlyOneHolderAtATimeAndFreeOnceItLetsGo) {
   const char name[] = "Local\\Brindlecap.Test.ClaimInstance";
   HANDLE first = NULL;

@@ -15,15 +15,17 @@ const char kNameUsage[] =
 
 const char kWatchUsage[] =
     "usage: brindlecap-cli watch [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"
-    "         FOLDER\n"
+    "         [--notify] FOLDER\n"
     "       brindlecap-cli watch [-custom] [-nodate] -modern [-name TEMPLATE]\n"
-    "         [--prefix DIR]\n"
+    "         [--notify] [--prefix DIR]\n"
     "  Watches FOLDER's LastReplay.w3g as the tray program does: every ten seconds,\n"
     "  a new replay is copied into FOLDER's 1v1, 2v2, 3v3, 4v4, FFA or Custom\n"
     "  subfolder and the copy's path below FOLDER printed. The replay present at the\n"
     "  start is left alone. Ctrl-C stops. With -modern and no FOLDER it watches every\n"
     "  folder that 'folder -modern' prints, each on its own, and prints each copy's\n"
-    "  whole path; accounts that appear meanwhile are watched too.\n";
+    "  whole path; accounts that appear meanwhile are watched too.\n"
+    "  --notify also tells each copy, and a replay that cannot be saved yet, as a\n"
+    "  desktop notification (through notify-send, on Linux).\n";
 
 const char kSortUsage[] =
     "usage: brindlecap-cli sort [-custom] [-nodate] [-modern] [-name TEMPLATE]\n"

@@ -2,9 +2,13 @@
 // the game under Wine or Proton, or who want to see each copy as it is made.
 #include <stdlib.h>
 
+#include <string.h>
+
 #include "cli/commands.h"
+#include "cli/notify.h"
 #include "platform/path.h"
 #include "watcher/folders.h"
+#include "watcher/news.h"
 #include "watcher/watcher.h"
 
 namespace {
@@ -60,12 +64,40 @@ void Report(PassOutcome outcome, PassOutcome previous, const WatchedFolder& fold
   fflush(err);
 }
 
+// Takes "--notify" out of argv (after the command), wherever it stands before
+// "--". Returns whether it was there.
+bool TakeNotifySwitch(int* argc, char** argv) {
+  bool found = false;
+  for (int i = 2; i < *argc; ++i) {
+    if (strcmp(argv[i], "--") == 0) break;
+    if (strcmp(argv[i], "--notify") != 0) continue;
+    found = true;
+    for (int j = i; j + 1 < *argc; ++j) argv[j] = argv[j + 1];
+    --*argc;
+    --i;
+  }
+  return found;
+}
+
+// What the passes give news of, told to the desktop when asked (--notify).
+struct Telling {
+  NewsWatch watch;
+  Notifier notifier;
+  bool on;
+};
+
+void TellAfterPass(Telling* telling, const WatchList* list) {
+  TellNews(&telling->watch, list, telling->on ? SendNewsNotification : nullptr,
+           &telling->notifier);
+}
+
 // Every folder of the list, each on its own; a copy is printed by its whole path,
 // since no one folder lies above them all.
 int WatchEvery(WatchList* list, const WatchSettings* settings, DecodeScratch* scratch,
-               long interval, FILE* out, FILE* err) {
+               long interval, Telling* telling, FILE* out, FILE* err) {
   InstallStopHandlers();
   WatchEveryFolder(list, true, settings, scratch);
+  StartNewsWatch(&telling->watch, list);
   fprintf(err, "brindlecap-cli: watching %d folders for new replays, Ctrl-C stops\n", list->count);
   fflush(err);
   PassOutcome previous[kMaxWatchedFolders];
@@ -87,6 +119,7 @@ int WatchEvery(WatchList* list, const WatchSettings* settings, DecodeScratch* sc
       }
       previous[i] = outcome;
     }
+    TellAfterPass(telling, list);
   }
   RemoveStopHandlers();
   fputs("brindlecap-cli: stopped\n", err);
@@ -98,19 +131,26 @@ int WatchEvery(WatchList* list, const WatchSettings* settings, DecodeScratch* sc
 struct WatchRun {
   WatchList list;
   DecodeScratch scratch;
+  Telling telling;
 };
 
 int Watch(WatchRun* run, int argc, char** argv, FILE* out, FILE* err) {
   const char* prefix = nullptr;
   if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, kWatchUsage, nullptr);
+  const bool notify = TakeNotifySwitch(&argc, argv);
   WatchSettings settings;
   int first = ParseSwitches(argc, argv, kWatchUsage, &settings, nullptr, out, err);
   if (first == kHelpShown) return 0;
   if (first < 0) return 2;
   const bool modern = settings.reading == kLengthReading;
+  Telling* telling = &run->telling;
+  telling->on = false;
+  // Said once, before the watching starts, when notifications cannot be shown.
+  auto start_telling = [&] { telling->on = notify && StartNotifier(&telling->notifier, err); };
   if (first >= argc && (modern || prefix != nullptr)) {
     if (!FindWatchedFolders(&run->list, modern, prefix, err)) return 2;
-    return WatchEvery(&run->list, &settings, &run->scratch, PassInterval(), out, err);
+    start_telling();
+    return WatchEvery(&run->list, &settings, &run->scratch, PassInterval(), telling, out, err);
   }
   if (first >= argc) {
     return UsageError(err, kWatchUsage, "watch needs a FOLDER, or -modern to watch the game's own");
@@ -131,8 +171,10 @@ int Watch(WatchRun* run, int argc, char** argv, FILE* out, FILE* err) {
   WatchedFolder* watched = &run->list.folders[0];
 
   const long interval = PassInterval();
+  start_telling();
   InstallStopHandlers();
   WatchFolderPass(&run->list, 0, true, &settings, &run->scratch);
+  StartNewsWatch(&telling->watch, &run->list);
   fprintf(err, "brindlecap-cli: watching '%s' for new replays, Ctrl-C stops\n", folder);
   fflush(err);
   PassOutcome previous = kPassPrimed;
@@ -142,6 +184,7 @@ int Watch(WatchRun* run, int argc, char** argv, FILE* out, FILE* err) {
     const PassOutcome outcome = WatchFolderPass(&run->list, 0, false, &settings, &run->scratch);
     Report(outcome, previous, *watched, out, err);
     previous = outcome;
+    TellAfterPass(telling, &run->list);
   }
   RemoveStopHandlers();
   fputs("brindlecap-cli: stopped\n", err);

@@ -16,6 +16,7 @@
 #include "cli/commands.h"
 #include "platform/platform.h"
 #include "tests/fault_injection.h"
+#include "tests/real_replays.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32
@@ -24,6 +25,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -239,6 +241,121 @@ TEST_F(CliWatch, WithoutAFolderEveryFolderOfThePrefixAndNewAccounts) {
   Stop(&out, &err);
   EXPECT_EQ(0, code_);
   EXPECT_EQ("", out);
+}
+#endif
+
+#ifndef _WIN32
+// --notify: the words go to notify-send as its arguments. A notify-send of the
+// test's own, first on PATH, writes down each call's words.
+class CliWatchNotify : public CliWatch {
+ protected:
+  void SetUp() override {
+    CliWatch::SetUp();
+    const char* path = getenv("PATH");
+    saved_path_ = path != nullptr ? path : "";
+    bin_ = Native(folder_ + "bin");
+    calls_ = Native(folder_ + "calls");
+    ASSERT_TRUE(PlatformMakeDirectory((folder_ + "bin").c_str()));
+  }
+  void TearDown() override {
+    CliWatch::TearDown();
+    setenv("PATH", saved_path_.c_str(), 1);
+  }
+  static std::string Native(std::string path) {
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path;
+  }
+  // A notify-send that writes each argument on a line, then a blank line.
+  void InstallFakeNotifySend() {
+    const std::string script = bin_ + "/notify-send";
+    FILE* file = fopen(script.c_str(), "w");
+    ASSERT_NE(nullptr, file);
+    fprintf(file, "#!/bin/sh\nfor word in \"$@\"; do printf '%%s\\n' \"$word\"; done >>'%s'\n"
+                  "echo >>'%s'\n", calls_.c_str(), calls_.c_str());
+    fclose(file);
+    ASSERT_EQ(0, chmod(script.c_str(), 0755));
+  }
+  // The words of every call so far, waiting up to a few seconds for count calls.
+  std::vector<std::string> Calls(size_t count) {
+    std::vector<std::string> calls;
+    for (int wait = 0; wait < 200; ++wait) {
+      calls.clear();
+      std::string text;
+      FILE* file = fopen(calls_.c_str(), "r");
+      if (file != nullptr) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+        fclose(file);
+      }
+      for (size_t at = 0, end; (end = text.find("\n\n", at)) != std::string::npos; at = end + 2) {
+        calls.push_back(text.substr(at, end - at));
+      }
+      if (calls.size() >= count) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return calls;
+  }
+  std::string saved_path_;
+  std::string bin_;
+  std::string calls_;
+};
+
+TEST_F(CliWatchNotify, EachCopyAndAFailureOnceGoToNotifySend) {
+  InstallFakeNotifySend();
+  setenv("PATH", (bin_ + ":" + saved_path_).c_str(), 1);
+  Bytes replay;
+  ASSERT_TRUE(ReadWholeFile(RealReplayFolder() + "132-reforged_release.w3g", &replay));
+  Place(replay);  // there at the start: no word of it
+  Start({"-modern", "-nodate", "--notify"});
+  Place(replay);
+  EXPECT_EQ("1v1\\anXieTy(h) vs IroNSoul(u).w3g", NextOut());
+  const std::string saved = "--app-name=Brindlecap\n--urgency=normal\nReplay saved\n"
+                            "1v1\\anXieTy(h) vs IroNSoul(u).w3g \xE2\x80\x94 won, 18m11s";
+  EXPECT_EQ(std::vector<std::string>{saved}, Calls(1));
+
+  // The game holds the next one for three passes: one word, then one when saved.
+  InjectFault(kPlatformCallOpenRead, 3, folder_ + "LastReplay.w3g");
+  Place(replay);
+  EXPECT_EQ("1v1\\anXieTy(h) vs IroNSoul(u)[1].w3g", NextOut());
+  const std::vector<std::string> calls = Calls(3);
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_EQ("--app-name=Brindlecap\n--urgency=normal\nReplay not saved yet\n"
+            "LastReplay.w3g \xE2\x80\x94 the game or another program still holds it; tried "
+            "again every ten seconds",
+            calls[1]);
+  EXPECT_NE(std::string::npos, calls[2].find("IroNSoul(u)[1].w3g \xE2\x80\x94 won, 18m11s"));
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ(0, code_);
+  EXPECT_EQ(3u, Calls(3).size()) << "nothing more while idle";
+}
+
+TEST_F(CliWatchNotify, WithoutNotifySendOneLineSaysSoAndTheWatchGoesOn) {
+  setenv("PATH", bin_.c_str(), 1);  // a folder without it
+  ASSERT_EQ(0, MakePipe(out_pipe_));
+  ASSERT_EQ(0, MakePipe(err_pipe_));
+  args_ = {"brindlecap-cli", "watch", "--notify", "-nodate", folder_.substr(0, folder_.size() - 1)};
+  thread_ = std::thread([this] {
+    std::vector<char*> argv;
+    for (std::string& a : args_) argv.push_back(&a[0]);
+    FILE* out = WriteStream(out_pipe_[1]);
+    FILE* err = WriteStream(err_pipe_[1]);
+    code_ = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    fclose(out);
+    fclose(err);
+  });
+  EXPECT_EQ("brindlecap-cli: notify-send is not installed (Debian and Ubuntu: libnotify-bin), so "
+            "no notifications are shown",
+            NextErr());
+  EXPECT_TRUE(Contains(NextErr(), "watching"));
+  Place(AlphaBeta());
+  EXPECT_EQ("1v1\\Alpha(h) vs Beta(u).w3g", NextOut());
+  Place(AlphaBeta());
+  EXPECT_EQ("1v1\\Alpha(h) vs Beta(u)[1].w3g", NextOut());
+  std::string out, err;
+  Stop(&out, &err);
+  EXPECT_EQ("brindlecap-cli: stopped\n", err) << "said once, not once a copy";
 }
 #endif
 

@@ -1,5 +1,6 @@
 # `make dist`: what a Windows player downloads, made by CPack from the MinGW build.
-#   brindlecap-VERSION-win64.zip   the programs, README.txt, LICENSE.txt and docs/
+#   brindlecap-VERSION-win64.zip   the programs, README.txt, LICENSE.txt,
+#                                  LICENSE-libdeflate.txt and docs/
 #   brindlecap-VERSION-setup.exe   an NSIS installer of the same files
 # Only the "app" component is packaged, so nothing else the build installs
 # (test programs, libraries) can slip in.
@@ -14,9 +15,19 @@ endif()
 if(TARGET brindlecap-report)
   install(TARGETS brindlecap-report RUNTIME DESTINATION . COMPONENT app)
 endif()
+if(TARGET brindlecap-settings)
+  install(TARGETS brindlecap-settings RUNTIME DESTINATION . COMPONENT app)
+  # The settings window's sample replay comes from the w3gjs parser's test data.
+  install(FILES ${PROJECT_SOURCE_DIR}/tests/replays/LICENSE DESTINATION .
+    RENAME LICENSE-sample-replay.txt COMPONENT app)
+endif()
 # .txt, so that a double click opens them in Notepad.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT app)
+# The programs carry libdeflate's decompressor, whose licence asks for its notice
+# in every copy.
+install(FILES ${PROJECT_SOURCE_DIR}/third_party/libdeflate/LICENSE DESTINATION .
+  RENAME LICENSE-libdeflate.txt COMPONENT app)
 # The pages the README leads to, so that its links hold in the download too.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs COMPONENT app)
 
@@ -43,7 +54,8 @@ if(TARGET brindlecap AND BRINDLECAP_MAKENSIS)
   set(CPACK_NSIS_EXECUTABLE "${BRINDLECAP_MAKENSIS}")
   if(BRINDLECAP_TESTS)
     add_test(NAME installer COMMAND bash ${PROJECT_SOURCE_DIR}/tests/installer_test.sh
-      ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+      ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR}
+      ${PROJECT_SOURCE_DIR}/tests/replays)
     set_tests_properties(installer PROPERTIES TIMEOUT 300)
   endif()
 endif()

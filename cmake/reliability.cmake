@@ -47,7 +47,7 @@ foreach(room watcher platform replay naming gamefolders)
 endforeach()
 add_library(watcher_fuzzing STATIC ${BRINDLECAP_FUZZED_SOURCES})
 target_include_directories(watcher_fuzzing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(watcher_fuzzing PUBLIC ZLIB::ZLIB)
+target_link_libraries(watcher_fuzzing PUBLIC ZLIB::ZLIB deflate)
 target_compile_options(watcher_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
 
 # The checks go uninstrumented: their comparisons are no paths through the
@@ -76,16 +76,25 @@ add_test(NAME fuzz_smoke
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tools/fuzz-run ${CMAKE_BINARY_DIR}
                  ${BRINDLECAP_FUZZ_SMOKE_SECONDS})
 
-# The whole-replay reading (replay/) with coverage feedback: it needs zlib alone.
-# Its seeds come from the real replays through a generator of its own.
+# The whole-replay reading (replay/) with coverage feedback, libdeflate's
+# decompressor included, so that the fuzzer finds its way through both inflaters:
+# it needs zlib and libdeflate alone. Its seeds come from the real replays through
+# a generator of its own.
+add_library(deflate_fuzzing STATIC ${BRINDLECAP_DEFLATE_SOURCES})
+target_include_directories(deflate_fuzzing PRIVATE ${BRINDLECAP_DEFLATE_INCLUDES})
+set_target_properties(deflate_fuzzing PROPERTIES C_STANDARD 99 C_EXTENSIONS ON)
+# The tests' warnings are not for libdeflate's own source.
+target_compile_options(deflate_fuzzing PRIVATE -w -fsanitize=fuzzer-no-link)
 get_target_property(BRINDLECAP_REPLAY_SOURCES replay SOURCES)
 add_library(replay_fuzzing STATIC ${BRINDLECAP_REPLAY_SOURCES})
 target_include_directories(replay_fuzzing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(replay_fuzzing PUBLIC ZLIB::ZLIB)
+target_link_libraries(replay_fuzzing PUBLIC ZLIB::ZLIB PRIVATE deflate_fuzzing)
 target_compile_options(replay_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
-add_executable(game_fuzz replay/game_fuzz.cpp)
+add_executable(game_fuzz replay/game_fuzz.cpp replay/game_fuzz_input.cpp
+  replay/game_fuzz_input.h)
 target_link_libraries(game_fuzz PRIVATE replay_fuzzing)
 target_compile_options(game_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_options(game_fuzz PRIVATE -fsanitize=fuzzer)
-add_executable(game_fuzz_seeds replay/game_fuzz_seeds.cpp)
-target_link_libraries(game_fuzz_seeds PRIVATE test_support ZLIB::ZLIB)
+add_executable(game_fuzz_seeds replay/game_fuzz_seeds.cpp replay/game_fuzz_input.cpp
+  replay/game_fuzz_input.h)
+target_link_libraries(game_fuzz_seeds PRIVATE replay test_support ZLIB::ZLIB)

@@ -26,8 +26,9 @@ voidpf ArenaAlloc(voidpf opaque, uInt items, uInt size) {
 
 void ArenaFree(voidpf, voidpf) {}
 
-// Moves on to the next block that holds anything. False when there is none, or
-// when it cannot be inflated (failed is then set).
+// Moves on to the next block that holds anything: inflated whole (in_block stays
+// false) or ready to stream. False when there is none, or when it cannot be
+// inflated (failed is then set).
 bool StartBlock(BlockStream* b) {
   for (;;) {
     if (b->failed || b->next_block > b->length ||
@@ -55,10 +56,24 @@ bool StartBlock(BlockStream* b) {
       b->failed = true;
       return false;
     }
+    const unsigned char* data = b->bytes + at + 2;
+    const uInt rest = input - 2 < UINT_MAX ? static_cast<uInt>(input - 2) : UINT_MAX;
+    // The whole block at once straight from the file when the window has room
+    // for it. libdeflate takes only data zlib would inflate to the same bytes;
+    // what it refuses (a damaged block, one that gives more or less than it
+    // says) is streamed through zlib from its start instead, which writes over
+    // whatever libdeflate left and goes exactly as far into the block as ever.
+    const size_t room = kGameWindowSize - b->hi;
+    if (b->whole_inflater != nullptr && holds <= room &&
+        InflateWhole(b->whole_inflater, data, rest, b->window + b->hi, holds, room)) {
+      b->hi += holds;
+      ++b->whole;
+      ++*b->inflated_whole;
+      return true;
+    }
     inflateReset(b->stream);
-    b->stream->next_in = const_cast<Bytef*>(b->bytes + at + 2);
-    const size_t rest = input - 2;
-    b->stream->avail_in = rest < UINT_MAX ? static_cast<uInt>(rest) : UINT_MAX;
+    b->stream->next_in = const_cast<Bytef*>(data);
+    b->stream->avail_in = rest;
     b->block_left = holds;
     b->in_block = true;
     return true;
@@ -68,7 +83,7 @@ bool StartBlock(BlockStream* b) {
 }  // namespace
 
 bool OpenBlocks(const unsigned char* bytes, size_t length, uint32_t version, uint32_t declared,
-                GameReadScratch* scratch, BlockStream* blocks) {
+                GameReadScratch* scratch, BlockStream* blocks, bool whole) {
   memset(blocks, 0, sizeof *blocks);
   blocks->bytes = bytes;
   blocks->length = length;
@@ -77,6 +92,11 @@ bool OpenBlocks(const unsigned char* bytes, size_t length, uint32_t version, uin
   blocks->declared = declared;
   blocks->stream = &scratch->stream;
   blocks->window = scratch->window;
+  blocks->whole_inflater =
+      whole ? PlaceWholeInflater(scratch->whole_inflater, sizeof scratch->whole_inflater)
+            : nullptr;
+  scratch->blocks_inflated_whole = 0;
+  blocks->inflated_whole = &scratch->blocks_inflated_whole;
   scratch->arena_used = 0;
   memset(&scratch->stream, 0, sizeof scratch->stream);
   scratch->stream.zalloc = ArenaAlloc;
@@ -99,6 +119,7 @@ size_t Need(BlockStream* b, size_t count) {
   }
   while (b->hi < count) {
     if (!b->in_block && !StartBlock(b)) break;
+    if (!b->in_block) continue;  // inflated whole
     const size_t room = kGameWindowSize - b->hi;
     const uInt out = static_cast<uInt>(room < b->block_left ? room : b->block_left);
     b->stream->next_out = b->window + b->hi;

@@ -1,6 +1,9 @@
 // The replay's data blocks as one stream of bytes, seen through the scratch's
 // window: each block's zlib stream is inflated in turn as the records need more,
 // and what the records have not consumed yet is carried over to the window's start.
+// A block is inflated at once by libdeflate when the window has room for all it
+// holds and libdeflate takes its data; otherwise, and always when asked to, it
+// is streamed through zlib, which also says how far a damaged block goes.
 #ifndef BRINDLECAP_REPLAY_BLOCKS_H_
 #define BRINDLECAP_REPLAY_BLOCKS_H_
 
@@ -21,16 +24,18 @@ struct BlockStream {
   bool failed;                 // a block came short or did not inflate: nothing after it
   bool cut;                    // a block runs past the end of the file
   z_stream* stream;
+  WholeInflater* whole_inflater;  // NULL: every block through zlib
+  uint32_t* inflated_whole;       // counts the blocks libdeflate inflated
   unsigned char* window;
   size_t lo;                   // window[lo, hi) is inflated and not yet consumed
   size_t hi;
 };
 
 // Sets the stream up over bytes[0, length), whose file header has been checked,
-// with the inflater's memory carved from the scratch. False when zlib cannot be
-// set up in it.
+// with the inflaters' memory carved from the scratch; with whole false, every
+// block goes through zlib. False when zlib cannot be set up in it.
 bool OpenBlocks(const unsigned char* bytes, size_t length, uint32_t version, uint32_t declared,
-                GameReadScratch* scratch, BlockStream* blocks);
+                GameReadScratch* scratch, BlockStream* blocks, bool whole = true);
 
 // Releases the inflater (nothing goes back to the heap: it never came from there).
 void CloseBlocks(BlockStream* blocks);

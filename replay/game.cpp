@@ -551,11 +551,10 @@ void Finish(Reader* r) {
   }
 }
 
-}  // namespace
-
-bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
-                    ReplayGame* game) {
+bool ReadGame(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
+              ReplayGame* game, bool whole) {
   memset(game, 0, sizeof *game);
+  scratch->blocks_inflated_whole = 0;
   game->host_id = -1;
   game->saver_id = -1;
   game->winning_team = -1;
@@ -581,7 +580,8 @@ bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* 
   for (int& index : r.player_of_id) index = -1;
   for (PlayerState& state : r.state) state = PlayerState{-1, false};
   memset(scratch->has_record, 0, sizeof scratch->has_record);
-  if (!OpenBlocks(bytes, length, game->version, game->blocks_declared, scratch, &r.blocks)) {
+  if (!OpenBlocks(bytes, length, game->version, game->blocks_declared, scratch, &r.blocks,
+                  whole)) {
     game->problem = kGameNoMemory;
     return false;
   }
@@ -609,6 +609,18 @@ bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* 
   CloseBlocks(&r.blocks);
   if (game->readable) Finish(&r);
   return game->readable;
+}
+
+}  // namespace
+
+bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
+                    ReplayGame* game) {
+  return ReadGame(bytes, length, scratch, game, true);
+}
+
+bool ReadReplayGameWithZlib(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
+                            ReplayGame* game) {
+  return ReadGame(bytes, length, scratch, game, false);
 }
 
 const char* GameProblemText(GameProblem problem) {

@@ -5,15 +5,18 @@
 // side won, with the rule that decided it.
 //
 // Pure functions over bytes. Every byte of working state lives in a GameReadScratch
-// the caller owns (zlib's state and window included: the inflater allocates from it,
-// never from the heap), of a fixed size whatever the game's length; what was found
-// goes into a ReplayGame, which owns its strings and holds no pointers.
+// the caller owns (the inflaters' included: libdeflate's decode tables are placed
+// in it, and zlib allocates its state and window from it, never from the heap), of
+// a fixed size whatever the game's length; what was found goes into a ReplayGame,
+// which owns its strings and holds no pointers.
 #ifndef BRINDLECAP_REPLAY_GAME_H_
 #define BRINDLECAP_REPLAY_GAME_H_
 
 #include <stddef.h>
 #include <stdint.h>
 #include <zlib.h>
+
+#include "replay/whole_inflate.h"
 
 enum {
   kGameFileHeader = 68,        // the file header before the first block
@@ -25,6 +28,8 @@ enum {
   kGameWindowSize = 131072,
   // zlib's inflate state (about 7 KB) and its 32 KB window, carved from the scratch.
   kGameInflateArena = 49152,
+  // libdeflate's decode tables.
+  kGameWholeInflater = kWholeInflaterBytes,
 };
 
 // How far the reading got.
@@ -112,6 +117,11 @@ struct GameReadScratch {
   z_stream stream;
   size_t arena_used;
   alignas(16) unsigned char arena[kGameInflateArena];
+  alignas(16) unsigned char whole_inflater[kGameWholeInflater];
+  // Blocks the last reading had libdeflate inflate at once; the others went
+  // through zlib. Only told, for the tests and the benchmarks: the result is the
+  // same either way.
+  uint32_t blocks_inflated_whole;
   unsigned char window[kGameWindowSize];
   // Player records before the slot table, by player id.
   bool has_record[256];
@@ -142,6 +152,12 @@ bool ReadReplayGame(const unsigned char* bytes, size_t length, GameReadScratch* 
 // Short words for the problem ("whole", "damaged block", ...) and the basis
 // ("explicit", "saver", "order", "unknown").
 const char* GameProblemText(GameProblem problem);
+
+// ReadReplayGame with every block streamed through zlib's inflate, never
+// libdeflate: the reading as it was before libdeflate, which ReadReplayGame
+// must equal on any input. For the tests, the fuzz target and the benchmarks.
+bool ReadReplayGameWithZlib(const unsigned char* bytes, size_t length, GameReadScratch* scratch,
+                            ReplayGame* game);
 const char* GameBasisText(GameBasis basis);
 
 #endif  // BRINDLECAP_REPLAY_GAME_H_

@@ -1,133 +1,23 @@
 // Writes the seed corpus of game_fuzz from the real replays beside the repository:
 //   game_fuzz_seeds DIR   ->  DIR/game_fuzz/*
-// Each replay three times, in the target's two kinds of input: the file from its
-// first block header on, its inflated data (which the target cuts into blocks
-// again), and its header records followed by the records of the game's last
-// seconds, where the leave records are; each cut to the longest input the target
-// takes. Seeds lead with the target's switch byte for the replay's own version.
-#include <stdint.h>
+// Each replay three times, as GameFuzzSeeds (game_fuzz_input.h) makes them.
 #include <stdio.h>
-#include <string.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "tests/replay_builder.h"
+#include "replay/game_fuzz_input.h"
 #include "tests/test_support.h"
 
 namespace {
 
-// tools/fuzz-run's -max_len for game_fuzz.
-const size_t kLongestInput = 10000;
-const size_t kFileHeader = 68;
-
-uint32_t Load32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-// Every block inflated in turn, as far as the file's blocks go.
-Bytes Inflated(const Bytes& file, bool wide) {
-  Bytes data;
-  for (size_t at = kFileHeader; at + (wide ? 12 : 8) <= file.size();) {
-    const size_t packed = wide ? Load32(file, at) : (file[at] | file[at + 1] << 8);
-    const size_t holds = wide ? Load32(file, at + 4) : (file[at + 2] | file[at + 3] << 8);
-    at += wide ? 12 : 8;
-    if (packed > file.size() - at) break;
-    Bytes block(holds);
-    uLongf length = block.size();
-    uncompress(block.data(), &length, file.data() + at, static_cast<uLong>(packed));
-    data.insert(data.end(), block.begin(), block.begin() + static_cast<long>(length));
-    at += packed;
-  }
-  return data;
-}
-
-// Where the records after the slot table start in data, or 0 when they cannot be
-// found; the header records are walked as the game lays them out.
-size_t GameRecordsStart(const Bytes& d) {
-  size_t at = 4 + 2;  // leading field, host record kind and id
-  const auto skip_string = [&d, &at]() {
-    while (at < d.size() && d[at] != 0) ++at;
-    return ++at <= d.size();
-  };
-  if (!skip_string() || at >= d.size()) return 0;
-  at += 1 + d[at];  // the host's extra data
-  for (int i = 0; i < 3; ++i) {
-    if (!skip_string()) return 0;  // game name, password, settings
-  }
-  at += 12;
-  while (at + 2 < d.size() && d[at] == 0x16) {
-    at += 2;
-    if (!skip_string() || at >= d.size()) return 0;
-    at += 1 + d[at] + 4;
-  }
-  while (at + 6 <= d.size() && (d[at] == 0x38 || d[at] == 0x39)) at += 6 + Load32(d, at + 2);
-  if (at + 3 > d.size() || d[at] != 0x19) return 0;
-  return at + 3 + (d[at + 1] | d[at + 2] << 8);
-}
-
-// The offset of the first record that starts at or after from, walking the
-// records from start; 0 when a record of unknown size, or the data's end,
-// comes first.
-size_t RecordAtOrAfter(const Bytes& d, size_t start, size_t from) {
-  size_t at = start;
-  while (at < from && at + 4 <= d.size()) {
-    switch (d[at]) {
-      case 0x1A: case 0x1B: case 0x1C:
-        at += 5;
-        break;
-      case 0x1E: case 0x1F:
-        at += 3 + (d[at + 1] | d[at + 2] << 8);
-        break;
-      case 0x17:
-        at += 14;
-        break;
-      case 0x20:
-        at += 4 + (d[at + 2] | d[at + 3] << 8);
-        break;
-      case 0x22:
-        at += 2 + d[at + 1];
-        break;
-      case 0x23:
-        at += 11;
-        break;
-      case 0x2F:
-        at += 9;
-        break;
-      default:
-        return 0;
-    }
-  }
-  return at < from ? 0 : at;
-}
-
-// The header records and the game's last records, about half the input's room.
-Bytes LastSeconds(const Bytes& data) {
-  const size_t start = GameRecordsStart(data);
-  if (start == 0) return Bytes();
-  size_t end = data.size();
-  while (end > start && data[end - 1] == 0) --end;  // the last block's padding
-  const size_t tail = end > start + kLongestInput / 2 ? end - kLongestInput / 2 : start;
-  const size_t at = RecordAtOrAfter(data, start, tail);
-  if (at == 0 || at >= end) return Bytes();
-  Bytes seed(data.begin(), data.begin() + static_cast<long>(start));
-  seed.insert(seed.end(), data.begin() + static_cast<long>(at),
-              data.begin() + static_cast<long>(end));
-  return seed;
-}
-
-bool WriteSeed(const std::string& folder, int number, unsigned switches, const Bytes& body) {
+bool WriteSeed(const std::string& folder, int number, const Bytes& seed) {
   char name[32];
   snprintf(name, sizeof name, "/seed-%03d", number);
   FILE* file = fopen((folder + name).c_str(), "wb");
   if (file == nullptr) return false;
-  const unsigned char first = static_cast<unsigned char>(switches);
-  const size_t length = std::min(body.size(), kLongestInput - 1);
-  const bool ok = fwrite(&first, 1, 1, file) == 1 &&
-                  (length == 0 || fwrite(body.data(), 1, length, file) == length);
+  const bool ok = fwrite(seed.data(), 1, seed.size(), file) == seed.size();
   return fclose(file) == 0 && ok;
 }
 
@@ -151,18 +41,12 @@ int main(int argc, char** argv) {
   int written = 0;
   for (const std::string& name : names) {
     Bytes file;
-    if (!ReadFileBytes(replays + name, &file) || file.size() < kFileHeader) continue;
-    const uint32_t version = Load32(file, 0x34);
-    const unsigned index = version < 29 ? 0 : version < 10032 ? 1 : version < 10100 ? 2 : 3;
-    const Bytes rest(file.begin() + kFileHeader, file.end());
-    // Raw: the file itself. Inflated: blocks of 8192 bytes, each flushed.
-    const Bytes data = Inflated(file, version >= 10032);
-    const Bytes last = LastSeconds(data);
-    if (!WriteSeed(folder, written++, 1 | index << 1, rest) ||
-        !WriteSeed(folder, written++, index << 1 | 3 << 3 | 0x20, data) ||
-        (!last.empty() && !WriteSeed(folder, written++, index << 1 | 1 << 3 | 0x40, last))) {
-      fprintf(stderr, "game_fuzz_seeds: cannot write into %s\n", folder.c_str());
-      return 1;
+    if (!ReadFileBytes(replays + name, &file)) continue;
+    for (const Bytes& seed : GameFuzzSeeds(file)) {
+      if (!WriteSeed(folder, written++, seed)) {
+        fprintf(stderr, "game_fuzz_seeds: cannot write into %s\n", folder.c_str());
+        return 1;
+      }
     }
   }
   printf("game_fuzz_seeds: %d seeds from %zu real replays%s\n", written, names.size(),

@@ -178,6 +178,34 @@ size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* w
   return total;
 }
 
+size_t InflateBlocksWhole(const unsigned char* bytes, size_t length, unsigned char* window,
+                          WholeInflater* inflater) {
+  if (length < kGameFileHeader) return 0;
+  auto load16 = [](const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); };
+  auto load32 = [](const unsigned char* p) {
+    return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+  };
+  const bool wide = load32(bytes + 0x34) >= 10032;
+  const size_t header = wide ? 12 : 8;
+  size_t total = 0;
+  size_t position = 0;
+  size_t at = kGameFileHeader;
+  while (header <= length - at) {
+    const size_t packed = wide ? load32(bytes + at) : load16(bytes + at);
+    const size_t holds = wide ? load32(bytes + at + 4) : load16(bytes + at + 2);
+    at += header;
+    if (packed > length - at || packed < 2 || holds > kGameWindowSize) break;
+    if (kGameWindowSize - position < holds) position = 0;  // back to the window's start
+    if (InflateWhole(inflater, bytes + at + 2, packed - 2, window + position, holds,
+                     kGameWindowSize - position)) {
+      position += holds;
+      total += holds;
+    }
+    at += packed;
+  }
+  return total;
+}
+
 long SpawnAndMeasure(const char* program, char** args, const char* output, int* exit_code) {
   *exit_code = -1;
   posix_spawn_file_actions_t actions;

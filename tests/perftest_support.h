@@ -40,6 +40,13 @@ const RealReplay* FindReplay(const std::vector<RealReplay>& replays, const std::
 // Returns how many came out.
 size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window);
 
+// The same with libdeflate, as the whole reading inflates each block at once: the
+// floor of the reading as it is. inflater is placed by PlaceWholeInflater; a block
+// libdeflate refuses counts nothing (the real replays have none).
+struct WholeInflater;
+size_t InflateBlocksWhole(const unsigned char* bytes, size_t length, unsigned char* window,
+                          WholeInflater* inflater);
+
 // Takes this project's benchmark switches out of argv: --figures-only, and
 // --rounds=N (at least 1) into *rounds, which holds the default. What is left is
 // for Google Benchmark, in its order.

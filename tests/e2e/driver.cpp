@@ -8,7 +8,8 @@
 //   tray HWND                  is tray icon 101 of that window known to the shell?
 //   untray HWND                remove tray icon 101 of that window, as a dying Explorer loses it
 //   taskbar HWND               send the window the shell's registered "TaskbarCreated"
-//   click PID left|right [ID]  post the tray callback for a button going down
+//   click PID left|right|balloon [ID]  post the tray callback for a button going
+//                              down, or for a click on the icon's notification
 //   key PID escape             post an Escape key-down to the main window
 //   boxes PID                  print how many of the program's message boxes are open
 //   box PID [WAIT_MS]          wait for a message box; print its owner, style, buttons, text
@@ -18,6 +19,17 @@
 //                              Wine shows in a prefix loads what every later one needs
 //   utf8-replay PATH           write a ladder 1v1 whose players have a Cyrillic and a
 //                              Korean name
+//   settings PID [WAIT_MS]     wait for the settings window; print its boxes, template,
+//                              preview and whether OK is enabled
+//   set-template PID TEXT      type TEXT into the settings window's template
+//   tick PID custom|date|modern|notify|startup   click one of its boxes
+//   ok PID                     press the settings window's OK; wait until it is gone
+//   balloons [WAIT_MS]         wait for a notification of the tray's; print its title
+//                              and text as the shell shows them
+//   explorer FOLDER [WAIT_MS]  wait for an Explorer window on FOLDER (its title is
+//                              the folder's name); print its title
+//   shot PATH [TITLE|X,Y,W,H]  write a PNG of the window with that title (of any
+//                              class), of that part of the screen, or of all of it
 //   statistics PID [WAIT_MS]   find the statistics program's window; print its count
 //                              line, its bar's position and range, its folder line
 //                              and whether Cancel can be pressed
@@ -33,7 +45,9 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <zlib.h>
 
+#include "app/settings_ids.h"
 #include "tests/replay_builder.h"
 
 namespace {
@@ -178,7 +192,9 @@ int Click(DWORD process, const char* button, UINT id) {
     printf("no main window\n");
     return 1;
   }
-  LPARAM mouse = strcmp(button, "left") == 0 ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+  LPARAM mouse = strcmp(button, "left") == 0      ? WM_LBUTTONDOWN
+                 : strcmp(button, "balloon") == 0 ? NIN_BALLOONUSERCLICK
+                                                  : WM_RBUTTONDOWN;
   return PostMessageA(window, kTrayCallback, id, mouse) ? 0 : 1;
 }
 
@@ -377,11 +393,284 @@ int Utf8Replay(const char* path) {
   return fclose(out) == 0 && written ? 0 : 1;
 }
 
+struct Titled {
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleTitled(HWND window, LPARAM lparam) {
+  Titled* wanted = reinterpret_cast<Titled*>(lparam);
+  char title[512];
+  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof title) > 0 &&
+      strcmp(title, wanted->title) == 0) {
+    wanted->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Explorer(const char* title, DWORD wait_ms) {
+  Titled wanted = {title, NULL};
+  for (DWORD waited = 0;; waited += 100) {
+    EnumWindows(FindVisibleTitled, reinterpret_cast<LPARAM>(&wanted));
+    if (wanted.found != NULL) break;
+    if (waited >= wait_ms) {
+      printf("no window %s\n", title);
+      return 1;
+    }
+    Sleep(100);
+  }
+  char class_name[64] = "";
+  GetClassNameA(wanted.found, class_name, sizeof class_name);
+  printf("window=%s class=%s\n", title, class_name);
+  PostMessageA(wanted.found, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+const char kSettingsCaption[] = "Brindlecap settings";
+
+HWND FindSettings(DWORD process, DWORD wait_ms) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND found = NULL;
+    if (FindWindows(process, "#32770", kSettingsCaption, &found, 1) == 1 &&
+        IsWindowVisible(found)) {
+      return found;
+    }
+    if (waited >= wait_ms) return NULL;
+    Sleep(100);
+  }
+}
+
+// Text of another process's control, as UTF-8.
+void ControlText(HWND control, char* out, int size) {
+  wchar_t wide[2048];
+  wide[0] = L'\0';
+  SendMessageW(control, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(wide));
+  if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, NULL, NULL) == 0) out[0] = '\0';
+}
+
+int Settings(DWORD process, DWORD wait_ms) {
+  HWND window = FindSettings(process, wait_ms);
+  if (window == NULL) {
+    printf("no settings window\n");
+    return 1;
+  }
+  const struct {
+    int id;
+    const char* name;
+  } boxes[] = {{IDC_CUSTOM, "custom"}, {IDC_DATE_TAG, "date"}, {IDC_MODERN, "modern"},
+               {IDC_NOTIFY, "notify"}, {IDC_STARTUP, "startup"}};
+  for (const auto& box : boxes) {
+    printf("%s=%d\n", box.name,
+           SendDlgItemMessageA(window, box.id, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+  }
+  char text[4096];
+  ControlText(GetDlgItem(window, IDC_TEMPLATE), text, sizeof text);
+  printf("template=%s\n", text);
+  ControlText(GetDlgItem(window, IDC_PREVIEW_LABEL), text, sizeof text);
+  printf("label=%s\n", text);
+  ControlText(GetDlgItem(window, IDC_PREVIEW), text, sizeof text);
+  printf("preview=%s\n", text);
+  printf("ok=%d\n", IsWindowEnabled(GetDlgItem(window, IDOK)) ? 1 : 0);
+  return 0;
+}
+
+int SetTemplate(DWORD process, const char* text) {
+  HWND window = FindSettings(process, 5000);
+  if (window == NULL) return 1;
+  // As typed: the edit control tells the window of the change.
+  wchar_t wide[1024];
+  if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 1024) == 0) return 2;
+  return SendMessageW(GetDlgItem(window, IDC_TEMPLATE), WM_SETTEXT, 0,
+                      reinterpret_cast<LPARAM>(wide))
+             ? 0
+             : 1;
+}
+
+int TickBox(DWORD process, const char* which) {
+  HWND window = FindSettings(process, 5000);
+  if (window == NULL) return 1;
+  const int id = strcmp(which, "custom") == 0   ? IDC_CUSTOM
+                 : strcmp(which, "date") == 0   ? IDC_DATE_TAG
+                 : strcmp(which, "modern") == 0 ? IDC_MODERN
+                 : strcmp(which, "notify") == 0 ? IDC_NOTIFY
+                                                : IDC_STARTUP;
+  // A click as the box itself handles it.
+  SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
+  return 0;
+}
+
+int PressOk(DWORD process) {
+  HWND window = FindSettings(process, 5000);
+  if (window == NULL) return 1;
+  HWND ok = GetDlgItem(window, IDOK);
+  if (!IsWindowEnabled(ok)) {
+    printf("OK is disabled\n");
+    return 1;
+  }
+  PostMessageA(ok, BM_CLICK, 0, 0);
+  for (int waited = 0; waited < 10000; waited += 50) {
+    if (!IsWindow(window)) return 0;
+    Sleep(50);
+  }
+  printf("the window stayed\n");
+  return 1;
+}
+
+struct Balloon {
+  HWND found;
+};
+
+// The shell draws a notification as a balloon tooltip of its own (Windows before
+// 10, and Wine's explorer): a visible tooltips_class32 window with a title.
+BOOL CALLBACK FindBalloon(HWND window, LPARAM lparam) {
+  char class_name[64];
+  if (GetClassNameA(window, class_name, sizeof class_name) == 0 ||
+      strcmp(class_name, "tooltips_class32") != 0 || !IsWindowVisible(window) ||
+      (GetWindowLongA(window, GWL_STYLE) & TTS_BALLOON) == 0) {
+    return TRUE;
+  }
+  reinterpret_cast<Balloon*>(lparam)->found = window;
+  return FALSE;
+}
+
+int Balloons(DWORD wait_ms) {
+  Balloon balloon = {NULL};
+  for (DWORD waited = 0; balloon.found == NULL; waited += 100) {
+    EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&balloon));
+    if (balloon.found != NULL) break;
+    if (waited >= wait_ms) {
+      printf("no balloon\n");
+      return 1;
+    }
+    Sleep(100);
+  }
+  // Its title, through the tooltip's own message (it copies into this process's
+  // memory only within the process, so the window text is what is read across).
+  char text[2048];
+  ControlText(balloon.found, text, sizeof text);
+  printf("balloon=%s\n", text);
+  RECT rect;
+  GetWindowRect(balloon.found, &rect);
+  printf("rect=%ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
+  return 0;
+}
+
+// A PNG of screen pixels: 8-bit RGB rows, each with filter byte 0.
+bool WritePng(const char* path, const unsigned char* rgb, int width, int height) {
+  auto chunk = [](FILE* out, const char* type, const unsigned char* data, uLong length) {
+    unsigned char head[8] = {static_cast<unsigned char>(length >> 24),
+                             static_cast<unsigned char>(length >> 16),
+                             static_cast<unsigned char>(length >> 8),
+                             static_cast<unsigned char>(length), 0, 0, 0, 0};
+    memcpy(head + 4, type, 4);
+    fwrite(head, 1, 8, out);
+    if (length > 0) fwrite(data, 1, length, out);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    if (length > 0) crc = crc32(crc, data, length);
+    unsigned char tail[4] = {static_cast<unsigned char>(crc >> 24),
+                             static_cast<unsigned char>(crc >> 16),
+                             static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)};
+    fwrite(tail, 1, 4, out);
+  };
+  const size_t row = static_cast<size_t>(width) * 3 + 1;
+  Bytes raw(row * height);
+  for (int y = 0; y < height; ++y) {
+    raw[y * row] = 0;
+    memcpy(&raw[y * row + 1], rgb + static_cast<size_t>(y) * width * 3, static_cast<size_t>(width) * 3);
+  }
+  uLongf packed_size = compressBound(raw.size());
+  Bytes packed(packed_size);
+  if (compress2(packed.data(), &packed_size, raw.data(), raw.size(), 9) != Z_OK) return false;
+  FILE* out = fopen(path, "wb");
+  if (out == NULL) return false;
+  const unsigned char signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  fwrite(signature, 1, 8, out);
+  unsigned char header[13] = {static_cast<unsigned char>(width >> 24),
+                              static_cast<unsigned char>(width >> 16),
+                              static_cast<unsigned char>(width >> 8),
+                              static_cast<unsigned char>(width),
+                              static_cast<unsigned char>(height >> 24),
+                              static_cast<unsigned char>(height >> 16),
+                              static_cast<unsigned char>(height >> 8),
+                              static_cast<unsigned char>(height), 8, 2, 0, 0, 0};
+  chunk(out, "IHDR", header, 13);
+  chunk(out, "IDAT", packed.data(), packed_size);
+  chunk(out, "IEND", nullptr, 0);
+  return fclose(out) == 0;
+}
+
+BOOL CALLBACK FindTitled(HWND window, LPARAM lparam) {
+  const char** wanted = reinterpret_cast<const char**>(lparam);
+  char title[256];
+  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof title) > 0 &&
+      strcmp(title, wanted[0]) == 0) {
+    wanted[1] = reinterpret_cast<const char*>(window);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Shot(const char* path, const char* title) {
+  RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  long x = 0, y = 0, w = 0, h = 0;
+  if (title != NULL && sscanf(title, "%ld,%ld,%ld,%ld", &x, &y, &w, &h) == 4) {
+    rect = {x, y, x + w, y + h};
+  } else if (title != NULL) {
+    const char* wanted[2] = {title, NULL};
+    EnumWindows(FindTitled, reinterpret_cast<LPARAM>(wanted));
+    if (wanted[1] == NULL) {
+      printf("no window %s\n", title);
+      return 1;
+    }
+    GetWindowRect(reinterpret_cast<HWND>(const_cast<char*>(wanted[1])), &rect);
+  }
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return 1;
+  HDC screen = GetDC(NULL);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info;
+  memset(&info, 0, sizeof info);
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = NULL;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  Bytes rgb(static_cast<size_t>(width) * height * 3);
+  const unsigned char* bgra = static_cast<const unsigned char*>(bits);
+  for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+    rgb[i * 3] = bgra[i * 4 + 2];
+    rgb[i * 3 + 1] = bgra[i * 4 + 1];
+    rgb[i * 3 + 2] = bgra[i * 4];
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(NULL, screen);
+  const bool written = WritePng(path, rgb.data(), width, height);
+  printf("%s %dx%d\n", written ? "shot" : "not written", width, height);
+  return written ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 3 && strcmp(argv[1], "launch") == 0) return Launch(argc, argv);
   if (argc == 2 && strcmp(argv[1], "warm") == 0) return Warm();
+  if (argc >= 2 && strcmp(argv[1], "balloons") == 0) {
+    return Balloons(argc > 2 ? Number(argv[2]) : 0);
+  }
+  if (argc >= 3 && strcmp(argv[1], "explorer") == 0) {
+    return Explorer(argv[2], argc > 3 ? Number(argv[3]) : 0);
+  }
+  if (argc >= 3 && strcmp(argv[1], "shot") == 0) return Shot(argv[2], argc > 3 ? argv[3] : NULL);
   if (argc < 3) {
     fprintf(stderr, "usage: brindlecap-driver COMMAND ARGS (see the source)\n");
     return 2;
@@ -405,6 +694,10 @@ int main(int argc, char** argv) {
   if (strcmp(command, "boxes") == 0) return Boxes(target);
   if (strcmp(command, "box") == 0) return Box(target, argc > 3 ? Number(argv[3]) : 0);
   if (strcmp(command, "utf8-replay") == 0) return Utf8Replay(argv[2]);
+  if (strcmp(command, "settings") == 0) return Settings(target, argc > 3 ? Number(argv[3]) : 0);
+  if (strcmp(command, "set-template") == 0 && argc >= 4) return SetTemplate(target, argv[3]);
+  if (strcmp(command, "tick") == 0 && argc >= 4) return TickBox(target, argv[3]);
+  if (strcmp(command, "ok") == 0) return PressOk(target);
   if (strcmp(command, "opened") == 0 && argc >= 4) return Opened(argv[2], argv[3]);
   if (strcmp(command, "statistics") == 0) {
     return Statistics(target, argc > 3 ? Number(argv[3]) : 0);
