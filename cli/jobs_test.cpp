@@ -75,6 +75,7 @@ TEST(Jobs, ResultsAreTakenInOrderEachReadOnceWithinTheSlots) {
   } cases[] = {
       {0, 1, -1}, {1, 1, -1}, {1, 7, -1}, {5, 1, -1}, {5, 2, -1},    {40, 2, -1},
       {40, 7, -1}, {3, 64, -1}, {40, 2, 9}, {40, 7, 0}, {40, 1, 4}, {40, 7, 39},
+      {200, 2, 9},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.count << " items, " << c.jobs << " jobs, stop after "
