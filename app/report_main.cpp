@@ -1,15 +1,20 @@
 // brindlecap-report.exe, the Start menu's "Brindlecap statistics": writes the
 // report of every folder the tray program watches with -modern into the user's
 // local application data and opens it in the default browser. It runs the same
-// code as `brindlecap-cli report`, in this process; being a GUI program, it
-// opens no console window on the way.
+// code as `brindlecap-cli report`, in this process, on a thread of its own, while
+// a small window shows how far it has got and offers Cancel; being a GUI program,
+// it opens no console window on the way.
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <thread>
+
+#include "app/report_window.h"
 #include "cli/cli.h"
 
 namespace {
@@ -33,7 +38,7 @@ void Complain(const char* what, const char* log_path) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The manifest makes UTF-8 the code page, so the A calls take any user name.
   char local[MAX_PATH];
   if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0,
@@ -66,9 +71,31 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char modern[] = "-modern";
   char output[] = "-o";
   char* argv[] = {program, command, modern, output, report, nullptr};
-  const int code = RunCli(5, argv, out, err);
+  // The reading on a thread of its own, the window on this one; without a window
+  // (the system would not make one), the reading alone, as before.
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  ReadingShown shown;
+  int code = 1;
+  HWND window = CreateProgressWindow(instance, &shown);
+  if (window == nullptr) {
+    code = RunCli(5, argv, out, err);
+  } else {
+    const CliProgress progress = {&shown, ShowWalking, ShowReading, &shown.stop};
+    std::thread reading([&] {
+      code = RunCli(5, argv, out, err, &progress);
+      PostMessageA(window, kReadingDoneMessage, 0, 0);
+    });
+    RunProgressWindow(window);
+    reading.join();
+  }
   fclose(out);
   fclose(err);
+  if (shown.stop) {
+    // Cancelled: no page was written (one cancelled as it was being written is
+    // left unopened), an earlier page stays as it was, nothing is opened.
+    return kCliStopped;
+  }
   if (code != 0 && GetFileAttributesA(report) == INVALID_FILE_ATTRIBUTES) {
     Complain("The report could not be made.", log_path);
     return code;

@@ -82,7 +82,7 @@ void PrintOverview(FILE* stream) {
 
 }  // namespace
 
-int RunCli(int argc, char** argv, FILE* out, FILE* err) {
+int RunCli(int argc, char** argv, FILE* out, FILE* err, const CliProgress* progress) {
   if (argc < 2) {
     return UsageError(err, kBriefUsage, "no command given");
   }
@@ -118,8 +118,8 @@ int RunCli(int argc, char** argv, FILE* out, FILE* err) {
   if (strcmp(command, "name") == 0) return CommandName(argc, argv, out, err);
   if (strcmp(command, "folder") == 0) return CommandFolder(argc, argv, out, err);
   if (strcmp(command, "info") == 0) return CommandInfo(argc, argv, out, err);
-  if (strcmp(command, "stats") == 0) return CommandStats(argc, argv, out, err);
-  if (strcmp(command, "report") == 0) return CommandReport(argc, argv, out, err);
+  if (strcmp(command, "stats") == 0) return CommandStats(argc, argv, out, err, progress);
+  if (strcmp(command, "report") == 0) return CommandReport(argc, argv, out, err, progress);
   fprintf(err, "brindlecap-cli: unknown command '%s'\n", command);
   return UsageError(err, kBriefUsage, nullptr);
 }

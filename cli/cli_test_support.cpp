@@ -1,6 +1,12 @@
 #include "cli/cli_test_support.h"
 
 #include <stdlib.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
 
 #include "cli/cli.h"
 #include "gamefolders/game_folders.h"
@@ -19,13 +25,13 @@ std::string Drain(FILE* file) {
   return text;
 }
 
-CliRun RunWith(std::vector<std::string> args) {
+CliRun RunWith(std::vector<std::string> args, const CliProgress* progress) {
   args.insert(args.begin(), "brindlecap-cli");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   FILE* out = tmpfile();
   FILE* err = tmpfile();
-  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, progress);
   return CliRun{code, Drain(out), Drain(err)};
 }
 
@@ -41,6 +47,34 @@ CliRun RunInChildWith(std::vector<std::string> args, long* peak_kib) {
   if (split == std::string::npos) return CliRun{child.code, child.said, std::string()};
   return CliRun{child.code, child.said.substr(0, split), child.said.substr(split + 1)};
 }
+#endif
+
+#ifndef _WIN32
+CliRun RunOnTerminal(std::vector<std::string> args) {
+  CliRun run = {-1, "", ""};
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  EXPECT_GE(master, 0);
+  if (master < 0) return run;
+  EXPECT_EQ(0, grantpt(master));
+  EXPECT_EQ(0, unlockpt(master));
+  FILE* terminal = fopen(ptsname(master), "w");
+  EXPECT_NE(nullptr, terminal);
+  if (terminal == nullptr) return run;
+
+  args.insert(args.begin(), "brindlecap-cli");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = tmpfile();
+  run.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, terminal);
+  fclose(terminal);
+  char chunk[4096];
+  ssize_t n;
+  while ((n = read(master, chunk, sizeof chunk)) > 0) run.err.append(chunk, static_cast<size_t>(n));
+  close(master);
+  run.out = Drain(out);
+  return run;
+}
+
 #endif
 
 bool Contains(const std::string& text, const std::string& part) {

@@ -48,15 +48,24 @@ struct CliRun {
 // Everything written to file, which is closed.
 std::string Drain(FILE* file);
 
+struct CliProgress;
+
 // Runs `brindlecap-cli args...` in this process, standard output and error caught.
-// Every run starts from what its switches say, as a new process would.
-CliRun RunWith(std::vector<std::string> args);
+// Every run starts from what its switches say, as a new process would. progress,
+// when given, is told how stats and report go, and may stop them.
+CliRun RunWith(std::vector<std::string> args, const CliProgress* progress = nullptr);
 
 #ifndef _WIN32
 // RunWith in a forked child (RunInChild), so that what the run holds is measured
 // apart from this process: its code (-1 when a signal ended it), output and error,
 // and the child's peak resident size in KiB.
 CliRun RunInChildWith(std::vector<std::string> args, long* peak_kib);
+#endif
+
+#ifndef _WIN32
+// RunWith with standard error on a terminal (a pseudo-terminal of the test's);
+// err holds what the terminal was shown.
+CliRun RunOnTerminal(std::vector<std::string> args);
 #endif
 
 bool Contains(const std::string& text, const std::string& part);

@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "cli/cli.h"
 #include "record/record.h"
 #include "watcher/watcher.h"
 
@@ -26,6 +27,7 @@ int UsageError(FILE* err, const char* usage, const char* problem);
 enum {
   kSwitchesFailed = -1,  // an unknown switch was reported; exit with 2
   kHelpShown = -2,       // the command's usage went to out; exit with 0
+  kReadingStopped = -3,  // CliProgress::stop ended it; exit with kCliStopped
 };
 
 // A command's words from argv[2] on, read as GNU tools read them: a switch counts
@@ -105,13 +107,20 @@ void PrintFolderPath(const char* path, FILE* out);
 const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
                             uint64_t* length = nullptr);
 
+// The same into buffer, which a reader of many files keeps: *head points into it
+// until the next read.
+const char* ReadOperandHead(const char* path, HeadBuffer* buffer, const unsigned char** head,
+                            size_t* held, uint64_t* length = nullptr);
+
 int CommandName(int argc, char** argv, FILE* out, FILE* err);
 int CommandWatch(int argc, char** argv, FILE* out, FILE* err);
 int CommandSort(int argc, char** argv, FILE* out, FILE* err);
 int CommandFolder(int argc, char** argv, FILE* out, FILE* err);
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err);
-int CommandStats(int argc, char** argv, FILE* out, FILE* err);
-int CommandReport(int argc, char** argv, FILE* out, FILE* err);
+int CommandStats(int argc, char** argv, FILE* out, FILE* err,
+                 const CliProgress* progress = nullptr);
+int CommandReport(int argc, char** argv, FILE* out, FILE* err,
+                  const CliProgress* progress = nullptr);
 
 // Writes text as a JSON string: quotes, backslashes and control bytes escaped, and
 // every byte that does not belong to a well-formed UTF-8 character written as
@@ -125,18 +134,22 @@ struct RecordView;
 // program, argv[1] the command, then switches and operands. A caller takes its own
 // switches out of argv first (stats takes --json); the rest are read here:
 // -modern (headers are read by their lengths in any case), --player NAME,
-// --verbose, --prefix DIR, then FOLDERs (walked whole, as sort -modern walks them)
-// and FILEs; none at all stands for every replay folder that folder -modern lists.
-// Each file is read once, whole; what gives no game of the record is counted in
-// the view (and, with --verbose, listed on err with the reason), and never stops
-// the run. Progress shows on err when err is a terminal. usage is printed with
-// --help (on out) and after a usage error (on err).
+// --verbose, --prefix DIR, --jobs N, then FOLDERs (walked whole, as sort -modern
+// walks them) and FILEs; none at all stands for every replay folder that folder
+// -modern lists. Each file is read once, whole, on one of N worker threads (by
+// default one per core), and added to the record in the order the walk found it,
+// so that the record and everything printed are the same for any N; what gives
+// no game of the record is counted in the view (and, with --verbose, listed on
+// err with the reason), and never stops the run. Progress shows on err when err
+// is a terminal, and goes to progress when given. usage is printed with --help
+// (on out) and after a usage error (on err).
 // Returns 0 when at least one game was counted and 1 when none was, with *record
 // (free it with FreePlayerRecord) and view filled, view pointing into *record;
-// 2 after a usage error or when memory runs out, and kHelpShown after --help,
-// with *record NULL.
+// 2 after a usage error or when memory runs out, kHelpShown after --help and
+// kReadingStopped when progress->stop ended it, with *record NULL.
 int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** record,
-                  RecordView* view, FILE* out, FILE* err);
+                  RecordView* view, FILE* out, FILE* err,
+                  const CliProgress* progress = nullptr);
 
 // System services (system.cpp).
 

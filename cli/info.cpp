@@ -7,6 +7,7 @@
 #include <new>
 
 #include "cli/commands.h"
+#include "cli/jobs.h"
 #include "naming/game_time.h"
 #include "naming/name.h"
 #include "platform/platform.h"
@@ -16,7 +17,7 @@
 #include "watcher/filing.h"
 
 const char kInfoUsage[] =
-    "usage: brindlecap-cli info [-modern] [--json] FILE...\n"
+    "usage: brindlecap-cli info [-modern] [--json] [--jobs N] FILE...\n"
     "  Reads each replay FILE whole and prints the game version and build, the\n"
     "  kind of game (as the subfolder it would be filed in; with -modern as the\n"
     "  length-aware reading names it), the map, the length, the date of the game,\n"
@@ -25,21 +26,11 @@ const char kInfoUsage[] =
     "  explicit (a recorded result), saver (the saver's closing record), order (the\n"
     "  side that stayed) or unknown. A damaged or unfinished replay gives what it\n"
     "  holds and no winner. --json prints one JSON object per FILE, one a line.\n"
-    "  A FILE that cannot be read gets a line with the reason, and the exit code 1.\n";
+    "  A FILE that cannot be read gets a line with the reason, and the exit code 1.\n"
+    "  --jobs N reads N files at a time (default: the number of cores), and prints\n"
+    "  them in the order given, as one at a time would.\n";
 
 namespace {
-
-struct InfoFile {
-  unsigned char* bytes;
-  size_t length;        // bytes held: the whole file, or its head when it is longer
-  uint64_t file_length;
-};
-
-// The bytes after the replay's last block to the file's end, beyond the head too.
-uint64_t TrailingBytes(const InfoFile& file, const ReplayGame& game) {
-  if (game.problem != kGameWhole || game.blocks_declared == 0) return game.trailing_bytes;
-  return game.trailing_bytes + (file.file_length - file.length);
-}
 
 const char* FileNameOf(const char* path) {
   const char* name = path;
@@ -96,11 +87,12 @@ struct HeaderDecode {
 
 // The subfolder the replay would be filed in, as {type} gives it: "1v1", "FFA",
 // "Custom", ...; read as the naming reads it (-modern included).
-void GameType(const InfoFile& file, HeaderDecode* header, char* out, size_t size) {
-  DecodeReplay(file.bytes, file.length, header->reading, &header->scratch, &header->result);
+void GameType(const unsigned char* bytes, size_t length, HeaderDecode* header, char* out,
+              size_t size) {
+  DecodeReplay(bytes, length, header->reading, &header->scratch, &header->result);
   snprintf(out, size, "%s", ChooseSubfolder(&header->result));
-  const size_t length = strlen(out);
-  if (length > 0 && out[length - 1] == '\\') out[length - 1] = '\0';
+  const size_t written = strlen(out);
+  if (written > 0 && out[written - 1] == '\\') out[written - 1] = '\0';
 }
 
 // A game time as 1h02m03s, 12m05s or 45s.
@@ -129,24 +121,28 @@ void PutNames(const ReplayGame& game, bool GamePlayer::*flag, FILE* out) {
   fputc(']', out);
 }
 
-// What both forms print besides the reading's result, as text.
+// What both forms print besides the reading's result.
 struct Described {
   char version[32];
   char type[32];
   char date[32];
+  uint64_t trailing_bytes;  // after the replay's last block to the file's end
 };
 
-void Describe(const char* path, const InfoFile& file, const ReplayGame& game,
-              HeaderDecode* header, Described* d) {
+// bytes[0, length) is what was held of a file of file_length bytes: its head when
+// it is longer, whose rest lies after the replay's blocks too.
+void Describe(const char* path, const unsigned char* bytes, size_t length, uint64_t file_length,
+              const ReplayGame& game, HeaderDecode* header, Described* d) {
+  d->trailing_bytes = game.trailing_bytes;
+  if (game.problem == kGameWhole && game.blocks_declared > 0) {
+    d->trailing_bytes += file_length - length;
+  }
   VersionText(game.version, d->version, sizeof d->version);
-  GameType(file, header, d->type, sizeof d->type);
+  GameType(bytes, length, header, d->type, sizeof d->type);
   GameDate(path, d->date, sizeof d->date);
 }
 
-void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
-               HeaderDecode* header, FILE* out) {
-  Described d;
-  Describe(path, file, game, header, &d);
+void PrintJson(const char* path, const ReplayGame& game, const Described& d, FILE* out) {
   fputs("{\"file\":", out);
   PutJsonString(path, out);
   fprintf(out, ",\"version\":\"%s\",\"version_number\":%" PRIu32 ",\"build\":%" PRIu32, d.version,
@@ -162,7 +158,7 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
           game.problem == kGameWhole ? "true" : "false", GameProblemText(game.problem),
           game.ended ? "true" : "false");
   fprintf(out, ",\"replay_offset\":%" PRIu64 ",\"trailing_bytes\":%" PRIu64, game.replay_offset,
-          TrailingBytes(file, game));
+          d.trailing_bytes);
   fputs(",\"players\":[", out);
   bool first = true;
   for (int i = 0; i < game.players; ++i) {
@@ -185,10 +181,7 @@ void PrintJson(const char* path, const InfoFile& file, const ReplayGame& game,
           game.draw ? "true" : "false");
 }
 
-void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
-               HeaderDecode* header, FILE* out) {
-  Described d;
-  Describe(path, file, game, header, &d);
+void PrintText(const char* path, const ReplayGame& game, const Described& d, FILE* out) {
   char length[32];
   TimeText(game.length_ms, length, sizeof length);
   fprintf(out, "%s\n", path);
@@ -201,9 +194,9 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
     fprintf(out, "  file      a NetEase container: the replay from byte %" PRIu64 " on\n",
             game.replay_offset);
   }
-  if (TrailingBytes(file, game) > 0) {
+  if (d.trailing_bytes > 0) {
     fprintf(out, "  file      %" PRIu64 " bytes after the replay's last block, not the replay's\n",
-            TrailingBytes(file, game));
+            d.trailing_bytes);
   }
   if (game.problem != kGameWhole) {
     fprintf(out, "  read      %s: what comes before it is shown\n", GameProblemText(game.problem));
@@ -248,35 +241,78 @@ void PrintText(const char* path, const InfoFile& file, const ReplayGame& game,
   fprintf(out, " (%s)\n", GameBasisText(game.basis));
 }
 
-// Prints one replay. Returns 0, or 1 when it cannot be read.
-int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode* header,
-            FILE* out) {
-  InfoFile file;
-  const char* problem = ReadOperandHead(path, &file.bytes, &file.length, &file.file_length);
+// What one worker reads with, taken once for all the files it reads: the
+// readings' whole working memory.
+struct InfoReader {
+  GameReadScratch scratch;
+  HeaderDecode header;
+  HeadBuffer file;  // the file read last
+};
+
+// What one FILE gave, from the worker that read it to the output.
+struct InfoResult {
+  const char* problem;  // NULL: the game was read (whole or not)
   ReplayGame game;
-  if (problem == nullptr && !ReadReplayGame(file.bytes, file.length, scratch, &game)) {
-    problem = GameProblemText(game.problem);
+  Described described;
+};
+
+// Reads one replay and all that is printed of it.
+void ReadInfo(const char* path, InfoReader* reader, InfoResult* result) {
+  const unsigned char* bytes = nullptr;
+  size_t length = 0;
+  uint64_t file_length = 0;
+  result->problem = ReadOperandHead(path, &reader->file, &bytes, &length, &file_length);
+  if (result->problem == nullptr &&
+      !ReadReplayGame(bytes, length, &reader->scratch, &result->game)) {
+    result->problem = GameProblemText(result->game.problem);
   }
-  if (problem != nullptr) {
+  if (result->problem == nullptr) {
+    Describe(path, bytes, length, file_length, result->game, &reader->header,
+             &result->described);
+  }
+}
+
+// Prints one replay's result. Returns 0, or 1 when it could not be read.
+int PrintInfo(const char* path, bool json, const InfoResult& result, FILE* out) {
+  if (result.problem != nullptr) {
     if (json) {
       fputs("{\"file\":", out);
       PutJsonString(path, out);
       fputs(",\"error\":", out);
-      PutJsonString(problem, out);
+      PutJsonString(result.problem, out);
       fputs("}\n", out);
     } else {
-      fprintf(out, "%s\t- %s\n", path, problem);
+      fprintf(out, "%s\t- %s\n", path, result.problem);
     }
-    free(file.bytes);
     return 1;
   }
   if (json) {
-    PrintJson(path, file, game, header, out);
+    PrintJson(path, result.game, result.described, out);
   } else {
-    PrintText(path, file, game, header, out);
+    PrintText(path, result.game, result.described, out);
   }
-  free(file.bytes);
   return 0;
+}
+
+// The FILEs of one run, read on the workers and printed in their order.
+struct InfoRun {
+  char** paths;
+  bool json;
+  InfoReader* readers;   // by worker
+  InfoResult* results;   // by slot
+  FILE* out;
+  int status;
+};
+
+void ReadInfoItem(void* context, int worker, int item, int slot) {
+  InfoRun* run = static_cast<InfoRun*>(context);
+  ReadInfo(run->paths[item], &run->readers[worker], &run->results[slot]);
+}
+
+bool TakeInfoItem(void* context, int item, int slot) {
+  InfoRun* run = static_cast<InfoRun*>(context);
+  run->status |= PrintInfo(run->paths[item], run->json, run->results[slot], run->out);
+  return true;
 }
 
 }  // namespace
@@ -284,12 +320,16 @@ int InfoOne(const char* path, bool json, GameReadScratch* scratch, HeaderDecode*
 int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   bool json = false;
   HeaderReading reading = kFixedReading;
+  int jobs = DefaultJobs();
   SwitchWalk walk = StartSwitchWalk(argc, argv);
   for (const char* word; (word = NextSwitch(&walk)) != nullptr;) {
     if (strcmp(word, "-modern") == 0) {
       reading = kLengthReading;
     } else if (strcmp(word, "--json") == 0) {
       json = true;
+    } else if (strcmp(word, "--jobs") == 0) {
+      jobs = ParseJobs(TakeSwitchValue(&walk));
+      if (jobs == 0) return UsageError(err, kInfoUsage, kJobsProblem);
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
       fputs(kInfoUsage, out);
       return 0;
@@ -300,21 +340,25 @@ int CommandInfo(int argc, char** argv, FILE* out, FILE* err) {
   }
   const int first = walk.first;
   if (first >= argc) return UsageError(err, kInfoUsage, "info needs at least one FILE");
-  // The readings' whole working memory, taken once for every FILE.
-  GameReadScratch* scratch = static_cast<GameReadScratch*>(malloc(sizeof(GameReadScratch)));
-  HeaderDecode* header = new (std::nothrow) HeaderDecode();
-  if (scratch == nullptr || header == nullptr) {
-    free(scratch);
-    delete header;
+  const int count = argc - first;
+  const int workers = count < jobs ? count : jobs;
+  const int slots = SlotsFor(workers, count);
+  InfoReader* readers = new (std::nothrow) InfoReader[workers]();
+  InfoResult* results = new (std::nothrow) InfoResult[slots]();
+  if (readers == nullptr || results == nullptr) {
+    delete[] readers;
+    delete[] results;
     fputs("brindlecap-cli: out of memory\n", err);
     return 1;
   }
-  header->reading = reading;
-  int status = 0;
-  for (int i = first; i < argc; ++i) status |= InfoOne(argv[i], json, scratch, header, out);
-  free(scratch);
-  delete header;
-  return status;
+  for (int w = 0; w < workers; ++w) readers[w].header.reading = reading;
+  InfoRun run = {argv + first, json, readers, results, out, 0};
+  const OrderedWork work = {count, workers, &run, ReadInfoItem, TakeInfoItem};
+  RunOrdered(work);
+  for (int w = 0; w < workers; ++w) free(readers[w].file.bytes);
+  delete[] readers;
+  delete[] results;
+  return run.status;
 }
 
 // A JSON string: quotes, backslashes and control bytes escaped, and every byte

@@ -297,7 +297,8 @@ TEST(CliInfo, UsageMistakesExitWithTwo) {
   EXPECT_EQ("--json\t- no such file\n", run.out);
   run = RunWith({"info", "--help"});
   EXPECT_EQ(0, run.code);
-  EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info [-modern] [--json] FILE...")) << run.out;
+  EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info [-modern] [--json] [--jobs N] FILE..."))
+      << run.out;
   run = RunWith({"help", "info"});
   EXPECT_EQ(0u, run.out.find("usage: brindlecap-cli info")) << run.out;
   run = RunWith({"--help"});

@@ -8,14 +8,16 @@
 
 const char kReportUsage[] =
     "usage: brindlecap-cli report [-modern] [--player NAME] [--verbose] [-o FILE]\n"
-    "         [FOLDER|FILE...]\n"
+    "         [--jobs N] [FOLDER|FILE...]\n"
     "       brindlecap-cli report -modern [--player NAME] [-o FILE] [--prefix DIR]\n"
     "  The record that 'stats' prints, of the same replays, as one web page: the\n"
     "  record over time, win rates by matchup, map and opponent, APM by month and\n"
     "  every game with a link to its file. The page needs no network and no\n"
     "  script; open it in any browser. It is written to FILE (default\n"
     "  brindlecap-report.html in the current folder, replaced when there), and\n"
-    "  FILE is printed. What stats would print on the way goes to standard error.\n";
+    "  FILE is printed. What stats would print on the way goes to standard error.\n"
+    "  --jobs N reads N files at a time, as stats does (default: the number of\n"
+    "  cores); the page is the same for any N.\n";
 
 namespace {
 
@@ -61,7 +63,7 @@ int WriteReport(const char* path, const HtmlText* page, FILE* err) {
 
 }  // namespace
 
-int CommandReport(int argc, char** argv, FILE* out, FILE* err) {
+int CommandReport(int argc, char** argv, FILE* out, FILE* err, const CliProgress* progress) {
   const char* report_path = kDefaultReport;
   static const char kOutput[][10] = {"-o", "--output"};
   if (!TakeValueSwitch(&argc, argv, kOutput, 2, &report_path, err)) {
@@ -73,8 +75,10 @@ int CommandReport(int argc, char** argv, FILE* out, FILE* err) {
   // output names the page.
   PlayerRecord* record = nullptr;
   RecordView view;
-  const int collected = CollectRecord(argc, argv, kReportUsage, &record, &view, out, err);
+  const int collected =
+      CollectRecord(argc, argv, kReportUsage, &record, &view, out, err, progress);
   if (collected == kHelpShown) return 0;
+  if (collected == kReadingStopped) return kCliStopped;
   if (record == nullptr) return collected;
   // A record of no game yet is a page too: it says so, and the player who opens
   // it from the Start menu sees that rather than an error.
@@ -83,6 +87,9 @@ int CommandReport(int argc, char** argv, FILE* out, FILE* err) {
   if (!RenderRecordHtml(&view, &page)) {
     fputs("brindlecap-cli: out of memory\n", err);
     code = 1;
+  } else if (progress != nullptr && progress->stop != nullptr && progress->stop->load()) {
+    // Stopped once every file was read: still no page, as promised.
+    code = kCliStopped;
   } else if (!WriteReport(report_path, &page, err)) {
     code = 1;
   } else {

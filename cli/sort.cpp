@@ -191,6 +191,7 @@ struct SortRun {
   TextList<Item> found;        // what the run works through, in order
   TextList<Filed> filed;       // every copy made or found
   PlannedNames planned;        // a dry run's names
+  TakenNames taken;            // the names DEST's subfolders hold, and those handed out since
   // The folders from the walk's root down to the folder being listed, to notice a
   // link that leads back up. A path of kPathSize bytes cannot go deeper than this.
   PlatformIdentity walk_stack[kPathSize / 2];
@@ -240,8 +241,10 @@ const char* FiledBefore(SortRun* run, const ReplayFile* file, uint64_t hash, con
 
 // Adds what DEST's sorted subfolders hold, below them at any depth, to the run's
 // copies, by length: a replay sorted before under another date tag or name is
-// there already. Returns false when a subfolder could not be listed whole.
-bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
+// there already. The names right below each subfolder (subfolder: which, at depth
+// 0) are the names taken there, from which the free-name search starts. Returns
+// false when a subfolder could not be listed whole.
+bool IndexSortedCopies(SortRun* run, const char* folder, int depth, const char* subfolder) {
   TextList<Entry> listing = TextList<Entry>();
   bool whole = PlatformListFolder(folder, CollectEntry, &listing) && !listing.out_of_memory;
   for (int i = 0; whole && i < listing.count; ++i) {
@@ -251,8 +254,11 @@ bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
     if (!PlatformPathFromSystem(listing.TextOf(entry), spelt, sizeof spelt) ||
         !::JoinPath(path, sizeof path, folder, spelt)) {
       whole = false;
-    } else if (entry.kind == kPlatformFolder && !entry.link) {
-      whole = depth < 16 && IndexSortedCopies(run, path, depth + 1);
+      continue;
+    }
+    if (depth == 0) NoteTakenName(&run->taken, subfolder, spelt);
+    if (entry.kind == kPlatformFolder && !entry.link) {
+      whole = depth < 16 && IndexSortedCopies(run, path, depth + 1, subfolder);
     } else if (entry.kind == kPlatformFile && IsReplayFileName(spelt)) {
       int64_t stamp = -1;
       int64_t length = -1;
@@ -262,6 +268,8 @@ bool IndexSortedCopies(SortRun* run, const char* folder, int depth) {
     }
   }
   listing.Forget();
+  // A listing cut short leaves the names of the subfolder to be found as before.
+  if (depth == 0) NoteSubfolderListed(&run->taken, subfolder, whole);
   return whole;
 }
 
@@ -517,9 +525,9 @@ Verdict SortOne(SortRun* run, const char* file, char* destination, size_t size,
   const ReplayCopy same = {&replay, hash};
   const FileOutcome outcome =
       dry_run ? PlanReplay(run->folder, &result, naming, &date, &run->planned, destination, size,
-                           look_for_same ? &same : nullptr, game)
+                           look_for_same ? &same : nullptr, game, &run->taken)
               : FileReplayIn(run->folder, &result, naming, &date, &replay, look_for_same,
-                             &filed, game);
+                             &filed, game, &run->taken);
   free(game);
   if (by_game && (outcome == kFiled || outcome == kAlreadyThere)) {
     const Filed record = {0, replay.length, hash, true, dry_run};
@@ -635,7 +643,7 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
       if (!::JoinPath(path, sizeof path, run->folder, name)) {
         run->index_whole = false;
       } else if (PlatformKindOf(path) == kPlatformFolder) {
-        run->index_whole = IndexSortedCopies(run, path, 0) && run->index_whole;
+        run->index_whole = IndexSortedCopies(run, path, 0, name) && run->index_whole;
       }
     }
     GatherSources(run, sources, count);
@@ -656,6 +664,7 @@ int SortInto(const char* dest, char* const* sources, int count, const WatchSetti
   }
   ClearProgress(run, err);
   ForgetPlannedNames(&run->planned);
+  ForgetTakenNames(&run->taken);
   free(run);
   free(scratch);
   return 1;

@@ -1,12 +1,14 @@
 // Sort benchmark: `brindlecap-cli sort -modern` over a few thousand replays made
 // from the real ones (games of 100 replays each that share a length), against a
 // plain copy of the same files, and the same sort again when every replay is
-// already there; then 3000 replays of one length against 1500. Each round times all three side by
+// already there; then 3000 replays of one length against 1500; then 999 replays
+// that all get one name against 999 that get as many names, with -modern and
+// without. Each round times all three side by
 // side on the same files; the figures are the medians of each round's ratios.
 // The data set (about 1.4 GB for 3500 files) and the copies live in the
 // temporary folder (TMPDIR, else /tmp) and are removed at the end.
 //
-//   sort_perftest [--files=N] [--rounds=N]
+//   sort_perftest [--files=N] [--rounds=N] [--one-name-only]
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -172,16 +174,110 @@ double SortSameLength(const std::vector<RealReplay>& replays, int count) {
   return seconds;
 }
 
+// One sort of files into dest, named on the command line, as sort without -modern
+// takes them. Returns the exit code.
+int SortFiles(const std::vector<std::string>& files, const std::string& dest) {
+  std::vector<std::string> args = {"brindlecap-cli", "sort", "-nodate", dest};
+  args.insert(args.end(), files.begin(), files.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = fopen("/dev/null", "w");
+  FILE* err = fopen("/dev/null", "w");
+  if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  fclose(out);
+  fclose(err);
+  return code;
+}
+
+// Seconds to sort the replays of set into a new folder, all of them filed.
+double SortOnce(const std::string& set, const std::vector<std::string>& files, bool modern) {
+  const std::string to = MakeTempFolder();
+  if (to.empty()) Fail("cannot make a temporary folder");
+  CopyFolder = to;
+  sync();
+  const int64_t start = NowNanoseconds();
+  if ((modern ? Sort(Native(set), to) : SortFiles(files, to)) != 0) {
+    Fail("a sort of one name failed");
+  }
+  const double seconds = Seconds(start);
+  if (ListFiles(to).size() != files.size()) Fail("not every replay of one name was filed");
+  RemoveTree(to);
+  CopyFolder.clear();
+  return seconds;
+}
+
+// 999 ladder replays of one name (each of other bytes) against 999 of 999 names,
+// all of one length: the free-name search must not grow with the names taken.
+// Prints the seconds and the median of each round's ratio, with -modern (the
+// folder as the SOURCE) and without (the files named), and returns them.
+void SortOneName(int rounds, double* modern_ratio, double* plain_ratio) {
+  const int count = 999;
+  const std::string set = MakeTempFolder();
+  if (set.empty()) Fail("cannot make a temporary folder");
+  SetFolder = set;
+  std::string sets[2] = {set + "one name\\", set + "many names\\"};
+  std::vector<std::string> files[2];
+  for (int k = 0; k < 2; ++k) {
+    PlatformMakeDirectory(sets[k].c_str());
+    for (int i = 0; i < count; ++i) {
+      char player[16];
+      snprintf(player, sizeof player, "Alpha%03d", k == 0 ? 0 : i);
+      Bytes bytes = BuildReplay(LadderReplay({{player, 1}, {"Beta", 8}}));
+      // The file's padding: other bytes under one name.
+      bytes[bytes.size() - 1] = static_cast<unsigned char>(i);
+      bytes[bytes.size() - 2] = static_cast<unsigned char>(i >> 8);
+      char name[32];
+      snprintf(name, sizeof name, "r%03d.w3g", i);
+      if (!WriteFileBytes(sets[k] + name, bytes)) Fail("cannot write the replays of one name");
+      files[k].push_back(Native(sets[k] + name));
+    }
+  }
+  for (int modern = 1; modern >= 0; --modern) {
+    std::vector<double> one, many, ratios;
+    for (int round = 0; round < rounds; ++round) {
+      // Each set twice a round, in the order A B B A (B A A B the next round): the
+      // disk's write-back, which rules these times, grows and shrinks over seconds,
+      // and a drift within the round then weighs on both alike.
+      double seconds[2] = {0, 0};
+      for (int turn = 0; turn < 4; ++turn) {
+        const int k = (round + (turn == 1 || turn == 2 ? 1 : 0)) % 2;
+        seconds[k] += SortOnce(sets[k], files[k], modern != 0);
+      }
+      printf("round %d: one name %.3f s, many names %.3f s\n", round + 1, seconds[0], seconds[1]);
+      one.push_back(seconds[0]);
+      many.push_back(seconds[1]);
+      ratios.push_back(seconds[1] > 0 ? seconds[0] / seconds[1] : 0);
+    }
+    printf("%s: %d replays of one name in %.3f s, of %d names in %.3f s (medians)\n",
+           modern ? "sort -modern" : "sort", count, Median(&one), count, Median(&many));
+    *(modern ? modern_ratio : plain_ratio) = Median(&ratios);
+  }
+  RemoveTree(set);
+  SetFolder.clear();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int count = 3500;
   int rounds = 7;
+  bool one_name_only = false;  // only the figures of one name against many
   for (int i = 1; i < argc; ++i) {
     if (strncmp(argv[i], "--files=", 8) == 0) count = atoi(argv[i] + 8);
     if (strncmp(argv[i], "--rounds=", 9) == 0) rounds = atoi(argv[i] + 9);
+    if (strcmp(argv[i], "--one-name-only") == 0) one_name_only = true;
   }
-  if (count < 1 || rounds < 1) Fail("usage: sort_perftest [--files=N] [--rounds=N]");
+  if (count < 1 || rounds < 1) {
+    Fail("usage: sort_perftest [--files=N] [--rounds=N] [--one-name-only]");
+  }
+  if (one_name_only) {
+    double modern_ratio = 0, plain_ratio = 0;
+    SortOneName(rounds, &modern_ratio, &plain_ratio);
+    PrintFigure("sort_same_name_999_vs_distinct_ratio", modern_ratio, 3);
+    PrintFigure("plain_sort_same_name_999_vs_distinct_ratio", plain_ratio, 3);
+    return 0;
+  }
 
   std::vector<RealReplay> replays;
   for (RealReplay& replay : LoadRealReplays()) {
@@ -264,5 +360,10 @@ int main(int argc, char** argv) {
   const double half_median = Median(&half);
   PrintFigure("same_length_3000_vs_1500_ratio", half_median > 0 ? Median(&full) / half_median : 0,
               2);
+
+  double modern_ratio = 0, plain_ratio = 0;
+  SortOneName(rounds, &modern_ratio, &plain_ratio);
+  PrintFigure("sort_same_name_999_vs_distinct_ratio", modern_ratio, 3);
+  PrintFigure("plain_sort_same_name_999_vs_distinct_ratio", plain_ratio, 3);
   return 0;
 }

@@ -351,33 +351,6 @@ TEST_F(CliSort, EveryNameTakenFailsInBothRuns) {
 // On a terminal, standard error shows how far the run has got, and wipes that line
 // before the summary. (Every other test reads standard error from a file and sees
 // the summary alone.)
-// Runs a command line with standard error on a terminal; err holds what the
-// terminal was shown.
-CliRun RunOnTerminal(std::vector<std::string> args) {
-  CliRun run = {-1, "", ""};
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  EXPECT_GE(master, 0);
-  if (master < 0) return run;
-  EXPECT_EQ(0, grantpt(master));
-  EXPECT_EQ(0, unlockpt(master));
-  FILE* terminal = fopen(ptsname(master), "w");
-  EXPECT_NE(nullptr, terminal);
-  if (terminal == nullptr) return run;
-
-  args.insert(args.begin(), "brindlecap-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = tmpfile();
-  run.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, terminal);
-  fclose(terminal);
-  char chunk[4096];
-  ssize_t n;
-  while ((n = read(master, chunk, sizeof chunk)) > 0) run.err.append(chunk, static_cast<size_t>(n));
-  close(master);
-  run.out = Drain(out);
-  return run;
-}
-
 TEST_F(CliSort, ShowsProgressOnATerminal) {
   const std::string replay = Write("a.w3g", AlphaBeta());
   CliRun run = RunOnTerminal({"sort", "-nodate", folder_, replay, replay});

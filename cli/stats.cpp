@@ -6,8 +6,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <new>
 
 #include "cli/commands.h"
+#include "cli/jobs.h"
 #include "naming/game_time.h"
 #include "naming/name_template.h"
 #include "naming/name.h"
@@ -22,7 +24,7 @@
 
 const char kStatsUsage[] =
     "usage: brindlecap-cli stats [-modern] [--player NAME] [--json] [--verbose]\n"
-    "         [--prefix DIR] [FOLDER|FILE...]\n"
+    "         [--jobs N] [--prefix DIR] [FOLDER|FILE...]\n"
     "  The record of a player over every replay FILE and every replay below each\n"
     "  FOLDER: wins, losses, draws and unknown results overall, by kind of game, by\n"
     "  1v1 matchup, by map, against each opponent and by month (with the median APM\n"
@@ -35,6 +37,8 @@ const char kStatsUsage[] =
     "                 default the player found in the most games\n"
     "  --json         one JSON document with every figure and game\n"
     "  --verbose      also list the files that gave no game of the record, and why\n"
+    "  --jobs N       read N files at a time, each on a thread of its own (default:\n"
+    "                 the number of cores); the output is the same for any N\n"
     "  Files that are no replay, cannot be read or do not hold the player are counted\n"
     "  apart. Exit status 0 when at least one game was counted, 1 when none was.\n";
 
@@ -101,7 +105,12 @@ struct Walk {
   int walked_capacity;
   bool verbose;
   FILE* err;
+  const CliProgress* watch;  // NULL, or who learns of each folder and may stop the walk
 };
+
+bool StopAsked(const CliProgress* watch) {
+  return watch != nullptr && watch->stop != nullptr && watch->stop->load();
+}
 
 bool Walked(Walk* walk, const PlatformIdentity& id) {
   for (int i = 0; i < walk->walked_count; ++i) {
@@ -155,6 +164,10 @@ void AddTooLong(FileList* files, const char* folder, const char* name) {
 // Every replay below folder, as sort walks a folder: name order, subfolders
 // where they fall among the files, the game's half-written TempReplay.w3g left out.
 void WalkFolder(Walk* walk, const char* folder) {
+  if (StopAsked(walk->watch)) return;
+  if (walk->watch != nullptr && walk->watch->walking != nullptr) {
+    walk->watch->walking(walk->watch->context, walk->files->count, folder);
+  }
   char spelt[kPathSize];
   PlatformIdentity id;
   if (!PlatformIdentify(Spelt(folder, spelt, sizeof spelt), &id)) {
@@ -202,20 +215,21 @@ void WalkFolder(Walk* walk, const char* folder) {
   listing.folders.Forget();
 }
 
-// What one reading needs, taken once for every file.
+// What one worker reads with, taken once for all the files it reads.
 struct Reading {
   GameReadScratch game_scratch;
-  ReplayGame game;
   DecodeScratch header_scratch;
-  DecodeResult header;
-  unsigned char* bytes;  // the file read last
+  HeadBuffer file;  // the file read last
 };
 
-// Reads the file into the reading's buffer. Returns NULL, or why not.
-const char* ReadFile(const char* path, Reading* reading, size_t* length) {
-  free(reading->bytes);
-  return ReadOperandHead(path, &reading->bytes, length);
-}
+// What one file gave, from the worker that read it to the record.
+struct FileReading {
+  const char* problem;  // NULL: a game for the record; else why it gives none
+  bool not_replay;      // with problem: no replay at all, rather than one unreadable
+  ReplayGame game;
+  DecodeResult header;
+  NameDate played;
+};
 
 const char* FileNameOf(const char* path) {
   const char* name = path;
@@ -238,32 +252,44 @@ NameDate PlayedAt(const char* path) {
   return NameDateOf(written);
 }
 
-// Adds one file to the record. Returns NULL, or why it gives no game.
-const char* AddFile(PlayerRecord* record, const char* path, Reading* reading, bool* duplicate) {
-  *duplicate = false;
+// Reads one file whole into what it gives: everything the record needs of it but
+// the record itself, so that it may run on any worker.
+void ReadFileFor(const char* path, Reading* reading, FileReading* out) {
+  out->problem = nullptr;
+  out->not_replay = false;
   size_t length = 0;
-  const char* problem = ReadFile(path, reading, &length);
-  if (problem != nullptr) {
-    CountUnreadable(record);
-    return problem;
-  }
-  ReplayGame* game = &reading->game;
-  if (!ReadReplayGame(reading->bytes, length, &reading->game_scratch, game)) {
-    if (game->problem == kGameNotReplay || game->problem == kGameNoReplayInContainer) {
-      CountNotReplay(record);
-      return GameProblemText(game->problem);
-    }
-    CountUnreadable(record);
-    return GameProblemText(game->problem);
+  const unsigned char* bytes = nullptr;
+  out->problem = ReadOperandHead(path, &reading->file, &bytes, &length);
+  if (out->problem != nullptr) return;
+  ReplayGame* game = &out->game;
+  if (!ReadReplayGame(bytes, length, &reading->game_scratch, game)) {
+    out->not_replay =
+        game->problem == kGameNotReplay || game->problem == kGameNoReplayInContainer;
+    out->problem = GameProblemText(game->problem);
+    return;
   }
   if (game->problem != kGameWhole) {
     // A cut or damaged copy would count a game whose end is not known.
-    CountUnreadable(record);
-    return GameProblemText(game->problem);
+    out->problem = GameProblemText(game->problem);
+    return;
   }
-  DecodeReplay(reading->bytes, length, kLengthReading, &reading->header_scratch, &reading->header);
-  const NameDate played = PlayedAt(path);
-  switch (AddRecordGame(record, game, &reading->header, &played, path)) {
+  DecodeReplay(bytes, length, kLengthReading, &reading->header_scratch, &out->header);
+  out->played = PlayedAt(path);
+}
+
+// Adds what one file gave to the record. Returns NULL, or why it gives no game.
+const char* AddFile(PlayerRecord* record, const char* path, const FileReading& read,
+                    bool* duplicate) {
+  *duplicate = false;
+  if (read.problem != nullptr) {
+    if (read.not_replay) {
+      CountNotReplay(record);
+    } else {
+      CountUnreadable(record);
+    }
+    return read.problem;
+  }
+  switch (AddRecordGame(record, &read.game, &read.header, &read.played, path)) {
     case kRecordNewGame: return nullptr;
     case kRecordDuplicate: *duplicate = true; return "a copy of a game already counted";
     default: return "out of memory";
@@ -288,16 +314,68 @@ void ClearProgress(int* width, FILE* err) {
   *width = 0;
 }
 
+// The reading of a run's files: each read on a worker, then added to the record
+// in the order of the walk, as one thread would.
+struct Collection {
+  const FileList* files;
+  Reading* readings;     // by worker
+  FileReading* results;  // by slot
+  PlayerRecord* record;
+  bool verbose;
+  bool terminal;         // progress on err
+  int width;             // of the progress line shown, 0 when none is
+  FILE* err;
+  const CliProgress* watch;
+  bool stopped;
+};
+
+void ReadItem(void* context, int worker, int item, int slot) {
+  Collection* c = static_cast<Collection*>(context);
+  FileReading* result = &c->results[slot];
+  if (StopAsked(c->watch)) {
+    // Nobody takes it: the reading ends before this file.
+    result->problem = "not read";
+    result->not_replay = false;
+    return;
+  }
+  ReadFileFor(c->files->At(item), &c->readings[worker], result);
+}
+
+bool TakeItem(void* context, int item, int slot) {
+  Collection* c = static_cast<Collection*>(context);
+  if (StopAsked(c->watch)) {
+    c->stopped = true;
+    return false;
+  }
+  const char* path = c->files->At(item);
+  if (c->terminal) {
+    const int n = fprintf(c->err, "\rreading %d of %d", item + 1, c->files->count);
+    c->width = n > 1 ? n - 1 : 0;
+    fflush(c->err);
+  }
+  bool duplicate = false;
+  const char* why = AddFile(c->record, path, c->results[slot], &duplicate);
+  if (why != nullptr && c->verbose) {
+    ClearProgress(&c->width, c->err);
+    fprintf(c->err, "%s\t- %s\n", path, why);
+  }
+  if (c->watch != nullptr && c->watch->reading != nullptr) {
+    c->watch->reading(c->watch->context, item + 1, c->files->count, path);
+  }
+  return true;
+}
+
 }  // namespace
 
 int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_record,
-                  RecordView* view, FILE* out, FILE* err) {
+                  RecordView* view, FILE* out, FILE* err, const CliProgress* watch) {
   *out_record = nullptr;
   memset(view, 0, sizeof *view);
   const char* prefix = nullptr;
   if (!TakePrefixSwitch(&argc, argv, &prefix, err)) return UsageError(err, usage, nullptr);
   const char* player = nullptr;
   bool verbose = false;
+  int jobs = DefaultJobs();
   SwitchWalk switches = StartSwitchWalk(argc, argv);
   for (const char* word; (word = NextSwitch(&switches)) != nullptr;) {
     if (strcmp(word, "-modern") == 0) {
@@ -310,6 +388,9 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
       if (player == nullptr || player[0] == '\0') {
         return UsageError(err, usage, "--player needs a NAME after it");
       }
+    } else if (strcmp(word, "--jobs") == 0) {
+      jobs = ParseJobs(TakeSwitchValue(&switches));
+      if (jobs == 0) return UsageError(err, usage, kJobsProblem);
     } else if (strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0) {
       fputs(usage, out);
       return kHelpShown;
@@ -323,7 +404,7 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
     return UsageError(err, usage, "--prefix goes without FOLDER and FILE");
   }
   FileList files = FileList();
-  Walk walk = {&files, nullptr, 0, 0, verbose, err};
+  Walk walk = {&files, nullptr, 0, 0, verbose, err, watch};
   if (first >= argc) {
     if (!GatherReplayFolders(&walk, prefix, err)) {
       free(walk.walked);
@@ -340,34 +421,41 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** out_r
     }
   }
   free(walk.walked);
+  if (StopAsked(watch)) {
+    files.Forget();
+    return kReadingStopped;
+  }
+  // The walk decided which files; now they are read, on up to jobs threads, each
+  // worker with its scratch and each file's result in a slot until it is added.
+  const int workers = files.count < jobs ? (files.count > 0 ? files.count : 1) : jobs;
+  const int slots = SlotsFor(workers, files.count);
   PlayerRecord* record = NewPlayerRecord();
-  Reading* reading = static_cast<Reading*>(calloc(1, sizeof(Reading)));
-  if (record == nullptr || reading == nullptr || files.out_of_memory) {
+  Reading* readings = new (std::nothrow) Reading[workers]();
+  FileReading* results = new (std::nothrow) FileReading[slots]();
+  if (record == nullptr || readings == nullptr || results == nullptr || files.out_of_memory) {
     FreePlayerRecord(record);
-    free(reading);
+    delete[] readings;
+    delete[] results;
     files.Forget();
     fputs("brindlecap-cli: out of memory\n", err);
     return 2;
   }
-  const bool progress = IsTerminal(err) != 0;
-  int width = 0;
-  for (int i = 0; i < files.count; ++i) {
-    if (progress) {
-      const int n = fprintf(err, "\rreading %d of %d", i + 1, files.count);
-      width = n > 1 ? n - 1 : 0;
-      fflush(err);
-    }
-    bool duplicate = false;
-    const char* why = AddFile(record, files.At(i), reading, &duplicate);
-    if (why != nullptr && verbose) {
-      ClearProgress(&width, err);
-      fprintf(err, "%s\t- %s\n", files.At(i), why);
-    }
+  if (watch != nullptr && watch->reading != nullptr) {
+    watch->reading(watch->context, 0, files.count, nullptr);
   }
-  ClearProgress(&width, err);
-  free(reading->bytes);
-  free(reading);
+  Collection collection = {&files, readings, results, record, verbose, IsTerminal(err) != 0,
+                           0, err, watch, false};
+  const OrderedWork work = {files.count, workers, &collection, ReadItem, TakeItem};
+  RunOrdered(work);
+  ClearProgress(&collection.width, err);
+  for (int w = 0; w < workers; ++w) free(readings[w].file.bytes);
+  delete[] readings;
+  delete[] results;
   files.Forget();
+  if (collection.stopped) {
+    FreePlayerRecord(record);
+    return kReadingStopped;
+  }
   if (!BuildRecordView(record, player, view)) {
     FreePlayerRecord(record);
     fputs("brindlecap-cli: out of memory\n", err);
@@ -497,7 +585,7 @@ void PrintText(const RecordView& v, FILE* out) {
 
 }  // namespace
 
-int CommandStats(int argc, char** argv, FILE* out, FILE* err) {
+int CommandStats(int argc, char** argv, FILE* out, FILE* err, const CliProgress* watch) {
   // --json is stats' own; every other switch is the record's (CollectRecord).
   bool json = false;
   for (int i = 2; i < argc; ++i) {
@@ -510,8 +598,9 @@ int CommandStats(int argc, char** argv, FILE* out, FILE* err) {
   }
   PlayerRecord* record = nullptr;
   RecordView view;
-  const int status = CollectRecord(argc, argv, kStatsUsage, &record, &view, out, err);
+  const int status = CollectRecord(argc, argv, kStatsUsage, &record, &view, out, err, watch);
   if (status == kHelpShown) return 0;
+  if (status == kReadingStopped) return kCliStopped;
   if (record == nullptr) return status;
   if (json) {
     PrintJson(view, out);

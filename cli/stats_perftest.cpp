@@ -1,8 +1,11 @@
 // Stats benchmark: `brindlecap-cli stats` over an archive of a few thousand
 // distinct games made from the real replays, against inflating every block of
-// every file of it and nothing else (reading each file included), which is the
-// floor of any record; and the peak memory of stats over half the archive and
-// over all of it, which must grow with the number of games, not their size.
+// every file of it with zlib on one thread and nothing else (reading each file
+// included), which is the floor of any record read on one core; stats on one
+// worker against that floor, on two workers against one, and with the default
+// number (one per core) against it; and the peak memory of stats over half the
+// archive and over all of it, which must grow with the number of games, not
+// their size.
 //
 // Each game of the archive differs from the real one it comes from in what the
 // game wrote: the slot table's random seed and the first player's name, changed
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/jobs.h"
 #include "replay/file_header.h"
 #include "replay/game.h"
 #include "tests/perftest_support.h"
@@ -207,9 +211,14 @@ size_t InflateArchive(const std::vector<std::string>& files, unsigned char* wind
   return total;
 }
 
-// One stats run in this process, as the command line runs it. Returns its exit code.
-int StatsHere(const std::string& folder) {
+// One stats run in this process, as the command line runs it, on jobs workers (0:
+// as many as stats takes by default). Returns its exit code.
+int StatsHere(const std::string& folder, int jobs) {
   std::vector<std::string> args = {"brindlecap-cli", "stats", "--json", Native(folder)};
+  if (jobs > 0) {
+    args.push_back("--jobs");
+    args.push_back(std::to_string(jobs));
+  }
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   FILE* out = fopen("/dev/null", "w");
@@ -264,7 +273,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> files = MakeArchive(set, count, &total);
   if (files.empty()) {
     RemoveTree(set);
-    printf("stats_vs_inflate_ratio n/a\nstats_peak_kb n/a\n");
+    printf("stats_vs_inflate_ratio n/a\nstats_jobs2_vs_jobs1_ratio n/a\n"
+           "stats_default_jobs_vs_zlib_inflate_ratio n/a\nstats_peak_kb n/a\n");
     return 0;
   }
 
@@ -282,40 +292,71 @@ int main(int argc, char** argv) {
             whole_games, duplicates, count);
     Fail("the archive's games are not all distinct to stats");
   }
+  // The same on one worker: what the other workers' scratch and buffers add.
+  const long one_job_half_kb =
+      PeakKb(me, cli, {"stats", "--json", "--jobs", "1", Native(set + "a")}, json);
+  const long one_job_kb = PeakKb(me, cli, {"stats", "--json", "--jobs", "1", Native(set)}, json);
   RemoveFile(set + "record.json");
 
   std::unique_ptr<unsigned char[]> window(new unsigned char[kGameWindowSize]);
-  std::vector<double> stats_s, inflate_s, ratios;
+  // What each round times, in an order that turns round by round so that no one
+  // measure always runs first, after another or under the same load: stats on one
+  // worker, on two, with the default number of workers (when that is not two,
+  // which it is on a machine of two cores: the two-worker run stands for it), and
+  // the floor.
+  const int default_jobs = DefaultJobs();
+  enum { kOne, kTwo, kDefault, kFloor, kMeasures };
+  const char* const names[kMeasures] = {"stats --jobs 1", "stats --jobs 2", "stats", "inflate"};
+  std::vector<double> samples[kMeasures];
+  std::vector<double> ratios, two_vs_one, default_vs_floor;
   InflateArchive(files, window.get());  // warm the page cache
   for (int round = 0; round < rounds; ++round) {
-    double stats = 0, inflate = 0;
-    for (int turn = 0; turn < 2; ++turn) {
+    double seconds[kMeasures] = {0, 0, 0, 0};
+    for (int turn = 0; turn < kMeasures; ++turn) {
+      const int measure = (turn + round) % kMeasures;
+      if (measure == kDefault && default_jobs == 2) continue;
       const int64_t start = NowNanoseconds();
-      if ((turn == 0) == (round % 2 == 0)) {
-        if (StatsHere(set) != 0) Fail("stats failed");
-        stats = Seconds(start);
-      } else {
+      if (measure == kFloor) {
         InflateArchive(files, window.get());
-        inflate = Seconds(start);
+      } else if (StatsHere(set, measure == kOne ? 1 : measure == kTwo ? 2 : 0) != 0) {
+        Fail("stats failed");
       }
+      seconds[measure] = Seconds(start);
     }
-    printf("round %d: stats %.3f s, inflate %.3f s\n", round + 1, stats, inflate);
-    stats_s.push_back(stats);
-    inflate_s.push_back(inflate);
-    ratios.push_back(inflate > 0 ? stats / inflate : 0);
+    if (default_jobs == 2) seconds[kDefault] = seconds[kTwo];
+    printf("round %d:", round + 1);
+    for (int m = 0; m < kMeasures; ++m) {
+      printf("%s %s %.3f s", m > 0 ? "," : "", names[m], seconds[m]);
+      samples[m].push_back(seconds[m]);
+    }
+    printf("\n");
+    const double floor = seconds[kFloor];
+    ratios.push_back(floor > 0 ? seconds[kOne] / floor : 0);
+    two_vs_one.push_back(seconds[kOne] > 0 ? seconds[kTwo] / seconds[kOne] : 0);
+    default_vs_floor.push_back(floor > 0 ? seconds[kDefault] / floor : 0);
   }
   RemoveTree(set);
   SetFolder.clear();
 
-  printf("stats_seconds %.3f inflate_seconds %.3f (medians of %d rounds over %d files)\n",
-         Median(&stats_s), Median(&inflate_s), rounds, count);
-  printf("stats_peak_kb games %d: %ld; games %d: %ld; brindlecap-cli --version: %ld\n",
-         half_games, half_kb, whole_games, whole_kb, floor_kb);
+  printf("stats_seconds jobs 1: %.3f, jobs 2: %.3f, default (%d jobs): %.3f; inflate_seconds "
+         "%.3f (medians of %d rounds over %d files)\n",
+         Median(&samples[kOne]), Median(&samples[kTwo]), default_jobs,
+         Median(&samples[kDefault]), Median(&samples[kFloor]), rounds, count);
+  printf("stats_peak_kb games %d: %ld; games %d: %ld (on one worker: %ld and %ld); "
+         "brindlecap-cli --version: %ld\n",
+         half_games, half_kb, whole_games, whole_kb, one_job_half_kb, one_job_kb, floor_kb);
+  if (whole_games > half_games) {
+    printf("stats_bytes_per_game on one worker: %.0f\n",
+           static_cast<double>(one_job_kb - one_job_half_kb) * 1024.0 /
+               (whole_games - half_games));
+  }
   const double per_game = whole_games > half_games
                               ? static_cast<double>(whole_kb - half_kb) * 1024.0 /
                                     (whole_games - half_games)
                               : 0;
   PrintFigure("stats_vs_inflate_ratio", Median(&ratios), 3);
+  PrintFigure("stats_jobs2_vs_jobs1_ratio", Median(&two_vs_one), 3);
+  PrintFigure("stats_default_jobs_vs_zlib_inflate_ratio", Median(&default_vs_floor), 3);
   PrintFigure("stats_peak_kb", static_cast<double>(whole_kb), 0);
   PrintFigure("stats_peak_half_kb", static_cast<double>(half_kb), 0);
   PrintFigure("stats_bytes_per_game", per_game, 0);

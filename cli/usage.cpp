@@ -187,8 +187,10 @@ int UseReplayFolder(const char* folder, char* out, size_t size, FILE* err) {
   return 1;
 }
 
-const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
-                            uint64_t* length) {
+namespace {
+
+const char* ReadOperand(const char* path, HeadBuffer* buffer, unsigned char** head,
+                        size_t* held, uint64_t* length) {
   *head = nullptr;
   *held = 0;
   if (length != nullptr) *length = 0;
@@ -198,7 +200,9 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     return "cannot be read: its path is too long";
   }
   ReplayFile file;
-  switch (ReadFileHead(spelt, &file)) {
+  const ReadOutcome read =
+      buffer != nullptr ? ReadFileHead(spelt, &file, buffer) : ReadFileHead(spelt, &file);
+  switch (read) {
     case kReadDone:
       *head = file.head;
       *held = file.held;
@@ -212,4 +216,19 @@ const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held
     case kReadCameShort: return "it came short while being read";
     default: return "cannot be opened";
   }
+}
+
+}  // namespace
+
+const char* ReadOperandHead(const char* path, unsigned char** head, size_t* held,
+                            uint64_t* length) {
+  return ReadOperand(path, nullptr, head, held, length);
+}
+
+const char* ReadOperandHead(const char* path, HeadBuffer* buffer, const unsigned char** head,
+                            size_t* held, uint64_t* length) {
+  unsigned char* bytes = nullptr;
+  const char* problem = ReadOperand(path, buffer, &bytes, held, length);
+  *head = bytes;
+  return problem;
 }

@@ -13,6 +13,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <atomic>
+
 // Longest path, NUL included, that the file functions accept. The Windows "A"
 // functions refuse anything past MAX_PATH, so a longer name could never be created.
 #ifdef _WIN32
@@ -136,8 +138,10 @@ struct PlatformIdentity {
 // Returns 1, or 0 when nothing can be found there.
 int PlatformIdentify(const char* path, PlatformIdentity* identity);
 
-// Why the latest seam call that failed did so, in the terms the watcher and its
-// users care about. Set by every failing call; meaningless after a success.
+// Why the latest seam call that failed on this thread did so, in the terms the
+// watcher and its users care about. Set by every failing call; meaningless after
+// a success. Each thread has its own, so that readers side by side never see each
+// other's.
 enum PlatformError {
   kPlatformOk,
   kPlatformMissing,   // the file, or a folder on its way, is not there
@@ -157,7 +161,7 @@ PlatformError PlatformLastError();
 const char* PlatformErrorWords(PlatformError error);
 
 // Number of seam calls made so far in this process (every function above counts
-// one). Lets tests and benchmarks see what a pass costs.
-extern uint64_t PlatformCallCount;
+// one), on every thread. Lets tests and benchmarks see what a pass costs.
+extern std::atomic<uint64_t> PlatformCallCount;
 
 #endif  // BRINDLECAP_PLATFORM_PLATFORM_H_

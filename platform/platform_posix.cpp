@@ -11,11 +11,12 @@
 #include <time.h>
 #include <unistd.h>
 
-uint64_t PlatformCallCount = 0;
+std::atomic<uint64_t> PlatformCallCount{0};
 
 namespace {
 
-PlatformError LastError = kPlatformOk;
+// Of the thread that made the call, as the system's own errno and last error are.
+thread_local PlatformError LastError = kPlatformOk;
 
 // Records why a call failed, from errno. Returns 0 for the caller to pass on.
 int Fail(int error) {

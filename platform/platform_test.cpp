@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -36,6 +37,43 @@ int Collect(void* context, const char* name, PlatformKind kind, bool link) {
 int StopAtFirst(void* context, const char*, PlatformKind, bool) {
   ++*static_cast<int*>(context);
   return 0;
+}
+
+// Why a call failed is the failing thread's own: stats reads on many threads, and
+// one thread's failure must not change what another is told of its own.
+TEST(PlatformLastErrorTest, EachThreadIsToldOfItsOwnFailure) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_FALSE(folder.empty());
+  ASSERT_TRUE(WriteFileBytes(folder + "there.w3g", Bytes(10, 'x')));
+  const struct {
+    const char* what;
+    PlatformError (*fail)(const std::string& folder);
+  } failures[] = {
+      {"a missing file opened",
+       [](const std::string& f) {
+         EXPECT_EQ(nullptr, PlatformOpenRead((f + "missing.w3g").c_str()));
+         return PlatformLastError();
+       }},
+      {"a file made where one stands",
+       [](const std::string& f) {
+         EXPECT_EQ(nullptr, PlatformCreateNew((f + "there.w3g").c_str()));
+         return PlatformLastError();
+       }},
+  };
+  for (int mine = 0; mine < 2; ++mine) {
+    const int other = 1 - mine;
+    SCOPED_TRACE(failures[mine].what);
+    const PlatformError before = failures[mine].fail(folder);
+    EXPECT_NE(kPlatformOk, before);
+    PlatformError told_there = kPlatformOk;
+    std::thread there([&] { told_there = failures[other].fail(folder); });
+    there.join();
+    EXPECT_NE(before, told_there);
+    EXPECT_EQ(before, PlatformLastError()) << "another thread's failure changed this one's";
+  }
+  EXPECT_EQ(kPlatformMissing, failures[0].fail(folder));
+  EXPECT_EQ(kPlatformExists, failures[1].fail(folder));
+  RemoveTree(folder);
 }
 
 class ListFolderTest : public ::testing::Test {

@@ -5,11 +5,30 @@
 #include <string.h>
 #include <windows.h>
 
-uint64_t PlatformCallCount = 0;
+std::atomic<uint64_t> PlatformCallCount{0};
 
 namespace {
 
-PlatformError LastError = kPlatformOk;
+// Why the latest call failed, of the thread that made it, as the system's own last
+// error is: in a slot of the threads' local storage, rather than through the
+// compiler's thread_local, whose emulation would add 25 KB to the tray program
+// (one thread). Should the system have no slot to give, one value for all threads.
+const DWORD kErrorSlot = TlsAlloc();
+PlatformError SharedError = kPlatformOk;
+
+void SetError(PlatformError error) {
+  if (kErrorSlot == TLS_OUT_OF_INDEXES) {
+    SharedError = error;
+  } else {
+    TlsSetValue(kErrorSlot, reinterpret_cast<void*>(static_cast<intptr_t>(error)));
+  }
+}
+
+PlatformError ThreadError() {
+  if (kErrorSlot == TLS_OUT_OF_INDEXES) return SharedError;
+  // A thread that never failed finds the slot empty: 0, kPlatformOk.
+  return static_cast<PlatformError>(reinterpret_cast<intptr_t>(TlsGetValue(kErrorSlot)));
+}
 
 // Records why a call failed, from the thread's last error. Returns 0 for the
 // caller to pass on. path, when given, tells a folder from a refused file.
@@ -20,33 +39,33 @@ int Fail(DWORD error, const char* path = nullptr) {
     case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
     case ERROR_FILENAME_EXCED_RANGE:
-      LastError = kPlatformMissing;
+      SetError(kPlatformMissing);
       break;
     case ERROR_ACCESS_DENIED: {
       // Opening a folder as a file is refused as if access were denied.
       const DWORD attributes = path != nullptr ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
-      LastError = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                      ? kPlatformIsFolder
-                      : kPlatformDenied;
+      SetError(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? kPlatformIsFolder
+                   : kPlatformDenied);
       break;
     }
     case ERROR_WRITE_PROTECT:
-      LastError = kPlatformDenied;
+      SetError(kPlatformDenied);
       break;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      LastError = kPlatformInUse;
+      SetError(kPlatformInUse);
       break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      LastError = kPlatformDiskFull;
+      SetError(kPlatformDiskFull);
       break;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
-      LastError = kPlatformExists;
+      SetError(kPlatformExists);
       break;
     default:
-      LastError = kPlatformOther;
+      SetError(kPlatformOther);
       break;
   }
   return 0;
@@ -54,7 +73,7 @@ int Fail(DWORD error, const char* path = nullptr) {
 
 // An injected fault fails the call as the system would have, with its cause.
 int FailAs(PlatformError error) {
-  LastError = error;
+  SetError(error);
   return 0;
 }
 
@@ -69,7 +88,7 @@ const DWORD kChunk = 1u << 30;
 
 // A call that opens nothing, with its cause.
 PlatformFile* Refused(PlatformError error) {
-  LastError = error;
+  SetError(error);
   return nullptr;
 }
 
@@ -231,7 +250,7 @@ int PlatformIdentify(const char* path, PlatformIdentity* identity) {
   return 1;
 }
 
-PlatformError PlatformLastError() { return LastError; }
+PlatformError PlatformLastError() { return ThreadError(); }
 
 namespace {
 

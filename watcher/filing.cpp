@@ -58,7 +58,157 @@ bool RememberPlanned(PlannedNames* planned, const char* path, const ReplayCopy* 
   return true;
 }
 
+// Digests of names, FNV-1a over their bytes, ASCII case aside where the system's
+// names ignore it.
+const uint64_t kDigestBasis = 14695981039346656037ull;
+const uint64_t kDigestPrime = 1099511628211ull;
+
+uint64_t AddToDigest(uint64_t digest, const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
+    unsigned char c = *p;
+#ifdef _WIN32
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+#endif
+    digest = (digest ^ c) * kDigestPrime;
+  }
+  return digest;
+}
+
+// 0 marks an empty place in the tables.
+uint64_t Nonzero(uint64_t digest) { return digest == 0 ? 1 : digest; }
+
+int SubfolderIndex(const char* subfolder) {
+  for (int k = 0; k < kSubfolderCount; ++k) {
+    if (strcmp(subfolder, kSubfolders[k]) == 0) return k;
+  }
+  return -1;
+}
+
+bool HoldsDigest(const TakenNames* taken, uint64_t digest) {
+  if (taken->size == 0) return false;
+  const size_t mask = taken->size - 1;
+  for (size_t at = digest & mask;; at = (at + 1) & mask) {
+    if (taken->digests[at] == digest) return true;
+    if (taken->digests[at] == 0) return false;
+  }
+}
+
+// Puts digest in its place of a table of size places (a power of two).
+void PlaceDigest(uint64_t* digests, size_t size, uint64_t digest) {
+  const size_t mask = size - 1;
+  size_t at = digest & mask;
+  while (digests[at] != 0 && digests[at] != digest) at = (at + 1) & mask;
+  digests[at] = digest;
+}
+
+void NoteDigest(TakenNames* taken, uint64_t digest) {
+  if (taken->out_of_memory || HoldsDigest(taken, digest)) return;
+  if ((taken->used + 1) * 2 > taken->size) {
+    const size_t size = taken->size == 0 ? 1024 : taken->size * 2;
+    uint64_t* grown = static_cast<uint64_t*>(calloc(size, sizeof(uint64_t)));
+    if (grown == nullptr) {
+      taken->out_of_memory = true;
+      return;
+    }
+    for (size_t i = 0; i < taken->size; ++i) {
+      if (taken->digests[i] != 0) PlaceDigest(grown, size, taken->digests[i]);
+    }
+    free(taken->digests);
+    taken->digests = grown;
+    taken->size = size;
+  }
+  PlaceDigest(taken->digests, taken->size, digest);
+  ++taken->used;
+}
+
+// The place of stem among the next counters, or where it would go.
+TakenNames::NextCounter* CounterPlace(TakenNames::NextCounter* next, size_t size, uint64_t stem) {
+  const size_t mask = size - 1;
+  size_t at = stem & mask;
+  while (next[at].stem != 0 && next[at].stem != stem) at = (at + 1) & mask;
+  return &next[at];
+}
+
+int NextCounterOf(const TakenNames* taken, uint64_t stem) {
+  if (taken->next_size == 0) return 0;
+  const TakenNames::NextCounter* place = CounterPlace(taken->next, taken->next_size, stem);
+  return place->stem == stem ? place->next : 0;
+}
+
+void SetNextCounter(TakenNames* taken, uint64_t stem, int counter) {
+  if (taken->out_of_memory) return;
+  if ((taken->next_used + 1) * 2 > taken->next_size) {
+    const size_t size = taken->next_size == 0 ? 256 : taken->next_size * 2;
+    TakenNames::NextCounter* grown =
+        static_cast<TakenNames::NextCounter*>(calloc(size, sizeof(TakenNames::NextCounter)));
+    if (grown == nullptr) {
+      taken->out_of_memory = true;
+      return;
+    }
+    for (size_t i = 0; i < taken->next_size; ++i) {
+      const TakenNames::NextCounter& counter = taken->next[i];
+      if (counter.stem != 0) *CounterPlace(grown, size, counter.stem) = counter;
+    }
+    free(taken->next);
+    taken->next = grown;
+    taken->next_size = size;
+  }
+  TakenNames::NextCounter* place = CounterPlace(taken->next, taken->next_size, stem);
+  if (place->stem == 0) ++taken->next_used;
+  *place = TakenNames::NextCounter{stem, counter};
+}
+
+// Notes the candidate path below folder as taken.
+void NoteTakenPath(TakenNames* taken, const char* folder, const char* path) {
+  if (taken == nullptr) return;
+  NoteDigest(taken, Nonzero(AddToDigest(kDigestBasis, path + strlen(folder))));
+}
+
+struct SubfolderListing {
+  TakenNames* taken;
+  const char* subfolder;
+};
+
+int NoteListed(void* context, const char* name, PlatformKind, bool) {
+  SubfolderListing* listing = static_cast<SubfolderListing*>(context);
+  // A name the program cannot spell is no name it builds either.
+  char spelt[kPathSize];
+  if (PlatformPathFromSystem(name, spelt, sizeof spelt)) {
+    NoteTakenName(listing->taken, listing->subfolder, spelt);
+  }
+  return listing->taken->out_of_memory ? 0 : 1;
+}
+
+// Lists the subfolder once, the first time a search comes to it. A subfolder that
+// is not there holds no name yet.
+void ListSubfolder(const char* folder, int index, TakenNames* taken) {
+  char path[kPathSize];
+  const int n = snprintf(path, sizeof path, "%s%s", folder, kSubfolders[index]);
+  bool whole = false;
+  if (n >= 0 && static_cast<size_t>(n) < sizeof path) {
+    SubfolderListing listing = {taken, kSubfolders[index]};
+    whole = PlatformListFolder(path, NoteListed, &listing) != 0 ||
+            PlatformLastError() == kPlatformMissing;
+  }
+  NoteSubfolderListed(taken, kSubfolders[index], whole && !taken->out_of_memory);
+}
+
 }  // namespace
+
+void ForgetTakenNames(TakenNames* taken) {
+  free(taken->digests);
+  free(taken->next);
+  *taken = TakenNames();
+}
+
+void NoteTakenName(TakenNames* taken, const char* subfolder, const char* name) {
+  NoteDigest(taken, Nonzero(AddToDigest(AddToDigest(kDigestBasis, subfolder), name)));
+}
+
+void NoteSubfolderListed(TakenNames* taken, const char* subfolder, bool whole) {
+  const int index = SubfolderIndex(subfolder);
+  if (index >= 0) taken->listed[index] = whole ? 1 : 2;
+}
 
 NameDate NameDateOf(const PlatformTime& time) {
   return NameDate{time.year, time.month, time.day, time.hour, time.minute, time.second};
@@ -123,7 +273,27 @@ bool HoldsSameBytes(const char* path, const ReplayCopy* same, FileDigest* digest
 
 FileOutcome FindFreeName(const char* folder, const ReplayName* name,
                          const PlannedNames* planned, char* path, size_t path_size,
-                         const ReplayCopy* same) {
+                         const ReplayCopy* same, TakenNames* taken) {
+  const int index = SubfolderIndex(name->subfolder);
+  if (taken != nullptr && same == nullptr && index >= 0) {
+    if (taken->listed[index] == 0) ListSubfolder(folder, index, taken);
+    if (taken->listed[index] == 1 && !taken->out_of_memory) {
+      // Every name below the counter noted for this stem is known to be taken: the
+      // search starts there, and each candidate costs a lookup, not a probe.
+      const uint64_t stem = Nonzero(AddToDigest(
+          AddToDigest(AddToDigest(kDigestBasis, name->subfolder), name->date_tag), name->body));
+      const size_t below = strlen(folder);
+      for (int i = NextCounterOf(taken, stem); i <= kLastCounter; ++i) {
+        if (!ComposeCandidate(path, path_size, folder, name, i)) return kNoNameFits;
+        if (HoldsDigest(taken, Nonzero(AddToDigest(kDigestBasis, path + below)))) continue;
+        if (FindPlanned(planned, path) != nullptr) continue;
+        SetNextCounter(taken, stem, i);
+        return kFiled;
+      }
+      SetNextCounter(taken, stem, kLastCounter + 1);
+      return kNoFreeName;
+    }
+  }
   for (int i = 0; i <= kLastCounter; ++i) {
     if (!ComposeCandidate(path, path_size, folder, name, i)) return kNoNameFits;
     int32_t stamp = 0;
@@ -146,7 +316,7 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
                          const ReplayFile* file, bool unless_there, FileResult* result,
-                         const ReplayGame* game) {
+                         const ReplayGame* game, TakenNames* taken) {
   result->path[0] = '\0';
   result->error = kPlatformOk;
   ReplayName name;
@@ -157,26 +327,31 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
   const ReplayCopy same = {file, 0};
   // Names the lookup took for free but the create found taken: a dangling link (the
-  // lookup follows it, the create refuses it) or a file that came meanwhile. The
-  // search goes on past them.
-  PlannedNames taken = {nullptr, 0, 0};
+  // lookup follows it, the create refuses it), a file that came meanwhile, or one
+  // another program wrote since the subfolder was listed. The search goes on past
+  // them.
+  PlannedNames refused = {nullptr, 0, 0};
   PlatformFile* out = nullptr;
   for (;;) {
-    const FileOutcome found = FindFreeName(folder, &name, &taken, result->path,
-                                           sizeof result->path, unless_there ? &same : nullptr);
+    const FileOutcome found =
+        FindFreeName(folder, &name, &refused, result->path, sizeof result->path,
+                     unless_there ? &same : nullptr, taken);
     if (found != kFiled) {
-      ForgetPlannedNames(&taken);
+      ForgetPlannedNames(&refused);
       return found;
     }
     out = PlatformCreateNew(result->path);
     if (out != nullptr) break;
     result->error = PlatformLastError();
-    if (result->error != kPlatformExists || !RememberPlanned(&taken, result->path, nullptr)) {
-      ForgetPlannedNames(&taken);
+    if (result->error != kPlatformExists || !RememberPlanned(&refused, result->path, nullptr)) {
+      ForgetPlannedNames(&refused);
       return kCopyFailed;
     }
+    NoteTakenPath(taken, folder, result->path);
   }
-  ForgetPlannedNames(&taken);
+  ForgetPlannedNames(&refused);
+  // Taken now, whatever becomes of the copy: a name is never handed out twice.
+  NoteTakenPath(taken, folder, result->path);
   // Held whole it is one write; a file longer than any replay comes in pieces.
   ReplayPieces pieces;
   OpenReplayPieces(&pieces, file);
@@ -205,12 +380,14 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const ReplayCopy* same, const ReplayGame* game) {
+                       const ReplayCopy* same, const ReplayGame* game, TakenNames* taken) {
   ReplayName name;
   if (!PrepareName(decoded, options, date, folder, kPlatformPathLimit, &name, game)) {
     return kNoNameFits;
   }
-  const FileOutcome found = FindFreeName(folder, &name, planned, path, path_size, same);
+  const FileOutcome found = FindFreeName(folder, &name, planned, path, path_size, same, taken);
   if (found != kFiled) return found;
-  return RememberPlanned(planned, path, same) ? kFiled : kNoMemory;
+  if (!RememberPlanned(planned, path, same)) return kNoMemory;
+  NoteTakenPath(taken, folder, path);
+  return kFiled;
 }

@@ -77,16 +77,55 @@ struct PlannedNames {
 // Releases what the planned names hold and empties them.
 void ForgetPlannedNames(PlannedNames* planned);
 
+// The names a run of many filings into one folder knows to be taken in its
+// subfolders: what one listing of each subfolder found, and every name the run
+// has taken since. With it the free-name search goes straight to the next free
+// name, with no probe for each taken one; the copy is still created only where
+// nothing stands, so a name that another program takes meanwhile is passed
+// over (and noted), never overwritten. The tray program's pass, one replay at a
+// time, goes without. Names are kept as 64-bit digests of the subfolder and the
+// name (ASCII case aside on Windows, whose names ignore it): two names of one
+// digest would only make the later one count as taken too. Zero-initialise.
+struct TakenNames {
+  uint64_t* digests;  // open addressing; 0 marks an empty place
+  size_t used;
+  size_t size;
+  // By name stem (subfolder, tag and body): the lowest counter that may be free.
+  struct NextCounter {
+    uint64_t stem;  // 0 marks an empty place
+    int next;
+  }* next;
+  size_t next_used;
+  size_t next_size;
+  // By subfolder (kSubfolders' order): 0 not listed yet, 1 listed whole, 2 could
+  // not be listed (its names are then probed, as without TakenNames).
+  unsigned char listed[kSubfolderCount];
+  bool out_of_memory;  // a name could not be noted: its subfolder is probed from then on
+};
+
+// Releases what the names hold and empties them.
+void ForgetTakenNames(TakenNames* taken);
+
+// Notes name (a file name alone, in the program's spelling) as taken in subfolder
+// ("1v1\" ... "Custom\").
+void NoteTakenName(TakenNames* taken, const char* subfolder, const char* name);
+
+// Says that every name of subfolder is noted: a listing of it went through whole
+// (whole), or it could not be listed and its names are to be probed (!whole).
+void NoteSubfolderListed(TakenNames* taken, const char* subfolder, bool whole);
+
 // The free-name search: the first of folder+subfolder+tag+body+".w3g", then
 // "[1]" to "[999]", that nothing stands under and, when planned is given, that
 // was not planned before (Windows names ignore ASCII case, so plans do too).
 // Writes it to path. Returns kFiled, kNoFreeName, or kNoNameFits when a candidate
 // does not fit path_size. With same given, a candidate taken by a copy of exactly
 // those bytes ends the search with kAlreadyThere and path naming it; only a
-// candidate of the same length is read.
+// candidate of the same length is read. With taken given (and no same), what
+// nothing stands under is what taken does not hold, the subfolder listed once
+// the first time the search comes to it, rather than a probe of each candidate.
 FileOutcome FindFreeName(const char* folder, const ReplayName* name,
                          const PlannedNames* planned, char* path, size_t path_size,
-                         const ReplayCopy* same = nullptr);
+                         const ReplayCopy* same = nullptr, TakenNames* taken = nullptr);
 
 // Files a byte-for-byte copy of the replay file below folder (ending in a
 // separator), named by options and date; what it holds past its head is copied
@@ -96,9 +135,11 @@ FileOutcome FindFreeName(const char* folder, const ReplayName* name,
 FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
                          const NameOptions* options, const NameDate* date,
                          const ReplayFile* file, bool unless_there, FileResult* result,
-                         const ReplayGame* game = nullptr);
+                         const ReplayGame* game = nullptr, TakenNames* taken = nullptr);
 
-// (game: the whole replay read, for the names that ask for it; see watcher.h.)
+// (game: the whole replay read, for the names that ask for it; see watcher.h.
+// taken: the names a run of many filings into folder knows, which the copy's
+// name joins.)
 
 // FileReplayIn without the copy: where it would go below folder, now that the
 // names in planned are taken too; that name is added to planned. Writes nothing,
@@ -107,6 +148,7 @@ FileOutcome FileReplayIn(const char* folder, const DecodeResult* decoded,
 // holds as written.
 FileOutcome PlanReplay(const char* folder, const DecodeResult* decoded, const NameOptions* options,
                        const NameDate* date, PlannedNames* planned, char* path, size_t path_size,
-                       const ReplayCopy* same = nullptr, const ReplayGame* game = nullptr);
+                       const ReplayCopy* same = nullptr, const ReplayGame* game = nullptr,
+                       TakenNames* taken = nullptr);
 
 #endif  // BRINDLECAP_WATCHER_FILING_H_

@@ -14,7 +14,7 @@ const uint64_t kHashBasis = 14695981039346656037ull;
 // A file whose length only its read can tell: it is read to that length or to the
 // head limit, never whole just because it is there.
 ReadOutcome ReadHead(const char* path, ReplayFile* file, size_t head_limit, bool to_file,
-                     HeaderReading reading) {
+                     HeaderReading reading, HeadBuffer* buffer = nullptr) {
   *file = ReplayFile{nullptr, 0, 0, nullptr, -1};
   PlatformFile* handle = PlatformOpenRead(path);
   if (handle == nullptr) {
@@ -45,7 +45,15 @@ ReadOutcome ReadHead(const char* path, ReplayFile* file, size_t head_limit, bool
     PlatformClose(handle);
     return kReadCannotOpen;
   }
-  unsigned char* head = static_cast<unsigned char*>(malloc(held > 0 ? held : 1));
+  const size_t room = held > 0 ? held : 1;
+  if (buffer != nullptr && buffer->size < room) {
+    // What the buffer held is no longer wanted: a new block, not a copy.
+    free(buffer->bytes);
+    buffer->bytes = static_cast<unsigned char*>(malloc(room));
+    buffer->size = buffer->bytes != nullptr ? room : 0;
+  }
+  unsigned char* head =
+      buffer != nullptr ? buffer->bytes : static_cast<unsigned char*>(malloc(room));
   if (head == nullptr) {
     PlatformClose(handle);
     return kReadNoMemory;
@@ -54,11 +62,11 @@ ReadOutcome ReadHead(const char* path, ReplayFile* file, size_t head_limit, bool
   const size_t got = PlatformRead(handle, head, held);
   PlatformClose(handle);
   if (got != held) {
-    free(head);
+    if (buffer == nullptr) free(head);
     return kReadCameShort;
   }
   if (to_file && short_file && !ReadsWholeByLengths(head, got)) {
-    free(head);
+    if (buffer == nullptr) free(head);
     return kReadTooShort;
   }
   *file = ReplayFile{head, held, length, held < length ? path : nullptr, stamp};
@@ -98,6 +106,11 @@ ReplayFile ReplayInMemory(const unsigned char* bytes, size_t length) {
 
 ReadOutcome ReadFileHead(const char* path, ReplayFile* file, size_t head_limit) {
   return ReadHead(path, file, head_limit, false, kFixedReading);
+}
+
+ReadOutcome ReadFileHead(const char* path, ReplayFile* file, HeadBuffer* buffer,
+                         size_t head_limit) {
+  return ReadHead(path, file, head_limit, false, kFixedReading, buffer);
 }
 
 ReadOutcome ReadReplayFile(const char* path, ReplayFile* file, HeaderReading reading,

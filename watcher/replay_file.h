@@ -62,6 +62,20 @@ ReplayFile ReplayInMemory(const unsigned char* bytes, size_t length);
 ReadOutcome ReadFileHead(const char* path, ReplayFile* file,
                          size_t head_limit = kReplayHeadLimit);
 
+// A buffer one reader keeps for the heads of many files (a worker of stats, say):
+// it grows to the longest head read and is never shrunk, so that a run of many
+// files takes its memory from the heap once, not once a file. Zero-initialise;
+// free(bytes) once done.
+struct HeadBuffer {
+  unsigned char* bytes;
+  size_t size;
+};
+
+// ReadFileHead into buffer: file->head points into it, and stays good until the
+// next read into the buffer (no ReleaseReplayFile).
+ReadOutcome ReadFileHead(const char* path, ReplayFile* file, HeadBuffer* buffer,
+                         size_t head_limit = kReplayHeadLimit);
+
 // Reads a replay file to be filed. A file under kReplayMinimumLength bytes is too
 // short, except with the length-aware reading when it is whole by the lengths it
 // stores (ReadsWholeByLengths): a real game can be that short.

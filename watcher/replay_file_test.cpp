@@ -65,6 +65,56 @@ TEST(ReplayHash, TellsApartBytesThatDiffer) {
   EXPECT_NE(digest, ReplayHash(longer.data(), longer.size()));
 }
 
+// A reader of many files keeps one buffer: each head read into it whole, the buffer
+// grown to the longest head and kept through the shorter ones and the failures,
+// and a head cut at the limit however long the file.
+TEST(HeadBufferTest, GrowsToTheLongestHeadAndKeepsIt) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_FALSE(folder.empty());
+  struct Step {
+    const char* what;
+    bool there;         // the file is there at all
+    size_t length;      // of the file
+    size_t limit;
+    int short_reads;    // reads the seam cuts short
+    ReadOutcome outcome;
+    size_t held;        // of a head read
+    size_t buffer;      // the buffer's size afterwards
+  };
+  const Step steps[] = {
+      {"a first file", true, 5000, kReplayHeadLimit, 0, kReadDone, 5000, 5000},
+      {"a longer one", true, 70001, kReplayHeadLimit, 0, kReadDone, 70001, 70001},
+      {"a shorter one: the buffer stays", true, 1200, kReplayHeadLimit, 0, kReadDone, 1200, 70001},
+      {"an empty one", true, 0, kReplayHeadLimit, 0, kReadDone, 0, 70001},
+      {"a missing one", false, 0, kReplayHeadLimit, 0, kReadMissing, 0, 70001},
+      {"one that comes short", true, 90000, kReplayHeadLimit, 1, kReadCameShort, 0, 90000},
+      {"one past the limit: its head", true, 120000, 100000, 0, kReadDone, 100000, 100000},
+  };
+  HeadBuffer buffer = {nullptr, 0};
+  int n = 0;
+  for (const Step& step : steps) {
+    const std::string path = folder + "file" + std::to_string(++n) + ".w3g";
+    const Bytes bytes = Varied(step.length, static_cast<uint32_t>(n));
+    if (step.there) {
+      ASSERT_TRUE(WriteFileBytes(path, bytes)) << step.what;
+    }
+    InjectFault(kPlatformCallRead, step.short_reads, path);
+    ReplayFile file;
+    EXPECT_EQ(step.outcome, ReadFileHead(path.c_str(), &file, &buffer, step.limit)) << step.what;
+    ClearFaults();
+    EXPECT_EQ(step.buffer, buffer.size) << step.what;
+    if (step.outcome != kReadDone) continue;
+    EXPECT_EQ(buffer.bytes, file.head) << step.what;
+    EXPECT_EQ(step.held, file.held) << step.what;
+    EXPECT_EQ(bytes.size(), file.length) << step.what;
+    EXPECT_TRUE(Bytes(file.head, file.head + file.held) ==
+                Bytes(bytes.begin(), bytes.begin() + static_cast<long>(step.held)))
+        << step.what;
+  }
+  free(buffer.bytes);
+  RemoveTree(folder);
+}
+
 class ReplayPiecesTest : public ::testing::Test {
  protected:
   void SetUp() override {

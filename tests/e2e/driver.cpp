@@ -30,6 +30,12 @@
 //                              the folder's name); print its title
 //   shot PATH [TITLE|X,Y,W,H]  write a PNG of the window with that title (of any
 //                              class), of that part of the screen, or of all of it
+//   statistics PID [WAIT_MS]   find the statistics program's window; print its count
+//                              line, its bar's position and range, its folder line
+//                              and whether Cancel can be pressed
+//   stop PID escape|enter|click|close
+//                              ask the statistics program to stop, as a player would
+//   opened LOG FILE            stand in for the browser: append FILE to LOG
 //
 // A PID of 0 stands for any process, for use by hand against a single instance.
 #include <stdio.h>
@@ -301,6 +307,82 @@ int Warm() {
   MessageBoxA(NULL, "Loading what message boxes need.", kWarmCaption, MB_OK);
   printf("warm\n");
   return 0;
+}
+
+const char kStatisticsClass[] = "BrindlecapStatistics";
+const char kStatisticsTitle[] = "Brindlecap statistics";
+const int kStatisticsCount = 101;  // the controls of the statistics window
+const int kStatisticsBar = 102;
+const int kStatisticsFolder = 103;
+
+HWND FindStatistics(DWORD process, DWORD wait_ms) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND found = NULL;
+    if (FindWindows(process, kStatisticsClass, kStatisticsTitle, &found, 1) == 1) return found;
+    if (waited >= wait_ms) return NULL;
+    Sleep(100);
+  }
+}
+
+// A control's text as UTF-8, whatever code page the driver runs with.
+void PrintControlText(const char* label, HWND control) {
+  static wchar_t wide[4096];
+  static char text[16384];
+  text[0] = '\0';
+  LRESULT length = SendMessageW(control, WM_GETTEXT, sizeof wide / sizeof wide[0],
+                                reinterpret_cast<LPARAM>(wide));
+  if (length >= 0) {
+    wide[length] = L'\0';
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, NULL, NULL);
+  }
+  printf("%s=%s\n", label, text);
+}
+
+int Statistics(DWORD process, DWORD wait_ms) {
+  HWND window = FindStatistics(process, wait_ms);
+  if (window == NULL) {
+    printf("no statistics window\n");
+    return 1;
+  }
+  printf("hwnd=%lu visible=%d\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
+         IsWindowVisible(window) ? 1 : 0);
+  PrintControlText("count", GetDlgItem(window, kStatisticsCount));
+  HWND bar = GetDlgItem(window, kStatisticsBar);
+  printf("position=%ld\nrange=%ld\n", static_cast<long>(SendMessageA(bar, PBM_GETPOS, 0, 0)),
+         static_cast<long>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)));
+  PrintControlText("folder", GetDlgItem(window, kStatisticsFolder));
+  printf("cancel=%d\n", IsWindowEnabled(GetDlgItem(window, IDCANCEL)) ? 1 : 0);
+  return 0;
+}
+
+int Stop(DWORD process, const char* how) {
+  HWND window = FindStatistics(process, 0);
+  if (window == NULL) {
+    printf("no statistics window\n");
+    return 1;
+  }
+  HWND cancel = GetDlgItem(window, IDCANCEL);
+  const LPARAM key_down = 0x00010001;  // repeat count 1, as the keyboard sends it
+  BOOL posted = FALSE;
+  if (strcmp(how, "escape") == 0) {
+    posted = PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, key_down);
+  } else if (strcmp(how, "enter") == 0) {
+    posted = PostMessageA(cancel, WM_KEYDOWN, VK_RETURN, key_down);
+  } else if (strcmp(how, "click") == 0) {
+    posted = PostMessageA(cancel, BM_CLICK, 0, 0);
+  } else if (strcmp(how, "close") == 0) {
+    posted = PostMessageA(window, WM_CLOSE, 0, 0);
+  } else {
+    return 2;
+  }
+  return posted ? 0 : 1;
+}
+
+int Opened(const char* log, const char* file) {
+  FILE* out = fopen(log, "ab");
+  if (out == NULL) return 1;
+  fprintf(out, "%s\n", file);
+  return fclose(out) == 0 ? 0 : 1;
 }
 
 int Utf8Replay(const char* path) {
@@ -616,6 +698,11 @@ int main(int argc, char** argv) {
   if (strcmp(command, "set-template") == 0 && argc >= 4) return SetTemplate(target, argv[3]);
   if (strcmp(command, "tick") == 0 && argc >= 4) return TickBox(target, argv[3]);
   if (strcmp(command, "ok") == 0) return PressOk(target);
+  if (strcmp(command, "opened") == 0 && argc >= 4) return Opened(argv[2], argv[3]);
+  if (strcmp(command, "statistics") == 0) {
+    return Statistics(target, argc > 3 ? Number(argv[3]) : 0);
+  }
+  if (strcmp(command, "stop") == 0 && argc >= 4) return Stop(target, argv[3]);
   if (strcmp(command, "press") == 0 && argc >= 4) {
     return Press(target, argv[3], argc > 4 ? Number(argv[4]) : 0);
   }
