@@ -145,9 +145,16 @@ void PrintFigure(const char* name, double value, int decimals) {
   fflush(stdout);
 }
 
-size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window) {
-  // Where the replay and its blocks are, as the reading finds them: in a container
-  // or not, behind either file header, no further than the blocks it declares.
+namespace {
+
+// Calls inflate(data, size, out, holds, room) for each block of the replay in
+// bytes[0, length), as the reading finds them: in a container or not, behind
+// either file header, no further than the blocks it declares; out goes round a
+// window of kGameWindowSize bytes. inflate returns what it produced. Returns the
+// bytes produced in all.
+template <typename Inflate>
+size_t ForEachBlock(const unsigned char* bytes, size_t length, unsigned char* window,
+                    Inflate inflate) {
   const ReplaySpan span = LocateReplay(bytes, length);
   ReplayFileHeader file;
   if ((span.holder != kHolderReplay && span.holder != kHolderNetEase) ||
@@ -162,9 +169,6 @@ size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* w
   };
   const bool wide = file.block_header == 12;
   const size_t header = file.block_header;
-  z_stream stream;
-  memset(&stream, 0, sizeof stream);
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
   size_t total = 0;
   size_t position = 0;
   size_t at = file.first_block;
@@ -175,49 +179,45 @@ size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* w
     const size_t holds = wide ? load32(bytes + at + 4) : load16(bytes + at + 2);
     at += header;
     if (packed > length - at || packed < 2 || holds > kGameWindowSize) break;
-    inflateReset(&stream);
-    stream.next_in = const_cast<Bytef*>(bytes + at + 2);
-    stream.avail_in = static_cast<uInt>(packed - 2);
     if (kGameWindowSize - position < holds) position = 0;  // back to the window's start
-    stream.next_out = window + position;
-    stream.avail_out = static_cast<uInt>(holds);
-    while (stream.avail_out > 0 && inflate(&stream, Z_NO_FLUSH) == Z_OK) {
-    }
-    const size_t produced = holds - stream.avail_out;
+    const size_t produced =
+        inflate(bytes + at + 2, packed - 2, window + position, holds, kGameWindowSize - position);
     position += produced;
     total += produced;
     at += packed;
   }
+  return total;
+}
+
+}  // namespace
+
+size_t InflateBlocks(const unsigned char* bytes, size_t length, unsigned char* window) {
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return 0;
+  const size_t total = ForEachBlock(
+      bytes, length, window,
+      [&stream](const unsigned char* data, size_t size, unsigned char* out, size_t holds, size_t) {
+        inflateReset(&stream);
+        stream.next_in = const_cast<Bytef*>(data);
+        stream.avail_in = static_cast<uInt>(size);
+        stream.next_out = out;
+        stream.avail_out = static_cast<uInt>(holds);
+        while (stream.avail_out > 0 && inflate(&stream, Z_NO_FLUSH) == Z_OK) {
+        }
+        return holds - stream.avail_out;
+      });
   inflateEnd(&stream);
   return total;
 }
 
 size_t InflateBlocksWhole(const unsigned char* bytes, size_t length, unsigned char* window,
                           WholeInflater* inflater) {
-  if (length < kGameFileHeader) return 0;
-  auto load16 = [](const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); };
-  auto load32 = [](const unsigned char* p) {
-    return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-  };
-  const bool wide = load32(bytes + 0x34) >= 10032;
-  const size_t header = wide ? 12 : 8;
-  size_t total = 0;
-  size_t position = 0;
-  size_t at = kGameFileHeader;
-  while (header <= length - at) {
-    const size_t packed = wide ? load32(bytes + at) : load16(bytes + at);
-    const size_t holds = wide ? load32(bytes + at + 4) : load16(bytes + at + 2);
-    at += header;
-    if (packed > length - at || packed < 2 || holds > kGameWindowSize) break;
-    if (kGameWindowSize - position < holds) position = 0;  // back to the window's start
-    if (InflateWhole(inflater, bytes + at + 2, packed - 2, window + position, holds,
-                     kGameWindowSize - position)) {
-      position += holds;
-      total += holds;
-    }
-    at += packed;
-  }
-  return total;
+  return ForEachBlock(bytes, length, window,
+                      [inflater](const unsigned char* data, size_t size, unsigned char* out,
+                                 size_t holds, size_t room) -> size_t {
+                        return InflateWhole(inflater, data, size, out, holds, room) ? holds : 0;
+                      });
 }
 
 long SpawnAndMeasure(const char* program, char** args, const char* output, int* exit_code) {

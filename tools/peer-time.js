@@ -1,4 +1,4 @@
-// Times the w3gjs replay parser on each .w3g file of a folder, as a player's script
+// Times the w3gjs replay parser on each .w3g and .nwg file of a folder, as a player's script
 // would call it: one new parser, one parse of the file's bytes already in memory.
 //
 //   node tools/peer-time.js PEER_DIR REPLAY_FOLDER [RUNS]
@@ -84,7 +84,7 @@ async function timeOne(bytes) {
 }
 
 async function main() {
-  const names = fs.readdirSync(folder).filter((name) => name.endsWith(".w3g")).sort();
+  const names = fs.readdirSync(folder).filter((name) => name.endsWith(".w3g") || name.endsWith(".nwg")).sort();
   for (const name of names) {
     const bytes = fs.readFileSync(path.join(folder, name));
     const samples = [];
