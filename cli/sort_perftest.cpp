@@ -135,18 +135,11 @@ void PlainCopy(const std::string& set, const std::vector<SetFile>& files, const 
   }
 }
 
+int RunCliHere(int argc, char** argv, FILE* out, FILE* err) { return RunCli(argc, argv, out, err); }
+
 // One sort of set into dest, as the command line runs it. Returns the exit code.
 int Sort(const std::string& set, const std::string& dest) {
-  std::vector<std::string> args = {"brindlecap-cli", "sort", "-modern", "-custom", dest, set};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = fopen("/dev/null", "w");
-  FILE* err = fopen("/dev/null", "w");
-  if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  fclose(out);
-  fclose(err);
-  return code;
+  return RunQuietly(RunCliHere, {"brindlecap-cli", "sort", "-modern", "-custom", dest, set});
 }
 
 double Seconds(int64_t start) { return static_cast<double>(NowNanoseconds() - start) / 1e9; }
@@ -179,15 +172,7 @@ double SortSameLength(const std::vector<RealReplay>& replays, int count) {
 int SortFiles(const std::vector<std::string>& files, const std::string& dest) {
   std::vector<std::string> args = {"brindlecap-cli", "sort", "-nodate", dest};
   args.insert(args.end(), files.begin(), files.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = fopen("/dev/null", "w");
-  FILE* err = fopen("/dev/null", "w");
-  if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  fclose(out);
-  fclose(err);
-  return code;
+  return RunQuietly(RunCliHere, args);
 }
 
 // Seconds to sort the replays of set into a new folder, all of them filed.

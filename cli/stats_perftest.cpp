@@ -219,15 +219,9 @@ int StatsHere(const std::string& folder, int jobs) {
     args.push_back("--jobs");
     args.push_back(std::to_string(jobs));
   }
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  FILE* out = fopen("/dev/null", "w");
-  FILE* err = fopen("/dev/null", "w");
-  if (out == nullptr || err == nullptr) Fail("cannot open /dev/null");
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  fclose(out);
-  fclose(err);
-  return code;
+  return RunQuietly(
+      [](int argc, char** argv, FILE* out, FILE* err) { return RunCli(argc, argv, out, err); },
+      args);
 }
 
 // The peak memory of brindlecap-cli run with args, or the end of the run.

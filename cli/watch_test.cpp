@@ -105,6 +105,12 @@ class CliWatch : public ReplayFolderTest {
     args_.insert(args_.end(), switches.begin(), switches.end());
     // FOLDER without its separator.
     if (with_folder) args_.push_back(folder_.substr(0, folder_.size() - 1));
+    RunArgs();
+    EXPECT_TRUE(Contains(ReadLine(ReadEnd(err_pipe_)), "watching")) << "never primed";
+  }
+
+  // Runs args_ on a thread of its own, its output into the pipes.
+  void RunArgs() {
     thread_ = std::thread([this] {
       std::vector<char*> argv;
       for (std::string& a : args_) argv.push_back(&a[0]);
@@ -114,7 +120,6 @@ class CliWatch : public ReplayFolderTest {
       fclose(out);
       fclose(err);
     });
-    EXPECT_TRUE(Contains(ReadLine(ReadEnd(err_pipe_)), "watching")) << "never primed";
   }
 
   // Stops the loop and returns everything it printed after the lines already read.
@@ -336,15 +341,7 @@ TEST_F(CliWatchNotify, WithoutNotifySendOneLineSaysSoAndTheWatchGoesOn) {
   ASSERT_EQ(0, MakePipe(out_pipe_));
   ASSERT_EQ(0, MakePipe(err_pipe_));
   args_ = {"brindlecap-cli", "watch", "--notify", "-nodate", folder_.substr(0, folder_.size() - 1)};
-  thread_ = std::thread([this] {
-    std::vector<char*> argv;
-    for (std::string& a : args_) argv.push_back(&a[0]);
-    FILE* out = WriteStream(out_pipe_[1]);
-    FILE* err = WriteStream(err_pipe_[1]);
-    code_ = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    fclose(out);
-    fclose(err);
-  });
+  RunArgs();
   EXPECT_EQ("brindlecap-cli: notify-send is not installed (Debian and Ubuntu: libnotify-bin), so "
             "no notifications are shown",
             NextErr());

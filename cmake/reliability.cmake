@@ -92,7 +92,7 @@ target_link_libraries(replay_fuzzing PUBLIC ZLIB::ZLIB PRIVATE deflate_fuzzing)
 target_compile_options(replay_fuzzing PRIVATE ${BRINDLECAP_FLAGS} -fsanitize=fuzzer-no-link)
 add_executable(game_fuzz replay/game_fuzz.cpp replay/game_fuzz_input.cpp
   replay/game_fuzz_input.h)
-target_link_libraries(game_fuzz PRIVATE replay_fuzzing)
+target_link_libraries(game_fuzz PRIVATE replay_fuzzing replay_builder)
 target_compile_options(game_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_options(game_fuzz PRIVATE -fsanitize=fuzzer)
 add_executable(game_fuzz_seeds replay/game_fuzz_seeds.cpp replay/game_fuzz_input.cpp

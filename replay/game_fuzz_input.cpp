@@ -7,6 +7,7 @@
 
 #include "replay/file_header.h"
 #include "replay/game.h"
+#include "tests/replay_builder.h"
 
 namespace {
 
@@ -132,27 +133,6 @@ uint32_t Load32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// Every block inflated in turn, as far as the replay's declared blocks go.
-Bytes Inflated(const Bytes& file, const ReplayFileHeader& header) {
-  const bool wide = header.block_header == 12;
-  Bytes data;
-  uint32_t taken = 0;
-  for (size_t at = header.first_block; at + header.block_header <= file.size() &&
-                                       (header.blocks == 0 || taken < header.blocks);
-       ++taken) {
-    const size_t packed = wide ? Load32(file, at) : (file[at] | file[at + 1] << 8);
-    const size_t holds = wide ? Load32(file, at + 4) : (file[at + 2] | file[at + 3] << 8);
-    at += header.block_header;
-    if (packed > file.size() - at) break;
-    Bytes block(holds);
-    uLongf length = block.size();
-    uncompress(block.data(), &length, file.data() + at, static_cast<uLong>(packed));
-    data.insert(data.end(), block.begin(), block.begin() + static_cast<long>(length));
-    at += packed;
-  }
-  return data;
-}
-
 // Where the records after the slot table start in data, or 0 when they cannot be
 // found; the header records are walked as the game lays them out.
 size_t GameRecordsStart(const Bytes& d) {
@@ -260,7 +240,7 @@ std::vector<Bytes> GameFuzzSeeds(const Bytes& whole) {
   const unsigned declared = header.blocks < 32 ? header.blocks << kGameFuzzDeclaredShift : 0;
   const Bytes rest(file.begin() + static_cast<long>(header.first_block), file.end());
   // Raw: the file itself. Inflated: blocks of 8192 bytes, each flushed.
-  const Bytes data = Inflated(file, header);
+  const Bytes data = InflatedBlocks(file, header);
   const Bytes last = LastSeconds(data, header.oldest);
   seeds.push_back(Seed(1 | index << 1, wrapping | declared, rest));
   seeds.push_back(Seed(index << 1 | 3 << 3 | 0x20, wrapping, data));

@@ -82,30 +82,6 @@ bool WriteModernHeader(const std::string& dir, unsigned switches, const Bytes& h
                    kModernInput - 1);
 }
 
-// The data a replay's declared blocks inflate to, at most limit bytes of it.
-Bytes InflatedBlocks(const Bytes& file, const ReplayFileHeader& header, size_t limit) {
-  Bytes data;
-  size_t at = header.first_block;
-  for (uint32_t taken = 0; at + header.block_header <= file.size() && data.size() < limit &&
-                           (header.blocks == 0 || taken < header.blocks);
-       ++taken) {
-    const bool wide = header.block_header == 12;
-    const size_t packed = wide ? (file[at] | file[at + 1] << 8 | file[at + 2] << 16)
-                               : (file[at] | file[at + 1] << 8);
-    const size_t holds = wide ? (file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16)
-                              : (file[at + 2] | file[at + 3] << 8);
-    at += header.block_header;
-    if (packed > file.size() - at) break;
-    Bytes block(holds);
-    uLongf length = block.size();
-    uncompress(block.data(), &length, file.data() + at, static_cast<uLong>(packed));
-    data.insert(data.end(), block.begin(), block.begin() + static_cast<long>(length));
-    at += packed;
-  }
-  if (data.size() > limit) data.resize(limit);
-  return data;
-}
-
 // A real replay that lies otherwise than the classic ones (the oldest header, a
 // NetEase container, bytes after its blocks) as the modern target's header input,
 // with the second byte's bits that lay it out so again. False when it cannot be

@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -26,6 +27,24 @@ struct RealReplay {
   std::string name;  // file name only
   Bytes bytes;
 };
+
+// Runs a command line in this process, as run(argc, argv, out, err) takes it, with
+// its output thrown away. Returns its exit code, or -1 when there is nowhere to
+// throw the output.
+template <typename Run>
+int RunQuietly(Run run, std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  FILE* out = fopen("/dev/null", "w");
+  FILE* err = fopen("/dev/null", "w");
+  int code = -1;
+  if (out != nullptr && err != nullptr) {
+    code = run(static_cast<int>(argv.size()), argv.data(), out, err);
+  }
+  if (out != nullptr) fclose(out);
+  if (err != nullptr) fclose(err);
+  return code;
+}
 
 // Every .w3g file of the real replay folder, by name; empty when the folder is
 // absent (a message says so on stderr).

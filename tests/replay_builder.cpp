@@ -343,3 +343,29 @@ SyntheticModernReplay ModernGame(const std::vector<SyntheticSeat>& seats, uint32
   replay.seats = seats;
   return replay;
 }
+
+Bytes InflatedBlocks(const Bytes& file, const ReplayFileHeader& header, size_t limit) {
+  const bool wide = header.block_header == 12;
+  auto load = [&file, wide](size_t at) {
+    return wide ? (file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+                   static_cast<size_t>(file[at + 3]) << 24)
+                : static_cast<size_t>(file[at] | file[at + 1] << 8);
+  };
+  Bytes data;
+  size_t at = header.first_block;
+  for (uint32_t taken = 0; at + header.block_header <= file.size() && data.size() < limit &&
+                           (header.blocks == 0 || taken < header.blocks);
+       ++taken) {
+    const size_t packed = load(at);
+    const size_t holds = load(at + (wide ? 4 : 2));
+    at += header.block_header;
+    if (packed > file.size() - at) break;
+    Bytes block(holds);
+    uLongf length = block.size();
+    uncompress(block.data(), &length, file.data() + at, static_cast<uLong>(packed));
+    data.insert(data.end(), block.begin(), block.begin() + static_cast<long>(length));
+    at += packed;
+  }
+  if (data.size() > limit) data.resize(limit);
+  return data;
+}

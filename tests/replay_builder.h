@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "replay/file_header.h"
+
 typedef std::vector<unsigned char> Bytes;
 
 struct SyntheticPlayer {
@@ -130,6 +132,12 @@ Bytes BuildWholeModernReplay(const SyntheticModernReplay& replay);
 
 // A NetEase container ("GRBN") holding replay: its 0x80-byte header, a zlib stream
 // of platform data padded to platform_size bytes (at least 16), then the replay.
+// The data a replay's declared blocks inflate to (with zlib's one-call inflate,
+// block by block), at most limit bytes of it: replay is the replay from its leading
+// text on, header what its file header says.
+Bytes InflatedBlocks(const Bytes& replay, const ReplayFileHeader& header,
+                     size_t limit = static_cast<size_t>(-1));
+
 Bytes InNetEaseContainer(const Bytes& replay, size_t platform_size = 512);
 
 // The bytes a platform may put after a replay's last block: a signature block
