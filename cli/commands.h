@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <atomic>
+
 #include "cli/cli.h"
 #include "record/record.h"
 #include "watcher/watcher.h"
@@ -157,7 +159,10 @@ int CollectRecord(int argc, char** argv, const char* usage, PlayerRecord** recor
 int IsTerminal(FILE* stream);
 
 // Set when Ctrl-C, SIGINT, SIGTERM or a console close asks the watch loop to end.
-extern volatile sig_atomic_t CliStopRequested;
+// Atomic rather than a volatile sig_atomic_t: Windows runs the console handler on a
+// thread of its own, and tests ask for the stop from another thread, while the loop
+// reads it; a lock-free atomic is still safe to set from a signal handler.
+extern std::atomic<int> CliStopRequested;
 
 // Routes Ctrl-C and SIGTERM (the console's control events on Windows) to
 // CliStopRequested instead of ending the process.

@@ -13,7 +13,8 @@
 #include <unistd.h>
 #endif
 
-volatile sig_atomic_t CliStopRequested = 0;
+std::atomic<int> CliStopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from signal handlers");
 
 #ifdef _WIN32
 

@@ -71,7 +71,7 @@ add_executable(fuzz_seeds tests/fuzz_seeds.cpp)
 target_link_libraries(fuzz_seeds PRIVATE test_support)
 
 # A short run of each target on every test run; `make fuzz` runs them for longer.
-set(BRINDLECAP_FUZZ_SMOKE_SECONDS 20 CACHE STRING "Seconds per fuzz target in the fuzz_smoke test")
+set(BRINDLECAP_FUZZ_SMOKE_SECONDS 12 CACHE STRING "Seconds per fuzz target in the fuzz_smoke test")
 add_test(NAME fuzz_smoke
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tools/fuzz-run ${CMAKE_BINARY_DIR}
                  ${BRINDLECAP_FUZZ_SMOKE_SECONDS})

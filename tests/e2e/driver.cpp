@@ -139,15 +139,19 @@ int Launch(int argc, char** argv) {
   return static_cast<int>(code);
 }
 
-int Window(DWORD process, DWORD wait_ms) {
-  HWND window = FindMainWindow(process, wait_ms);
+// Prints the window found, or that none was (then false): the scripts read these lines.
+bool PrintFound(HWND window, const char* missing) {
   if (window == NULL) {
-    printf("no main window\n");
-    return 1;
+    printf("%s\n", missing);
+    return false;
   }
   printf("hwnd=%lu visible=%d\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
          IsWindowVisible(window) ? 1 : 0);
-  return 0;
+  return true;
+}
+
+int Window(DWORD process, DWORD wait_ms) {
+  return PrintFound(FindMainWindow(process, wait_ms), "no main window") ? 0 : 1;
 }
 
 // The record that names tray icon 101 of a window, and nothing else.
@@ -340,12 +344,7 @@ void PrintControlText(const char* label, HWND control) {
 
 int Statistics(DWORD process, DWORD wait_ms) {
   HWND window = FindStatistics(process, wait_ms);
-  if (window == NULL) {
-    printf("no statistics window\n");
-    return 1;
-  }
-  printf("hwnd=%lu visible=%d\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
-         IsWindowVisible(window) ? 1 : 0);
+  if (!PrintFound(window, "no statistics window")) return 1;
   PrintControlText("count", GetDlgItem(window, kStatisticsCount));
   HWND bar = GetDlgItem(window, kStatisticsBar);
   printf("position=%ld\nrange=%ld\n", static_cast<long>(SendMessageA(bar, PBM_GETPOS, 0, 0)),
