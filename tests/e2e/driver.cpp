@@ -95,22 +95,23 @@ int FindWindows(DWORD process, const char* class_name, const char* title, HWND* 
   return n;
 }
 
-HWND FindMainWindow(DWORD process, DWORD wait_ms) {
+// The process's one window of that class and title, looked for every 100 ms for up to
+// wait_ms; NULL when none came.
+HWND WaitForWindow(DWORD process, const char* class_name, const char* title, DWORD wait_ms) {
   for (DWORD waited = 0;; waited += 100) {
     HWND found = NULL;
-    if (FindWindows(process, kClassName, kTitle, &found, 1) == 1) return found;
+    if (FindWindows(process, class_name, title, &found, 1) == 1) return found;
     if (waited >= wait_ms) return NULL;
     Sleep(100);
   }
 }
 
+HWND FindMainWindow(DWORD process, DWORD wait_ms) {
+  return WaitForWindow(process, kClassName, kTitle, wait_ms);
+}
+
 HWND FindBox(DWORD process, DWORD wait_ms) {
-  for (DWORD waited = 0;; waited += 100) {
-    HWND found = NULL;
-    if (FindWindows(process, "#32770", kBoxCaption, &found, 1) == 1) return found;
-    if (waited >= wait_ms) return NULL;
-    Sleep(100);
-  }
+  return WaitForWindow(process, "#32770", kBoxCaption, wait_ms);
 }
 
 DWORD Number(const char* text) { return static_cast<DWORD>(strtoul(text, NULL, 0)); }
@@ -320,12 +321,7 @@ const int kStatisticsBar = 102;
 const int kStatisticsFolder = 103;
 
 HWND FindStatistics(DWORD process, DWORD wait_ms) {
-  for (DWORD waited = 0;; waited += 100) {
-    HWND found = NULL;
-    if (FindWindows(process, kStatisticsClass, kStatisticsTitle, &found, 1) == 1) return found;
-    if (waited >= wait_ms) return NULL;
-    Sleep(100);
-  }
+  return WaitForWindow(process, kStatisticsClass, kStatisticsTitle, wait_ms);
 }
 
 // A control's text as UTF-8, whatever code page the driver runs with.
